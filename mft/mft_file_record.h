@@ -1,0 +1,162 @@
+#ifndef VARNETH_MFT_MFT_FILE_RECORD_H
+#define VARNETH_MFT_MFT_FILE_RECORD_H
+
+// The decoded forms of one FILE record: its header, the headers of the
+// attributes the tool decodes, $STANDARD_INFORMATION, every $FILE_NAME and
+// every $DATA. The decoders fill these objects; everyone else only reads them.
+
+#include <cstdint>
+#include <vector>
+
+#include <wx/datetime.h>
+#include <wx/object.h>
+#include <wx/string.h>
+
+class MFTRecordHeader : public wxObject {
+public:
+    MFTRecordHeader() = default;
+    void Clear();
+
+    std::uint32_t magic = 0;
+    std::uint16_t usa_offset = 0;
+    std::uint16_t usa_count = 0;
+    std::uint64_t lsn = 0;
+    std::uint16_t sequence_number = 0;
+    std::uint16_t link_count = 0;
+    std::uint16_t first_attr_offset = 0;
+    std::uint16_t record_flags = 0;
+    std::uint32_t bytes_in_use = 0;
+    std::uint32_t bytes_allocated = 0;
+    std::uint64_t base_recno = 0;
+    std::uint16_t base_sequence = 0;
+    std::uint16_t next_attr_id = 0;
+    std::uint16_t reserved = 0;
+    std::uint32_t header_recno = 0;
+    std::uint64_t mft_recno = 0;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(MFTRecordHeader);
+};
+
+class MFTAttrHeader : public wxObject {
+public:
+    MFTAttrHeader() = default;
+    void Clear();
+
+    std::uint32_t attr_type = 0;
+    std::uint32_t attr_length = 0;
+    std::uint8_t resident = 0;
+    std::uint8_t name_length = 0;
+    std::uint16_t name_offset = 0;
+    std::uint16_t attr_flags = 0;
+    std::uint16_t attr_id = 0;
+    // Resident attributes only.
+    std::uint32_t value_length = 0;
+    std::uint16_t value_offset = 0;
+    std::uint16_t indexed_flag = 0;
+    // Non-resident attributes only.
+    std::uint64_t start_vcn = 0;
+    std::uint64_t last_vcn = 0;
+    std::uint16_t run_list_offset = 0;
+    std::uint16_t compression_unit = 0;
+    std::uint32_t attr_reserved = 0;
+    std::uint64_t alloc_size = 0;
+    std::uint64_t real_size = 0;
+    std::uint64_t init_size = 0;
+    // From the walk itself.
+    std::uint32_t attr_offset = 0;
+    bool is_ads = false;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(MFTAttrHeader);
+};
+
+class MFTDataAttr : public MFTAttrHeader {
+public:
+    MFTDataAttr() = default;
+    explicit MFTDataAttr(const MFTAttrHeader& header) : MFTAttrHeader(header) {}
+    MFTDataAttr(const MFTDataAttr&) = default;
+    MFTDataAttr& operator=(const MFTDataAttr&) = default;
+
+    wxString stream_name;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(MFTDataAttr);
+};
+
+class MFTStdInfoAttr : public wxObject {
+public:
+    MFTStdInfoAttr() = default;
+    void Clear();
+
+    // UTC instants; wxDefaultDateTime (invalid) when never set.
+    wxDateTime create_time;
+    wxDateTime mod_time;
+    wxDateTime mft_mod_time;
+    wxDateTime access_time;
+    std::uint32_t file_attributes = 0;
+    std::uint32_t max_versions = 0;
+    std::uint32_t version_number = 0;
+    std::uint32_t class_id = 0;
+    std::uint32_t owner_id = 0;
+    std::uint32_t security_id = 0;
+    std::uint64_t quota_charged = 0;
+    std::uint64_t usn = 0;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(MFTStdInfoAttr);
+};
+
+class MFTFileNameAttr : public wxObject {
+public:
+    MFTFileNameAttr() = default;
+
+    std::uint64_t parent_recno = 0;
+    std::uint16_t parent_sequence = 0;
+    wxDateTime create_time;
+    wxDateTime mod_time;
+    wxDateTime mft_mod_time;
+    wxDateTime access_time;
+    std::uint64_t alloc_size = 0;
+    std::uint64_t real_size = 0;
+    std::uint16_t name_flags = 0;
+    std::uint16_t file_name_length = 0;
+    std::uint16_t name_space = 0;
+    wxString file_name;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(MFTFileNameAttr);
+};
+
+// File name namespaces.
+constexpr std::uint16_t kNameSpacePosix = 0;
+constexpr std::uint16_t kNameSpaceWin32 = 1;
+constexpr std::uint16_t kNameSpaceDos = 2;
+constexpr std::uint16_t kNameSpaceWin32AndDos = 3;
+
+// Record header flags.
+constexpr std::uint16_t kRecordInUse = 0x0001;
+constexpr std::uint16_t kRecordIsDirectory = 0x0002;
+
+class MFTFileRecord : public wxObject {
+public:
+    MFTFileRecord() = default;
+    ~MFTFileRecord() override;
+
+    // Deletes every owned attribute object; the arrays keep their storage so
+    // that one record object can serve a whole run without reallocating.
+    void Clear();
+
+    MFTRecordHeader mft_header;
+    std::vector<MFTAttrHeader*> attr_header_array;  // owning
+    MFTStdInfoAttr std_info;
+    std::vector<MFTFileNameAttr*> file_name_array;  // owning
+    std::vector<MFTDataAttr*> data_attr_array;      // owning
+    bool has_ads = false;
+    std::uint64_t parent_recno = 0;
+
+private:
+    wxDECLARE_DYNAMIC_CLASS_NO_COPY(MFTFileRecord);
+};
+
+#endif

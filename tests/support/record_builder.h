@@ -1,0 +1,120 @@
+#ifndef VARNETH_TESTS_SUPPORT_RECORD_BUILDER_H
+#define VARNETH_TESTS_SUPPORT_RECORD_BUILDER_H
+
+// Builds 1024-byte FILE records and whole $MFT images byte by byte, as a
+// Windows volume stores them (update sequence applied to the sector ends).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varneth_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::size_t kRecordSize = 1024;
+
+constexpr std::uint32_t kTypeStandardInformation = 0x10;
+constexpr std::uint32_t kTypeAttributeList = 0x20;
+constexpr std::uint32_t kTypeFileName = 0x30;
+constexpr std::uint32_t kTypeData = 0x80;
+constexpr std::uint32_t kTypeIndexRoot = 0x90;
+constexpr std::uint32_t kEndMarker = 0xFFFFFFFF;
+
+constexpr std::uint8_t kPosix = 0;
+constexpr std::uint8_t kWin32 = 1;
+constexpr std::uint8_t kDos = 2;
+constexpr std::uint8_t kWin32AndDos = 3;
+
+// 2012-12-14 23:06:40 UTC, a handy non-zero FILETIME.
+constexpr std::uint64_t kSomeFiletime = 130000000000000000ULL;
+
+void PutLE(Bytes& bytes, std::size_t offset, std::uint64_t value, int width);
+std::uint64_t GetLE(const Bytes& bytes, std::size_t offset, int width);
+
+struct Times {
+    std::uint64_t create = 0;
+    std::uint64_t mod = 0;
+    std::uint64_t mft_mod = 0;
+    std::uint64_t access = 0;
+    static Times All(std::uint64_t filetime) { return {filetime, filetime, filetime, filetime}; }
+};
+
+class RecordBuilder {
+public:
+    RecordBuilder();
+
+    // Header fields.
+    RecordBuilder& InUse(bool in_use);
+    RecordBuilder& Directory(bool directory);
+    RecordBuilder& Flags(std::uint16_t flags);
+    RecordBuilder& BaseRecord(std::uint64_t recno, std::uint16_t sequence = 0);
+    RecordBuilder& NextAttrId(std::uint16_t next_attr_id);  // default: one past the last id
+    RecordBuilder& SequenceNumber(std::uint16_t sequence);
+    RecordBuilder& HeaderRecno(std::uint32_t recno);
+    RecordBuilder& UpdateSequenceNumber(std::uint16_t usn);
+    RecordBuilder& UsaOffset(std::uint16_t offset);
+    RecordBuilder& UsaCount(std::uint16_t count);
+    RecordBuilder& FirstAttrOffset(std::uint16_t offset);  // default 0x38
+    RecordBuilder& NoEndMarker();
+
+    // Attributes, appended in call order with ids 0, 1, 2, ...
+    RecordBuilder& StandardInformation(const Times& times, std::uint32_t file_attributes = 0,
+                                       std::uint32_t value_length = 72);
+    RecordBuilder& FileName(const std::u16string& name, std::uint8_t name_space,
+                            std::uint64_t parent_recno, const Times& times = {},
+                            std::uint16_t parent_sequence = 1);
+    RecordBuilder& ResidentData(std::uint32_t value_length, const std::u16string& stream_name = u"");
+    RecordBuilder& NonResidentData(std::uint64_t real_size, std::uint64_t alloc_size,
+                                   const std::u16string& stream_name = u"");
+    // A complete attribute given byte for byte (its length field is the caller's).
+    RecordBuilder& RawAttribute(const Bytes& attribute);
+    // A resident attribute of any type with the given value bytes.
+    RecordBuilder& ResidentAttribute(std::uint32_t type, const Bytes& value,
+                                     const std::u16string& name = u"");
+
+    // Offset at which the next attribute would start.
+    std::size_t NextAttributeOffset() const;
+
+    // The record as stored on disk: end marker, sizes, update sequence applied.
+    Bytes Build() const;
+    // The record with the sector ends left as they are (no update sequence).
+    Bytes BuildUnprotected() const;
+
+private:
+    Bytes header_;
+    Bytes attributes_;
+    std::uint16_t usn_ = 0x0001;
+    std::uint16_t next_id_ = 0;
+    bool next_attr_id_set_ = false;
+    bool end_marker_ = true;
+};
+
+// Writes the update sequence into a record in place: the words at 510 and 1022
+// are saved into the update sequence array and replaced by its number.
+void ProtectWithUpdateSequence(Bytes& record);
+
+// A whole $MFT file, block by block.
+class MftImage {
+public:
+    MftImage& Add(const Bytes& record);          // one 1024-byte block
+    MftImage& AddZeroBlocks(std::size_t count);  // unused records
+    MftImage& AddRawBytes(const Bytes& bytes);   // anything, for odd sizes
+    std::size_t RecordCount() const { return bytes_.size() / kRecordSize; }
+    const Bytes& bytes() const { return bytes_; }
+    void WriteTo(const std::string& path) const;
+
+private:
+    Bytes bytes_;
+};
+
+// A small but complete volume: system records 0 to 15 with the root "." at 5,
+// the usual shape of the first records of every $MFT.
+MftImage SystemRecords();
+
+std::u16string U16(const std::string& utf8);
+
+}  // namespace varneth_test
+
+#endif
