@@ -225,6 +225,16 @@ Bytes RecordBuilder::Build() const
     return record;
 }
 
+Bytes AttributeBytes(std::uint32_t type, std::uint32_t length, bool non_resident, std::size_t size)
+{
+    Bytes attr(size < 0x10 ? 0x10 : size, 0);  // cut back below for short sizes
+    PutLE(attr, 0x00, type, 4);
+    PutLE(attr, 0x04, length, 4);
+    attr[0x08] = non_resident ? 1 : 0;
+    attr.resize(size);
+    return attr;
+}
+
 void ProtectWithUpdateSequence(Bytes& record)
 {
     std::size_t usa = GetLE(record, 4, 2);

@@ -91,6 +91,10 @@ private:
     bool end_marker_ = true;
 };
 
+// A zeroed attribute of size bytes with its type, length field and
+// non-resident flag set (id 0, no name): for hand-made and broken attributes.
+Bytes AttributeBytes(std::uint32_t type, std::uint32_t length, bool non_resident, std::size_t size);
+
 // Writes the update sequence into a record in place: the words at 510 and 1022
 // are saved into the update sequence array and replaced by its number.
 void ProtectWithUpdateSequence(Bytes& record);

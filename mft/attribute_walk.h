@@ -1,0 +1,22 @@
+#ifndef VARNETH_MFT_ATTRIBUTE_WALK_H
+#define VARNETH_MFT_ATTRIBUTE_WALK_H
+
+#include <cstdint>
+#include <vector>
+
+class MFTAttrHeader;
+
+// Attribute type codes the tool decodes, and the end-of-list marker.
+constexpr std::uint32_t kAttrTypeStandardInformation = 0x10;
+constexpr std::uint32_t kAttrTypeFileName = 0x30;
+constexpr std::uint32_t kAttrTypeData = 0x80;
+constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
+
+// Walks the attributes of a fixed-up FILE record and appends one new
+// MFTAttrHeader (owned by the array) per $STANDARD_INFORMATION, $FILE_NAME and
+// $DATA attribute, in record order; other types are stepped over. At most
+// next_attr_id attributes are visited. Returns 0 on success, -1 on failure
+// (nothing appended then).
+int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray);
+
+#endif

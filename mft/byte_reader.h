@@ -1,0 +1,170 @@
+#ifndef VARNETH_MFT_BYTE_READER_H
+#define VARNETH_MFT_BYTE_READER_H
+
+// The one way the decoders touch a record buffer: a non-owning, bounds-checked
+// little-endian view. Every read is checked against the view's size with
+// 64-bit arithmetic that cannot overflow; a read that does not fit returns 0,
+// marks the view as failed (sticky, so many fields can be read and checked
+// once) and never touches memory outside the view. Nothing here throws or
+// allocates.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+class ByteReader {
+public:
+    ByteReader() = default;
+    ByteReader(const unsigned char* data, std::size_t size) : data_(data), size_(data ? size : 0) {}
+
+    std::uint64_t size() const { return size_; }
+    std::uint64_t position() const { return position_; }
+    bool failed() const { return failed_; }
+    bool ok() const { return !failed_; }
+
+    // True when [offset, offset + length) lies inside the view. Does not mark
+    // a failure: use it to decide before reading.
+    bool Fits(std::uint64_t offset, std::uint64_t length) const
+    {
+        return offset <= size_ && length <= size_ - offset;
+    }
+
+    // Reads at an explicit offset; the position does not move.
+    std::uint8_t U8At(std::uint64_t offset) { return static_cast<std::uint8_t>(ReadAt(offset, 1)); }
+    std::uint16_t U16At(std::uint64_t offset) { return static_cast<std::uint16_t>(ReadAt(offset, 2)); }
+    std::uint32_t U32At(std::uint64_t offset) { return static_cast<std::uint32_t>(ReadAt(offset, 4)); }
+    std::uint64_t U48At(std::uint64_t offset) { return ReadAt(offset, 6); }
+    std::uint64_t U64At(std::uint64_t offset) { return ReadAt(offset, 8); }
+
+    // Reads at the position, which moves on by the size read (and stays put
+    // when the read fails).
+    std::uint8_t U8() { return static_cast<std::uint8_t>(ReadNext(1)); }
+    std::uint16_t U16() { return static_cast<std::uint16_t>(ReadNext(2)); }
+    std::uint32_t U32() { return static_cast<std::uint32_t>(ReadNext(4)); }
+    std::uint64_t U48() { return ReadNext(6); }
+    std::uint64_t U64() { return ReadNext(8); }
+
+    // Moves the position; a position past the end fails and leaves it where
+    // it was. The end itself is a valid position.
+    bool Seek(std::uint64_t position)
+    {
+        if (position > size_) {
+            failed_ = true;
+            return false;
+        }
+        position_ = position;
+        return true;
+    }
+    bool Skip(std::uint64_t count)
+    {
+        if (!Fits(position_, count)) {
+            failed_ = true;
+            return false;
+        }
+        position_ += count;
+        return true;
+    }
+
+    // Copies length bytes at offset into out. When they do not fit, out is
+    // zero-filled, the view is marked failed and false is returned.
+    bool CopyBytesAt(std::uint64_t offset, unsigned char* out, std::size_t length)
+    {
+        if (!Fits(offset, length)) {
+            failed_ = true;
+            if (length > 0) {
+                std::memset(out, 0, length);
+            }
+            return false;
+        }
+        if (length > 0) {
+            std::memcpy(out, data_ + offset, length);
+        }
+        return true;
+    }
+
+    // A view of [offset, offset + length) of this one, its own position at 0.
+    // When the range does not fit, both this view and the returned (empty)
+    // one are marked failed.
+    ByteReader SubReader(std::uint64_t offset, std::uint64_t length)
+    {
+        if (!Fits(offset, length)) {
+            failed_ = true;
+            ByteReader empty;
+            empty.failed_ = true;
+            return empty;
+        }
+        return ByteReader(data_ + offset, static_cast<std::size_t>(length));
+    }
+
+    // The part of [offset, offset + length) that lies inside the view (empty
+    // when offset is past the end). Never fails: for data that may be cut at
+    // the end of the buffer on purpose.
+    ByteReader ClampedSubReader(std::uint64_t offset, std::uint64_t length) const
+    {
+        if (offset >= size_) {
+            return ByteReader();
+        }
+        std::uint64_t available = size_ - offset;
+        return ByteReader(data_ + offset, static_cast<std::size_t>(length < available ? length : available));
+    }
+
+protected:
+    void MarkFailed() { failed_ = true; }
+
+    std::uint64_t ReadAt(std::uint64_t offset, unsigned width)
+    {
+        if (!Fits(offset, width)) {
+            failed_ = true;
+            return 0;
+        }
+        const unsigned char* p = data_ + offset;
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < width; ++i) {
+            value |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+        }
+        return value;
+    }
+
+    std::uint64_t ReadNext(unsigned width)
+    {
+        bool fits = Fits(position_, width);
+        std::uint64_t value = ReadAt(position_, width);
+        if (fits) {
+            position_ += width;
+        }
+        return value;
+    }
+
+private:
+    const unsigned char* data_ = nullptr;
+    std::uint64_t size_ = 0;
+    std::uint64_t position_ = 0;
+    bool failed_ = false;
+};
+
+// The same view over a buffer that may be written: adds bounds-checked
+// little-endian stores. A store that does not fit writes nothing and marks
+// the view failed.
+class ByteWriter : public ByteReader {
+public:
+    ByteWriter(unsigned char* data, std::size_t size) : ByteReader(data, size), writable_(data) {}
+
+    bool PutU16At(std::uint64_t offset, std::uint16_t value) { return WriteAt(offset, value, 2); }
+
+private:
+    bool WriteAt(std::uint64_t offset, std::uint64_t value, unsigned width)
+    {
+        if (!Fits(offset, width)) {
+            MarkFailed();
+            return false;
+        }
+        for (unsigned i = 0; i < width; ++i) {
+            writable_[offset + i] = static_cast<unsigned char>(value >> (8 * i));
+        }
+        return true;
+    }
+
+    unsigned char* writable_;
+};
+
+#endif

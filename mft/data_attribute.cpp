@@ -1,0 +1,29 @@
+#include "mft/data_attribute.h"
+
+#include <cstdint>
+
+#include "app/log_message.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_buffer.h"
+#include "mft/utf16_text.h"
+
+std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf)
+{
+    auto data_attr = std::make_unique<MFTDataAttr>(attr_header);
+    if (attr_header.name_length == 0 || attr_header.name_offset == 0) {
+        return data_attr;  // the unnamed (default) stream
+    }
+
+    // The name is name_length UTF-16 units at the attribute's name offset.
+    // This step cannot fail, so a name that would run past the end of the
+    // record is cut there: only the whole units inside the record are read,
+    // and a warning says so.
+    ByteReader record = RecordReader(mft_rec_buf);
+    const std::uint64_t name_start = std::uint64_t{attr_header.attr_offset} + attr_header.name_offset;
+    const std::uint64_t name_bytes = 2 * std::uint64_t{attr_header.name_length};
+    if (!record.Fits(name_start, name_bytes)) {
+        LogWarningText("MakeDataAttr() - stream name runs past the end of the record; cut at the record end.");
+    }
+    data_attr->stream_name = DecodeUtf16Le(record.ClampedSubReader(name_start, name_bytes), attr_header.name_length);
+    return data_attr;
+}

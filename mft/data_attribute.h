@@ -1,0 +1,15 @@
+#ifndef VARNETH_MFT_DATA_ATTRIBUTE_H
+#define VARNETH_MFT_DATA_ATTRIBUTE_H
+
+#include <memory>
+
+class MFTAttrHeader;
+class MFTDataAttr;
+
+// The $DATA step: a new MFTDataAttr with every member of the attribute's
+// header and, for a named stream (non-zero name length and name offset), the
+// stream name read from the record. Resident and non-resident data alike;
+// no value is read. It has no failure of its own.
+std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf);
+
+#endif

@@ -1,0 +1,83 @@
+#include "mft/file_name.h"
+
+#include <cstdint>
+
+#include "app/log_message.h"
+#include "mft/attribute_walk.h"
+#include "mft/filetime.h"
+#include "mft/kind_check.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_buffer.h"
+#include "mft/utf16_text.h"
+
+namespace {
+
+// $FILE_NAME value, offsets from the value start.
+constexpr std::uint64_t kParentRecno = 0x00;     // 48-bit record number
+constexpr std::uint64_t kParentSequence = 0x06;  // u16
+constexpr std::uint64_t kCreateTime = 0x08;      // FILETIME
+constexpr std::uint64_t kModTime = 0x10;         // FILETIME
+constexpr std::uint64_t kMftModTime = 0x18;      // FILETIME
+constexpr std::uint64_t kAccessTime = 0x20;      // FILETIME
+constexpr std::uint64_t kAllocSize = 0x28;       // u64
+constexpr std::uint64_t kRealSize = 0x30;        // u64
+constexpr std::uint64_t kNameFlags = 0x38;       // u16, low half of the file attributes
+constexpr std::uint64_t kNameLength = 0x40;      // u8, UTF-16 units
+constexpr std::uint64_t kNameSpace = 0x41;       // u8
+constexpr std::uint64_t kName = 0x42;            // UTF-16LE, 2 x name length bytes
+constexpr std::uint64_t kFixedPartSize = kName;  // 66
+
+}  // namespace
+
+int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, const unsigned char* mft_rec_buf)
+{
+    if (mft_rec_buf == nullptr) {
+        LogErrorText("GetFileNameAttr() - mft_rec_buf is NULL.");
+        return -1;
+    }
+    const MFTAttrHeader* header = AsKindOf<MFTAttrHeader>(attr_header);
+    if (header == nullptr) {
+        LogErrorText("GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance.");
+        return -1;
+    }
+    if (header->attr_type != kAttrTypeFileName) {
+        LogErrorText("GetFileNameAttr() - Attribute type is not a $FILENAME.");
+        return -1;
+    }
+    if (file_name_attr == nullptr) {
+        LogErrorText("GetFileNameAttr() - file_name_attr is NULL.");
+        return -1;
+    }
+
+    // The fixed part and the name must both lie inside the record (the value
+    // length is not consulted). A value that would run past the record's end
+    // is corrupt: the decode fails, with nothing read outside and nothing
+    // written to file_name_attr.
+    ByteReader record = RecordReader(mft_rec_buf);
+    const std::uint64_t value_start = std::uint64_t{header->attr_offset} + header->value_offset;
+    ByteReader fixed = record.SubReader(value_start, kFixedPartSize);
+    if (fixed.failed()) {
+        LogErrorText("GetFileNameAttr() - $FILE_NAME value runs past the end of the record.");
+        return -1;
+    }
+    const std::uint8_t name_length = fixed.U8At(kNameLength);
+    ByteReader name = record.SubReader(value_start + kName, 2 * std::uint64_t{name_length});
+    if (name.failed()) {
+        LogErrorText("GetFileNameAttr() - file name runs past the end of the record.");
+        return -1;
+    }
+
+    file_name_attr->parent_recno = fixed.U48At(kParentRecno);
+    file_name_attr->parent_sequence = fixed.U16At(kParentSequence);
+    file_name_attr->create_time = FiletimeToDateTime(fixed.U64At(kCreateTime));
+    file_name_attr->mod_time = FiletimeToDateTime(fixed.U64At(kModTime));
+    file_name_attr->mft_mod_time = FiletimeToDateTime(fixed.U64At(kMftModTime));
+    file_name_attr->access_time = FiletimeToDateTime(fixed.U64At(kAccessTime));
+    file_name_attr->alloc_size = fixed.U64At(kAllocSize);
+    file_name_attr->real_size = fixed.U64At(kRealSize);
+    file_name_attr->name_flags = fixed.U16At(kNameFlags);
+    file_name_attr->file_name_length = name_length;
+    file_name_attr->name_space = fixed.U8At(kNameSpace);
+    file_name_attr->file_name = DecodeUtf16Le(name, name_length);
+    return 0;
+}

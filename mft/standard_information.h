@@ -1,0 +1,14 @@
+#ifndef VARNETH_MFT_STANDARD_INFORMATION_H
+#define VARNETH_MFT_STANDARD_INFORMATION_H
+
+#include <wx/object.h>
+
+class MFTAttrHeader;
+
+// Decodes the resident $STANDARD_INFORMATION value described by attr_header
+// into std_info (an MFTStdInfoAttr). A value shorter than 72 bytes is read as
+// if padded with zero bytes. Returns 0 on success, -1 on failure (std_info
+// untouched then).
+int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_header, wxObject* std_info);
+
+#endif

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include "mft/attribute_walk.h"
+#include "mft/data_attribute.h"
+#include "mft/mft_file_record.h"
+#include "support/log_capture.h"
+#include "support/record_builder.h"
+
+namespace varneth_test {
+namespace {
+
+MFTAttrHeader OnlyHeader(const Bytes& record)
+{
+    MFTFileRecord owner;
+    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
+    EXPECT_EQ(owner.attr_header_array.size(), 1u);
+    return owner.attr_header_array.empty() ? MFTAttrHeader() : *owner.attr_header_array[0];
+}
+
+TEST(MakeDataAttr, TheUnnamedStreamCopiesTheHeaderAndHasNoName)
+{
+    Bytes record = RecordBuilder().ResidentData(24).BuildUnprotected();
+    MFTAttrHeader header = OnlyHeader(record);
+    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(header, record.data());
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(data->IsKindOf(wxCLASSINFO(MFTDataAttr)));
+    EXPECT_TRUE(data->stream_name.empty());
+    EXPECT_EQ(data->resident, 1);
+    EXPECT_EQ(data->value_length, 24u);
+    EXPECT_EQ(data->value_offset, header.value_offset);
+    EXPECT_EQ(data->attr_offset, header.attr_offset);
+    EXPECT_EQ(data->attr_length, header.attr_length);
+    EXPECT_FALSE(data->is_ads);
+}
+
+TEST(MakeDataAttr, ANamedResidentStreamGetsItsName)
+{
+    Bytes record = RecordBuilder().ResidentData(37, u"res.ads").BuildUnprotected();
+    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(OnlyHeader(record), record.data());
+    EXPECT_EQ(data->stream_name, "res.ads");
+    EXPECT_TRUE(data->is_ads);
+    EXPECT_EQ(data->value_length, 37u);
+}
+
+TEST(MakeDataAttr, ANamedNonResidentStreamGetsItsNameAndSizes)
+{
+    Bytes record = RecordBuilder().NonResidentData(2152925272ull, 2153316352ull, u"$J").BuildUnprotected();
+    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(OnlyHeader(record), record.data());
+    EXPECT_EQ(data->stream_name, "$J");
+    EXPECT_EQ(data->resident, 0);
+    EXPECT_EQ(data->alloc_size, 2153316352ull);
+    EXPECT_EQ(data->real_size, 2152925272ull);
+    EXPECT_EQ(data->init_size, 2152925272ull);
+    EXPECT_EQ(data->value_length, 0u);
+}
+
+TEST(MakeDataAttr, ANameNeedsBothALengthAndAnOffset)
+{
+    Bytes record = RecordBuilder().ResidentData(3, u"abc").BuildUnprotected();
+    MFTAttrHeader header = OnlyHeader(record);
+    MFTAttrHeader no_length = header;
+    no_length.name_length = 0;
+    EXPECT_TRUE(MakeDataAttr(no_length, record.data())->stream_name.empty());
+    MFTAttrHeader no_offset = header;
+    no_offset.name_offset = 0;
+    EXPECT_TRUE(MakeDataAttr(no_offset, record.data())->stream_name.empty());
+    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "abc");
+}
+
+TEST(MakeDataAttr, AStreamNameEndsAtItsFirstZeroCharacter)
+{
+    Bytes record = RecordBuilder().ResidentData(3, std::u16string(u"ab\0c", 4)).BuildUnprotected();
+    EXPECT_EQ(MakeDataAttr(OnlyHeader(record), record.data())->stream_name, "ab");
+}
+
+// The $DATA step has no failure: a stream name that would run past the end
+// of the record is cut there (whole units only), with a warning.
+TEST(MakeDataAttr, AStreamNameRunningPastTheRecordEndIsCutThere)
+{
+    Bytes record(kRecordSize, 0);
+    PutLE(record, 1019, u'x', 2);
+    PutLE(record, 1021, u'y', 2);
+    record[1023] = 'z';  // half a unit: not read
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeData;
+    header.attr_offset = 1000;
+    header.name_offset = 19;
+    header.name_length = 255;
+    LogCapture log;
+    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "xy");
+    header.name_offset = 24;  // starts at the record end
+    header.name_length = 200;
+    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "");
+    header.attr_offset = 0xFFFFFFFF;
+    header.name_offset = 0xFFFF;
+    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "");
+    const wxString warning = "MakeDataAttr() - stream name runs past the end of the record; cut at the record end.";
+    EXPECT_EQ(log.TextsAt(wxLOG_Warning), (std::vector<wxString>{warning, warning, warning}));
+    EXPECT_TRUE(log.TextsAt(wxLOG_Error).empty());
+}
+
+TEST(MakeDataAttr, AStreamNameEndingAtTheLastByteIsReadWhole)
+{
+    Bytes record(kRecordSize, 0);
+    PutLE(record, 1020, u'p', 2);
+    PutLE(record, 1022, u'q', 2);
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeData;
+    header.attr_offset = 1000;
+    header.name_offset = 20;
+    header.name_length = 2;
+    LogCapture log;
+    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "pq");
+    EXPECT_TRUE(log.lines().empty());
+}
+
+}  // namespace
+}  // namespace varneth_test

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include "mft/filetime.h"
+#include "mft/kind_check.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_construction.h"
+#include "support/record_builder.h"
+
+namespace varneth_test {
+namespace {
+
+int g_deleted = 0;
+
+class CountedAttrHeader : public MFTAttrHeader {
+public:
+    ~CountedAttrHeader() override { ++g_deleted; }
+};
+class CountedFileName : public MFTFileNameAttr {
+public:
+    ~CountedFileName() override { ++g_deleted; }
+};
+class CountedDataAttr : public MFTDataAttr {
+public:
+    ~CountedDataAttr() override { ++g_deleted; }
+};
+
+void ExpectDefault(const MFTFileRecord& record)
+{
+    EXPECT_EQ(record.mft_header.magic, 0u);
+    EXPECT_EQ(record.mft_header.lsn, 0u);
+    EXPECT_EQ(record.mft_header.base_recno, 0u);
+    EXPECT_EQ(record.mft_header.next_attr_id, 0);
+    EXPECT_EQ(record.mft_header.header_recno, 0u);
+    EXPECT_EQ(record.mft_header.mft_recno, 0u);
+    EXPECT_TRUE(record.attr_header_array.empty());
+    EXPECT_TRUE(record.file_name_array.empty());
+    EXPECT_TRUE(record.data_attr_array.empty());
+    EXPECT_FALSE(record.std_info.create_time.IsValid());
+    EXPECT_FALSE(record.std_info.mod_time.IsValid());
+    EXPECT_FALSE(record.std_info.mft_mod_time.IsValid());
+    EXPECT_FALSE(record.std_info.access_time.IsValid());
+    EXPECT_EQ(record.std_info.file_attributes, 0u);
+    EXPECT_EQ(record.std_info.usn, 0u);
+    EXPECT_FALSE(record.has_ads);
+    EXPECT_EQ(record.parent_recno, 0u);
+}
+
+TEST(MFTFileRecord, ANewRecordAndAClearedOneAreAlike)
+{
+    MFTFileRecord fresh;
+    ExpectDefault(fresh);
+
+    Bytes buffer = RecordBuilder()
+                       .StandardInformation(Times::All(kSomeFiletime))
+                       .FileName(u"x", kWin32, 9)
+                       .ResidentData(1, u"ads")
+                       .Build();
+    MFTFileRecord used;
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &used, 30), 0);
+    ASSERT_TRUE(used.has_ads);
+    used.Clear();
+    ExpectDefault(used);
+}
+
+TEST(MFTFileRecord, ClearDeletesEachObjectOnceAndKeepsTheStorage)
+{
+    g_deleted = 0;
+    MFTFileRecord record;
+    record.attr_header_array = {new CountedAttrHeader, nullptr, new CountedAttrHeader};
+    record.file_name_array = {new CountedFileName};
+    record.data_attr_array = {new CountedDataAttr, new CountedDataAttr};
+    const std::size_t capacity = record.attr_header_array.capacity();
+    record.Clear();
+    EXPECT_EQ(g_deleted, 5);
+    EXPECT_TRUE(record.attr_header_array.empty());
+    EXPECT_EQ(record.attr_header_array.capacity(), capacity);
+    record.Clear();
+    EXPECT_EQ(g_deleted, 5);
+}
+
+TEST(MFTFileRecord, DestructionDeletesWhatTheRecordHolds)
+{
+    g_deleted = 0;
+    {
+        MFTFileRecord record;
+        record.file_name_array.push_back(new CountedFileName);
+        record.data_attr_array.push_back(new CountedDataAttr);
+    }
+    EXPECT_EQ(g_deleted, 2);
+}
+
+TEST(MFTFileRecord, ReuseAfterClearDoesNotGrowTheArrays)
+{
+    Bytes image = RecordBuilder()
+                      .StandardInformation(Times::All(kSomeFiletime))
+                      .FileName(u"x", kWin32, 9)
+                      .FileName(u"X~1", kDos, 9)
+                      .ResidentData(1)
+                      .Build();
+    MFTFileRecord record;
+    Bytes buffer = image;
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), 0);
+    const auto* storage = record.attr_header_array.data();
+    for (int i = 0; i < 100; ++i) {
+        record.Clear();
+        buffer = image;
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), 0);
+    }
+    EXPECT_EQ(record.attr_header_array.data(), storage);
+    EXPECT_EQ(record.file_name_array.size(), 2u);
+}
+
+TEST(MFTRecordClasses, EachClassIsToldApartAtRunTime)
+{
+    MFTFileRecord record;
+    MFTRecordHeader header;
+    MFTAttrHeader attr_header;
+    MFTStdInfoAttr std_info;
+    MFTFileNameAttr file_name;
+    MFTDataAttr data_attr;
+    const wxObject* objects[] = {&record, &header, &attr_header, &std_info, &file_name, &data_attr};
+    const wxClassInfo* classes[] = {wxCLASSINFO(MFTFileRecord),  wxCLASSINFO(MFTRecordHeader),
+                                    wxCLASSINFO(MFTAttrHeader),  wxCLASSINFO(MFTStdInfoAttr),
+                                    wxCLASSINFO(MFTFileNameAttr), wxCLASSINFO(MFTDataAttr)};
+    for (std::size_t i = 0; i < 6; ++i) {
+        for (std::size_t j = 0; j < 6; ++j) {
+            // A $DATA attribute is also an attribute header; nothing else is
+            // of another record class.
+            const bool expected = i == j || (i == 5 && j == 2);
+            EXPECT_EQ(objects[i]->IsKindOf(classes[j]), expected) << i << " " << j;
+        }
+        EXPECT_EQ(objects[i]->GetClassInfo(), classes[i]);
+    }
+}
+
+TEST(AsKindOf, PassesOnlyObjectsOfTheKindOrDerivedFromIt)
+{
+    MFTDataAttr data_attr;
+    MFTStdInfoAttr std_info;
+    EXPECT_EQ(AsKindOf<MFTAttrHeader>(&data_attr), &data_attr);
+    EXPECT_EQ(AsKindOf<MFTDataAttr>(&data_attr), &data_attr);
+    EXPECT_EQ(AsKindOf<MFTAttrHeader>(&std_info), nullptr);
+    EXPECT_EQ(AsKindOf<MFTFileRecord>(&std_info), nullptr);
+    EXPECT_EQ(AsKindOf<MFTStdInfoAttr>(nullptr), nullptr);
+    MFTAttrHeader plain;
+    EXPECT_EQ(AsKindOf<MFTDataAttr>(&plain), nullptr);
+}
+
+TEST(MFTDataAttr, IsMadeFromAHeaderAndCopiesWhole)
+{
+    MFTAttrHeader header;
+    header.attr_type = 0x80;
+    header.attr_length = 72;
+    header.resident = 0;
+    header.name_length = 2;
+    header.name_offset = 0x40;
+    header.real_size = 8072;
+    header.attr_offset = 384;
+    header.is_ads = true;
+    MFTDataAttr data(header);
+    EXPECT_EQ(data.attr_type, 0x80u);
+    EXPECT_EQ(data.attr_length, 72u);
+    EXPECT_EQ(data.name_offset, 0x40);
+    EXPECT_EQ(data.real_size, 8072u);
+    EXPECT_EQ(data.attr_offset, 384u);
+    EXPECT_TRUE(data.is_ads);
+    EXPECT_TRUE(data.stream_name.empty());
+
+    data.stream_name = "$J";
+    MFTDataAttr copy;
+    copy = data;
+    EXPECT_EQ(copy.stream_name, "$J");
+    EXPECT_EQ(copy.real_size, 8072u);
+}
+
+TEST(MFTStdInfoAttr, ClearUnsetsTheTimes)
+{
+    MFTStdInfoAttr info;
+    info.create_time = FiletimeToDateTime(kSomeFiletime);
+    info.usn = 4;
+    info.Clear();
+    EXPECT_FALSE(info.create_time.IsValid());
+    EXPECT_EQ(info.usn, 0u);
+}
+
+}  // namespace
+}  // namespace varneth_test

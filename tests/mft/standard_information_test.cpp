@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "mft/attribute_walk.h"
+#include "mft/filetime.h"
+#include "mft/mft_file_record.h"
+#include "mft/standard_information.h"
+#include "support/log_capture.h"
+#include "support/record_builder.h"
+
+namespace varneth_test {
+namespace {
+
+// A record whose first attribute is a $STANDARD_INFORMATION with every field
+// set to a distinct value, value_length bytes of it kept.
+Bytes StandardInformationRecord(std::uint32_t value_length)
+{
+    Bytes value(72, 0);
+    PutLE(value, 0x00, kSomeFiletime, 8);
+    PutLE(value, 0x08, kSomeFiletime + 10000000, 8);
+    PutLE(value, 0x10, kSomeFiletime + 20000000, 8);
+    PutLE(value, 0x18, kSomeFiletime + 30000000, 8);
+    for (std::size_t field = 0x20; field < 0x38; field += 4) {
+        PutLE(value, field, 0x11110000u + field, 4);
+    }
+    PutLE(value, 0x38, 0x1122334455667788ull, 8);
+    PutLE(value, 0x40, 0x0102030405060708ull, 8);
+    value.resize(value_length);
+    return RecordBuilder().ResidentAttribute(kTypeStandardInformation, value).BuildUnprotected();
+}
+
+MFTAttrHeader FirstHeader(const Bytes& record)
+{
+    MFTFileRecord owner;
+    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
+    EXPECT_FALSE(owner.attr_header_array.empty());
+    return owner.attr_header_array.empty() ? MFTAttrHeader() : *owner.attr_header_array[0];
+}
+
+TEST(GetStdInfoAttr, ASeventyTwoByteValueFillsEveryMember)
+{
+    Bytes record = StandardInformationRecord(72);
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    LogCapture log;
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    EXPECT_EQ(FormatUtcTime(info.create_time), "2012-12-14 23:06:40");
+    EXPECT_EQ(FormatUtcTime(info.mod_time), "2012-12-14 23:06:41");
+    EXPECT_EQ(FormatUtcTime(info.mft_mod_time), "2012-12-14 23:06:42");
+    EXPECT_EQ(FormatUtcTime(info.access_time), "2012-12-14 23:06:43");
+    EXPECT_EQ(info.file_attributes, 0x11110020u);
+    EXPECT_EQ(info.max_versions, 0x11110024u);
+    EXPECT_EQ(info.version_number, 0x11110028u);
+    EXPECT_EQ(info.class_id, 0x1111002Cu);
+    EXPECT_EQ(info.owner_id, 0x11110030u);
+    EXPECT_EQ(info.security_id, 0x11110034u);
+    EXPECT_EQ(info.quota_charged, 0x1122334455667788ull);
+    EXPECT_EQ(info.usn, 0x0102030405060708ull);
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(GetStdInfoAttr, AFortyEightByteValueLeavesTheLaterMembersZero)
+{
+    Bytes record = StandardInformationRecord(48);
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    EXPECT_EQ(FormatUtcTime(info.access_time), "2012-12-14 23:06:43");
+    EXPECT_EQ(info.class_id, 0x1111002Cu);
+    EXPECT_EQ(info.owner_id, 0u);
+    EXPECT_EQ(info.security_id, 0u);
+    EXPECT_EQ(info.quota_charged, 0u);
+    EXPECT_EQ(info.usn, 0u);
+}
+
+TEST(GetStdInfoAttr, AShortValueIsReadAsIfPaddedWithZeroBytes)
+{
+    // 50 bytes: the owner id keeps its two low bytes only.
+    Bytes record = StandardInformationRecord(50);
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    EXPECT_EQ(info.owner_id, 0x0030u);
+
+    Bytes empty = StandardInformationRecord(0);
+    MFTAttrHeader empty_header = FirstHeader(empty);
+    ASSERT_EQ(GetStdInfoAttr(empty.data(), &empty_header, &info), 0);
+    EXPECT_EQ(FormatUtcTime(info.create_time), "1601-01-01 00:00:00");  // FILETIME 0
+    EXPECT_EQ(info.owner_id, 0u);
+}
+
+TEST(GetStdInfoAttr, TimesOfZeroAreTheStartOf1601)
+{
+    Bytes record = RecordBuilder().StandardInformation(Times::All(0)).BuildUnprotected();
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    for (const wxDateTime* time : {&info.create_time, &info.mod_time, &info.mft_mod_time, &info.access_time}) {
+        EXPECT_TRUE(time->IsValid());
+        EXPECT_EQ(FormatUtcTime(*time), "1601-01-01 00:00:00");
+    }
+}
+
+TEST(GetStdInfoAttr, ASeventyThreeByteValueIsRefused)
+{
+    Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime), 0, 73).BuildUnprotected();
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    LogCapture log;
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+    EXPECT_EQ(log.Texts(), std::vector<wxString>{
+                               "GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute."});
+    EXPECT_FALSE(info.create_time.IsValid());
+}
+
+TEST(GetStdInfoAttr, RefusesAnotherAttributeType)
+{
+    Bytes record = RecordBuilder().FileName(u"x", kWin32, 5).BuildUnprotected();
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    LogCapture log;
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+    EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetStdInfoAttr() - Attribute type is not a $STANDARD_INFORMATION."});
+}
+
+TEST(GetStdInfoAttr, RefusesANullBufferAndAnOutputOfAnotherKind)
+{
+    Bytes record = StandardInformationRecord(72);
+    MFTAttrHeader header = FirstHeader(record);
+    MFTStdInfoAttr info;
+    {
+        LogCapture log;
+        EXPECT_EQ(GetStdInfoAttr(nullptr, &header, &info), -1);
+        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetStdInfoAttr() - mft_rec_buf is NULL."});
+    }
+    MFTFileNameAttr file_name;
+    MFTRecordHeader record_header;
+    for (wxObject* wrong : {static_cast<wxObject*>(&file_name), static_cast<wxObject*>(&record_header),
+                            static_cast<wxObject*>(nullptr)}) {
+        LogCapture log;
+        EXPECT_EQ(GetStdInfoAttr(record.data(), &header, wrong), -1);
+        EXPECT_EQ(log.Texts(),
+                  std::vector<wxString>{"GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance."});
+    }
+    {
+        LogCapture log;
+        EXPECT_EQ(GetStdInfoAttr(record.data(), nullptr, &info), -1);
+        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetStdInfoAttr() - attr_header is NULL."});
+    }
+    EXPECT_FALSE(info.create_time.IsValid());
+}
+
+// The value must lie inside the 1024-byte record; one that would run past it
+// fails the decode, std_info untouched.
+TEST(GetStdInfoAttr, AValueRunningPastTheRecordEndIsRefused)
+{
+    Bytes record(kRecordSize, 0x11);
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeStandardInformation;
+    header.attr_offset = 1000;
+    header.value_offset = 0x18;
+    header.value_length = 1;  // 1024 + 1 bytes
+    MFTStdInfoAttr info;
+    LogCapture log;
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+    EXPECT_EQ(log.Texts(), std::vector<wxString>{
+                               "GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record."});
+    EXPECT_FALSE(info.create_time.IsValid());
+    EXPECT_EQ(info.file_attributes, 0u);
+
+    header.value_offset = 0xFFFF;
+    header.value_length = 0;
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+    header.attr_offset = 0xFFFFFFFF;
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+}
+
+TEST(GetStdInfoAttr, AValueEndingAtTheLastByteIsRead)
+{
+    Bytes record(kRecordSize, 0);
+    PutLE(record, 1024 - 72 + 0x20, 0x27, 4);  // file attributes
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeStandardInformation;
+    header.attr_offset = 1024 - 72 - 0x18;
+    header.value_offset = 0x18;
+    header.value_length = 72;
+    MFTStdInfoAttr info;
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    EXPECT_EQ(info.file_attributes, 0x27u);
+}
+
+}  // namespace
+}  // namespace varneth_test
