@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/run_settings.h"
+#include "report/report_columns.h"
+#include "report/report_rows.h"
+#include "support/log_capture.h"
+#include "record_fixtures.h"
+
+namespace varneth_test {
+namespace {
+
+std::string Utf8(const wxString& text)
+{
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    return std::string(utf8.data(), utf8.length());
+}
+
+// The record of the worked example: a DOS name first, then the Win32 name;
+// an unnamed non-resident stream, then a resident named one.
+void BuildWorkedExample(MFTFileRecord& record)
+{
+    record.mft_header.mft_recno = 41;
+    record.mft_header.record_flags = kRecordInUse;
+    SetTimes(AddFileName(record, wxS("REPORT~1.TXT"), kNameSpaceDos), kFiletime2009);
+    // Other times on the second name: the fn columns must come from the first.
+    SetTimes(AddFileName(record, wxS("Report 2012.txt"), kNameSpaceWin32), kFiletime2013);
+    record.std_info.create_time = FiletimeToDateTime(kFiletime2012);
+    record.std_info.mod_time = FiletimeToDateTime(kFiletime2012);
+    record.std_info.mft_mod_time = FiletimeToDateTime(kFiletime2012);
+    record.std_info.access_time = FiletimeToDateTime(kFiletime2013);
+    record.std_info.file_attributes = 0x0020;
+    AddNonResidentData(record, 5000, 8192);
+    AddResidentData(record, 26, wxS("Zone.Identifier"));
+}
+
+struct WorkedExampleCase {
+    const char* label;
+    bool long_format;
+    bool short_format;
+    const char* record_row;
+    const char* stream_row;
+};
+
+const WorkedExampleCase kWorkedExample[] = {
+    {"long", true, false,
+     "41\t0\t0\t0\tReport 2012.txt\tREPORT~1.TXT\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t2012-12-14 23:06:40\t"
+     "2012-12-14 23:06:40\t5000\t8192\ttxt\t\\Users\\x\\Report 2012.txt\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t"
+     "2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t0\tlocalhost\n",
+     "41\t0\t0\t1\tReport 2012.txt:Zone.Identifier\tREPORT~1.TXT\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t"
+     "2012-12-14 23:06:40\t2012-12-14 23:06:40\t26\t26\ttxt\t\\Users\\x\\Report 2012.txt:Zone.Identifier\t"
+     "2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\t1\t1\t0\t0\t0\t"
+     "0\t0\t0\t0\t0\t0\tlocalhost\n"},
+    {"default", false, false,
+     "41\t0\t0\t0\tReport 2012.txt\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t2012-12-14 23:06:40\t"
+     "2012-12-14 23:06:40\t5000\t8192\ttxt\t\\Users\\x\\Report 2012.txt\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t"
+     "2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\tlocalhost\n",
+     "41\t0\t0\t1\tReport 2012.txt:Zone.Identifier\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t"
+     "2012-12-14 23:06:40\t2012-12-14 23:06:40\t26\t26\ttxt\t\\Users\\x\\Report 2012.txt:Zone.Identifier\t"
+     "2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\tlocalhost\n"},
+    {"short", false, true,
+     "41\t0\t0\t0\tReport 2012.txt\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t2012-12-14 23:06:40\t"
+     "2012-12-14 23:06:40\t5000\ttxt\t\\Users\\x\\Report 2012.txt\t0\t0\t0\tlocalhost\n",
+     "41\t0\t0\t1\tReport 2012.txt:Zone.Identifier\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t"
+     "2012-12-14 23:06:40\t2012-12-14 23:06:40\t26\ttxt\t\\Users\\x\\Report 2012.txt:Zone.Identifier\t0\t0\t0\t"
+     "localhost\n"},
+};
+
+TEST(ReportRowsTest, WorkedExampleInEachFormatByteForByte)
+{
+    ReportSettingsGuard guard;
+    run_settings.host_name = wxS("localhost");
+    MFTFileRecord record;
+    BuildWorkedExample(record);
+    for (const WorkedExampleCase& c : kWorkedExample) {
+        SCOPED_TRACE(c.label);
+        ReportSettingsGuard::SetFormat(c.long_format, c.short_format);
+        const wxArrayString lines = GetMFTRecordTabStringArr(&record, wxS("\\Users\\x\\Report 2012.txt"));
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_EQ(Utf8(lines[0]), c.record_row);
+        EXPECT_EQ(Utf8(lines[1]), c.stream_row);
+    }
+}
+
+TEST(ReportRowsTest, RefusedInputsAreLoggedAndGiveNoLines)
+{
+    ReportSettingsGuard guard;
+    MFTFileRecord record;
+    BuildWorkedExample(record);
+    MFTRecordHeader not_a_record;
+    const struct {
+        const char* label;
+        wxObject* object;
+        const char* full_path;
+        const char* host_name;
+        const char* message;
+    } cases[] = {
+        {"header object", &not_a_record, "\\x", "localhost",
+         "GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."},
+        {"null object", nullptr, "\\x", "localhost",
+         "GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."},
+        {"empty path", &record, "", "localhost", "GetMFTRecordTabStringArr() - full_path string is empty."},
+        {"empty host", &record, "\\x", "", "GetMFTRecordTabStringArr() - host_name string is empty."},
+        // The checks run in order: the object first, then the path.
+        {"all three", &not_a_record, "", "",
+         "GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        run_settings.host_name = c.host_name;
+        LogCapture log;
+        EXPECT_TRUE(GetMFTRecordTabStringArr(c.object, c.full_path).empty());
+        const std::vector<wxString> errors = log.TextsAt(wxLOG_Error);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0], wxString(c.message));
+    }
+}
+
+// Hostile names: every line keeps exactly the header's fields in every
+// format, and no control character survives anywhere in it.
+TEST(ReportRowsTest, ControlCharactersNeverSplitOrCorruptALine)
+{
+    ReportSettingsGuard guard;
+    run_settings.host_name = wxS("host\tname\n");
+    MFTFileRecord record;
+    record.mft_header.record_flags = kRecordInUse;
+    AddFileName(record, wxS("PO\x1b[2J~1"), kNameSpaceDos);
+    AddFileName(record, wxString(L"a\tb\nc\rd\x7f\x85\x9b.t\tx"), kNameSpacePosix);
+    AddResidentData(record, 3);
+    AddResidentData(record, 4, wxS("s\tt\nu"));
+    const wxString path = wxString(L"\\dir\nx\\a\tb") + wxUniChar(0xD800) + wxUniChar(0x110000);
+    const wxString replacement(wxUniChar(0xFFFD));
+    for (int format = 0; format < 3; ++format) {
+        ReportSettingsGuard::SetFormat(format == 1, format == 2);
+        const std::size_t header_fields = SplitLine(GetReportHeaderString()).size();
+        const wxArrayString lines = GetMFTRecordTabStringArr(&record, path);
+        ASSERT_EQ(lines.size(), 2u);
+        for (const wxString& line : lines) {
+            const std::vector<wxString> fields = SplitLine(line);
+            ASSERT_EQ(fields.size(), header_fields) << Utf8(line);
+            for (const wxString& field : fields) {
+                for (wxUniChar c : field) {
+                    const auto value = static_cast<std::uint32_t>(c.GetValue());
+                    EXPECT_FALSE(value < 0x20 || (value >= 0x7F && value <= 0x9F) ||
+                                 (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF)
+                        << "U+" << std::hex << value << " in " << Utf8(field);
+                }
+            }
+            EXPECT_EQ(fields.back(), wxS("host") + replacement + wxS("name") + replacement);
+        }
+        const wxString name = wxS("a") + replacement + wxS("b") + replacement + wxS("c") + replacement + wxS("d") +
+                              replacement + replacement + replacement + wxS(".t") + replacement + wxS("x");
+        const wxString stream_name = wxS(":s") + replacement + wxS("t") + replacement + wxS("u");
+        const wxString full_path = wxS("\\dir") + replacement + wxS("x\\a") + replacement + wxS("b") +
+                                   replacement + replacement;
+        EXPECT_EQ(Field(lines[0], wxS("Filename")), name);
+        EXPECT_EQ(Field(lines[1], wxS("Filename")), name + stream_name);
+        EXPECT_EQ(Field(lines[0], wxS("Ext")), wxS("t") + replacement + wxS("x"));
+        EXPECT_EQ(Field(lines[0], wxS("FullPath")), full_path);
+        EXPECT_EQ(Field(lines[1], wxS("FullPath")), full_path + stream_name);
+        if (format == 1) {
+            EXPECT_EQ(Field(lines[0], wxS("DOSFilename")), wxS("PO") + replacement + wxS("[2J~1"));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace varneth_test
