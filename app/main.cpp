@@ -1,4 +1,14 @@
-int main()
+#include <wx/init.h>
+
+#include "app/platform.h"
+#include "app/run_sequence.h"
+
+int main(int argc, char** argv)
 {
-    return 0;
+    wxInitializer initializer;
+    if (!initializer.IsOk()) {
+        return -1;
+    }
+    platform::UseByteExactFileNames();
+    return RunVarneth(platform::WideArguments(argc, argv));
 }

@@ -1,0 +1,147 @@
+#include "app/command_line.h"
+
+#include <wx/filefn.h>
+
+#include "app/console.h"
+#include "app/platform.h"
+#include "app/run_settings.h"
+
+namespace {
+
+struct SwitchDefinition {
+    const char* short_name;
+    const char* long_name;
+    const char* description;
+    bool is_option;
+};
+
+// In declaration order: the parser lists them in this order in its usage text.
+constexpr SwitchDefinition kSwitches[] = {
+    {"a", "ADS", "Dump ADS's to stdout", false},
+    {"d", "debug", "Create debug log", false},
+    {"f", "filenames", "Dump filenames to stdout", false},
+    {"h", "help", "Display this notice", false},
+    {"l", "long", "Use long output format", false},
+    {"m", "hostname", "Hostname (Default: localhost)", true},
+    {"o", "output", "Output file (Default: varneth_hostname.txt)", true},
+    {"s", "short", "Use short output format", false},
+    {"v", "verbose", "Chatty output", false},
+    {"V", "version", "Show version and exit", false},
+    {"z", "zip", "Zip output file\n\n", false},
+};
+
+const wxString kRule = wxString('-', 61) + wxS("\n");
+
+void DeclareSwitches(wxCmdLineParser& parser)
+{
+    for (const SwitchDefinition& entry : kSwitches) {
+        if (entry.is_option) {
+            parser.AddOption(entry.short_name, entry.long_name, entry.description);
+        } else {
+            parser.AddSwitch(entry.short_name, entry.long_name, entry.description);
+        }
+    }
+    parser.AddParam("$MFT File", wxCMD_LINE_VAL_STRING, wxCMD_LINE_PARAM_OPTIONAL);
+}
+
+void FillRunSettings(const wxCmdLineParser& parser)
+{
+    run_settings.dump_ads = parser.Found("a");
+    run_settings.debug_log = parser.Found("d");
+    run_settings.dump_filenames = parser.Found("f");
+    run_settings.long_format = parser.Found("l");
+    wxString value;
+    if (parser.Found("m", &value)) {
+        run_settings.host_name = value;
+        run_settings.output_filename = wxS("varneth_") + run_settings.host_name + wxS(".txt");
+    }
+    if (parser.Found("o", &value)) {
+        run_settings.output_filename = value;
+    }
+    run_settings.short_format = parser.Found("s");
+    if (parser.Found("v")) {
+        run_settings.log_level = wxLOG_Message;
+        run_settings.verbose_output = true;
+    }
+    run_settings.zip_output = parser.Found("z");
+    run_settings.mft_filename = parser.GetParamCount() > 0 ? parser.GetParam(0) : wxString();
+}
+
+// The first rule that the settings break, or an empty text.
+wxString FindBrokenRule(const wxCmdLineParser& parser)
+{
+    if (run_settings.mft_filename.empty()) {
+        return wxS("\nNo $MFT filename provided.\n");
+    }
+    if (parser.GetParamCount() > 1) {
+        return wxS("\nOnly parameter is $MFT filename\n");
+    }
+    if (!wxFileExists(run_settings.mft_filename)) {
+        return wxS("$MFT file ") + run_settings.mft_filename + wxS(" does not exist.\n");
+    }
+    if (run_settings.dump_ads && CountSwitchesGiven(parser) > 1) {
+        return wxS("\n/a Dump ADS cannot be used with any other switches.\n");
+    }
+    if (run_settings.dump_filenames && CountSwitchesGiven(parser) > 1) {
+        return wxS("\n/f Dump filenames cannot be used with any other switches.\n");
+    }
+    if (run_settings.long_format && run_settings.short_format) {
+        return wxS("\n/s Short format and /l long format is ambiguous.\n");
+    }
+    return wxString();
+}
+
+}  // namespace
+
+wxString GetBanner()
+{
+    wxString banner = wxS("\n\n") + kRule;
+    banner += wxS("--              Varneth - $MFT Dump Tool                   --\n");
+    banner += wxS("--                  Version: ") + tool_version + wxS("                       --\n");
+    banner += kRule;
+    banner += wxS("--           Use this tool at your own risk                --\n");
+    banner += wxS("--                    NO WARRANTY!                         --\n");
+    banner += kRule;
+    return banner;
+}
+
+int CountSwitchesGiven(const wxCmdLineParser& parser)
+{
+    const bool given[] = {
+        run_settings.dump_ads,    run_settings.debug_log,      run_settings.dump_filenames,
+        run_settings.long_format, run_settings.short_format,   run_settings.verbose_output,
+        run_settings.zip_output,  parser.Found("o"),           parser.Found("m"),
+    };
+    int count = 0;
+    for (bool switch_given : given) {
+        count += switch_given ? 1 : 0;
+    }
+    return count;
+}
+
+int ProcessCommandLine(wxCmdLineParser& parser)
+{
+    parser.SetSwitchChars(platform::SwitchChars());
+    DeclareSwitches(parser);
+    parser.SetLogo(GetBanner());
+    if (parser.Parse(true) != 0) {
+        return -1;
+    }
+    if (parser.Found("h")) {
+        parser.Usage();
+        return -1;
+    }
+    if (parser.Found("V")) {
+        PrintText(GetBanner());
+        return -1;
+    }
+    FillRunSettings(parser);
+    const wxString broken_rule = FindBrokenRule(parser);
+    if (!broken_rule.empty()) {
+        PrintText(broken_rule);
+        FlushConsole();
+        parser.Usage();
+        return -1;
+    }
+    return 0;
+}

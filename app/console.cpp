@@ -1,0 +1,52 @@
+#include "app/console.h"
+
+#include <wx/log.h>
+#include <wx/strconv.h>
+
+#include "util/utf8_text.h"
+
+namespace {
+
+// The log's own sink: one UTF-8 line per call, through the same narrow stream
+// as the printed texts, flushed so a crash never hides the last line.
+class Utf8LogTarget : public wxLog {
+public:
+    explicit Utf8LogTarget(std::FILE* stream) : stream_(stream) {}
+
+protected:
+    void DoLogText(const wxString& line) override
+    {
+        std::string bytes = ToUtf8(line);
+        bytes.push_back('\n');
+        std::fwrite(bytes.data(), 1, bytes.size(), stream_);
+        std::fflush(stream_);
+    }
+
+private:
+    std::FILE* stream_;
+};
+
+}  // namespace
+
+void PrintText(const wxString& text)
+{
+    const std::string bytes = ToUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+void PrintLine(const wxString& text)
+{
+    std::string bytes = ToUtf8(text);
+    bytes.push_back('\n');
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+void FlushConsole()
+{
+    std::fflush(stdout);
+}
+
+wxLog* CreateConsoleLogTarget(std::FILE* stream)
+{
+    return new Utf8LogTarget(stream != nullptr ? stream : stdout);
+}

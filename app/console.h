@@ -1,0 +1,27 @@
+#ifndef VARNETH_APP_CONSOLE_H
+#define VARNETH_APP_CONSOLE_H
+
+// Console output. Printed texts and log lines share standard output as UTF-8
+// bytes written through one narrow stream, so they keep their call order and
+// survive any locale (mixing wide and narrow writes on one stream loses text).
+
+#include <cstdio>
+
+#include <wx/string.h>
+
+class wxLog;
+
+// Writes the text to standard output as UTF-8, unchanged.
+void PrintText(const wxString& text);
+
+// Writes the text followed by "\n".
+void PrintLine(const wxString& text);
+
+// Pushes printed text out now (the progress line ends in a carriage return).
+void FlushConsole();
+
+// A log target that writes UTF-8 lines to the given stream (stdout when null),
+// each stamped and prefixed by the library's log formatter.
+wxLog* CreateConsoleLogTarget(std::FILE* stream);
+
+#endif

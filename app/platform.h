@@ -1,0 +1,39 @@
+#ifndef VARNETH_APP_PLATFORM_H
+#define VARNETH_APP_PLATFORM_H
+
+// Every difference between the platforms the tool runs on lives here.
+
+#include <wx/string.h>
+
+class wxFile;
+class wxArrayString;
+
+namespace platform {
+
+// Characters that introduce a switch on the command line. "/" is one on
+// Windows only: elsewhere it begins every absolute path.
+wxString SwitchChars();
+
+// The line end of text files written for the examiner (the zip entry).
+wxString NativeLineEnd();
+
+// Makes the names of files (command line arguments, file system calls) round
+// trip as bytes, whatever the locale: UTF-8, with undecodable bytes kept.
+void UseByteExactFileNames();
+
+// Converts the narrow argument vector to wide strings the same way.
+wxArrayString WideArguments(int argc, char** argv);
+
+// True when both names lead to one and the same existing file (same device
+// and inode; symbolic and hard links included).
+bool IsSameFile(const wxString& first, const wxString& second);
+
+enum class DiskFlushResult { Flushed, NotSupported, Failed };
+
+// Forces the file's written data to the disk. Files that cannot be forced
+// (a pipe, /dev/null) report NotSupported, which is not an error.
+DiskFlushResult FlushToDisk(wxFile& file);
+
+}  // namespace platform
+
+#endif

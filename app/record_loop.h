@@ -1,0 +1,17 @@
+#ifndef VARNETH_APP_RECORD_LOOP_H
+#define VARNETH_APP_RECORD_LOOP_H
+
+#include <cstdint>
+
+#include <wx/string.h>
+
+struct RunState;
+
+// Reads the input block by block from the start and reports, or lists, every
+// base record with a name. False after a read or write failure (logged).
+bool RunRecordLoop(RunState& state);
+
+// "Records processed: ..." with the given count and percentage.
+wxString ProgressLine(RunState& state, std::uint64_t count, int percent);
+
+#endif

@@ -1,0 +1,71 @@
+#include "app/report_writer.h"
+
+#include "app/platform.h"
+#include "util/utf8_text.h"
+
+namespace {
+
+constexpr std::size_t kBufferLimit = 1 << 20;
+
+}  // namespace
+
+ReportWriter::ReportWriter()
+{
+    buffer_.reserve(kBufferLimit + 64 * 1024);
+}
+
+ReportWriter::~ReportWriter()
+{
+    if (file_.IsOpened()) {
+        Close();
+    }
+}
+
+bool ReportWriter::Open(const wxString& name)
+{
+    buffer_.clear();
+    failed_ = false;
+    return file_.Open(name, wxFile::write);
+}
+
+bool ReportWriter::Write(const wxString& text)
+{
+    if (failed_ || !file_.IsOpened()) {
+        return false;
+    }
+    AppendUtf8(buffer_, text);
+    return buffer_.size() < kBufferLimit || Flush();
+}
+
+bool ReportWriter::Flush()
+{
+    if (failed_ || !file_.IsOpened()) {
+        return false;
+    }
+    if (!buffer_.empty()) {
+        const std::size_t written = file_.Write(buffer_.data(), buffer_.size());
+        failed_ = written != buffer_.size();
+        buffer_.clear();
+    }
+    return !failed_;
+}
+
+bool ReportWriter::FlushToDisk()
+{
+    if (!Flush()) {
+        return false;
+    }
+    failed_ = platform::FlushToDisk(file_) == platform::DiskFlushResult::Failed;
+    return !failed_;
+}
+
+bool ReportWriter::Close()
+{
+    if (!file_.IsOpened()) {
+        return !failed_;
+    }
+    const bool flushed = Flush();
+    const bool closed = file_.Close();
+    buffer_.clear();
+    return flushed && closed;
+}

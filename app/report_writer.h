@@ -1,0 +1,39 @@
+#ifndef VARNETH_APP_REPORT_WRITER_H
+#define VARNETH_APP_REPORT_WRITER_H
+
+#include <string>
+
+#include <wx/file.h>
+#include <wx/string.h>
+
+// The report file: lines are converted to UTF-8 and collected in a buffer so
+// that a run of millions of rows costs a few thousand write calls, not one
+// per row. Every failure (a short write, a failed close) is reported to the
+// caller; nothing is dropped silently.
+class ReportWriter {
+public:
+    ReportWriter();
+    ~ReportWriter();
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    // Creates or empties the file (the library logs its own line on failure).
+    bool Open(const wxString& name);
+    bool IsOpened() const { return file_.IsOpened(); }
+
+    // Appends the text exactly as it is (it carries its own line end).
+    bool Write(const wxString& text);
+    // Hands everything buffered to the file.
+    bool Flush();
+    // Flush, then force the data to the disk where the file supports it.
+    bool FlushToDisk();
+    // Flush and close; false when either fails.
+    bool Close();
+
+private:
+    wxFile file_;
+    std::string buffer_;
+    bool failed_ = false;
+};
+
+#endif

@@ -1,0 +1,189 @@
+#include "app/run_sequence.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/cmdline.h>
+#include <wx/filefn.h>
+#include <wx/msgout.h>
+
+#include "app/command_line.h"
+#include "app/console.h"
+#include "app/input_verification.h"
+#include "app/log_message.h"
+#include "app/log_setup.h"
+#include "app/output_compression.h"
+#include "app/platform.h"
+#include "app/record_loop.h"
+#include "app/run_settings.h"
+#include "app/run_state.h"
+#include "report/report_columns.h"
+
+namespace {
+
+// The usage text and the parser's own errors go to standard error.
+class MessageOutputInstaller {
+public:
+    MessageOutputInstaller() { delete wxMessageOutput::Set(new wxMessageOutputStderr(stderr, wxConvUTF8)); }
+    ~MessageOutputInstaller() { delete wxMessageOutput::Set(nullptr); }
+};
+
+// The parser takes a plain argument vector; it copies the strings.
+void GiveArguments(wxCmdLineParser& parser, const wxArrayString& arguments)
+{
+    std::vector<std::wstring> copies(arguments.begin(), arguments.end());
+    std::vector<wxChar*> pointers;
+    for (std::wstring& argument : copies) {
+        pointers.push_back(argument.data());
+    }
+    pointers.push_back(nullptr);
+    parser.SetCmdLine(static_cast<int>(copies.size()), pointers.data());
+}
+
+bool RefuseOutputOnInput(const wxString& output_name)
+{
+    if (!platform::IsSameFile(output_name, run_settings.mft_filename)) {
+        return false;
+    }
+    LogErrorText(wxS("Output file ") + output_name + wxS(" is the $MFT input file."));
+    return true;
+}
+
+bool OpenInput(RunState& state)
+{
+    if (!state.mft_file.Open(run_settings.mft_filename, wxFile::read)) {
+        LogErrorText(wxS("Unable to open ") + run_settings.mft_filename + wxS(" $MFT file."));
+        return false;
+    }
+    const wxFileOffset length = state.mft_file.Length();
+    state.mft_file_size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
+    state.mft_record_count = state.mft_file_size >> 10;
+    if (state.mft_file_size == 0) {
+        LogErrorText(wxS("$MFT file ") + run_settings.mft_filename + wxS(" is empty."));
+        return false;
+    }
+    if ((state.mft_file_size & 0x3FF) != 0) {
+        LogErrorText(wxS("$MFT file ") + run_settings.mft_filename + wxS(" verification failed."));
+        return false;
+    }
+    if (state.ReportMode()) {
+        PrintText(wxS("$MFT file is ") + FormatCount(state.formatter, state.mft_file_size) + wxS(" bytes.\n"));
+        PrintText(wxS("$MFT file contains ") + FormatCount(state.formatter, state.mft_record_count) +
+                  wxS(" file records.\n"));
+    }
+    return true;
+}
+
+bool OpenReport(RunState& state)
+{
+    const wxString& name = run_settings.output_filename;
+    LogMessageText(wxS("Opening output file ") + name + wxS("."));
+    if (RefuseOutputOnInput(name)) {
+        return false;
+    }
+    if (!state.report_file.Open(name)) {
+        LogErrorText(wxS("Error opening ") + name + wxS(" report file."));
+        return false;
+    }
+    LogMessageText(wxS("Writing header row to report file"));
+    // Written through at once, so that an unwritable report stops the run here.
+    if (!state.report_file.Write(GetReportHeaderString()) || !state.report_file.Flush()) {
+        LogErrorText(wxS("Error writing header row to ") + name + wxS(" report file."));
+        return false;
+    }
+    return true;
+}
+
+// Packs the report; on failure the plain report stays and is the output.
+bool CompressReport()
+{
+    PrintText(wxS("Zipping output file.\n"));
+    const wxString report_name = run_settings.output_filename;
+    const wxString zip_filename = report_name + wxS(".zip");
+    bool packed = false;
+    if (RefuseOutputOnInput(zip_filename)) {
+    } else if (platform::IsSameFile(zip_filename, report_name)) {
+        LogErrorText(wxS("Output file ") + zip_filename + wxS(" is the report file."));
+    } else {
+        packed = ZipOutputFile(zip_filename) == 0;
+    }
+    if (packed) {
+        wxRemoveFile(report_name);
+        run_settings.output_filename = zip_filename;
+    }
+    return packed;
+}
+
+int FinishRun(RunState& state)
+{
+    FlushConsole();
+    bool output_complete = true;
+    if (state.ReportMode()) {
+        PrintText(ProgressLine(state, state.mft_record_count, 100) + wxS("\n"));
+    }
+    if (state.report_file.IsOpened() && !state.report_file.Close()) {
+        LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
+        state.mft_file.Close();
+        return -1;
+    }
+    state.mft_file.Close();
+    if (!state.ReportMode()) {
+        return 0;
+    }
+    if (run_settings.zip_output) {
+        output_complete = CompressReport();
+    }
+    LogMessageText(wxS("$MFT dump complete."));
+    LogMessageText(wxS("Shutting down Varneth application."));
+    PrintText(wxS("$MFT file processing complete.\n"));
+    PrintText(wxS("Output filename is ") + run_settings.output_filename + wxS("\n"));
+    return output_complete ? 0 : -1;
+}
+
+int RunFromVerifiedInput(RunState& state)
+{
+    if (!OpenInput(state)) {
+        return -1;
+    }
+    if (state.ReportMode() && !OpenReport(state)) {
+        return -1;
+    }
+    state.mft_file.Seek(0, wxFromStart);
+    LogMessageText(wxS("Processing $MFT file."));
+    if (!RunRecordLoop(state)) {
+        return -1;
+    }
+    return FinishRun(state);
+}
+
+}  // namespace
+
+bool RunState::ReportMode() const
+{
+    return !run_settings.dump_ads && !run_settings.dump_filenames;
+}
+
+int RunVarneth(const wxArrayString& arguments)
+{
+    auto state = std::make_unique<RunState>();
+    MessageOutputInstaller message_output;
+    wxCmdLineParser parser;
+    GiveArguments(parser, arguments);
+    if (ProcessCommandLine(parser) != 0) {
+        FlushConsole();
+        return -1;
+    }
+    LogSetup log;
+    log.StartConsoleLog();
+    if (run_settings.debug_log && !log.StartDebugLog()) {
+        return -1;
+    }
+    LogMessageText(wxS("Opening and verifying $MFT input file."));
+    if (!IsValidMFTFile(run_settings.mft_filename)) {
+        return -1;
+    }
+    const int status = RunFromVerifiedInput(*state);
+    FlushConsole();
+    return status;
+}

@@ -1,0 +1,10 @@
+#ifndef VARNETH_APP_RUN_SEQUENCE_H
+#define VARNETH_APP_RUN_SEQUENCE_H
+
+#include <wx/arrstr.h>
+
+// Runs the whole tool on the given arguments (program name first). Returns
+// 0 after a completed run and -1 after any early stop.
+int RunVarneth(const wxArrayString& arguments);
+
+#endif

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what Varneth needs to build and test on Debian 12: the compiler and
+# CMake, wxWidgets 3.2 (base library), GoogleTest, and the independent NTFS
+# readers and tools that the end-to-end tests compare against.
+set -euo pipefail
+packages=(
+  g++ cmake make libwxgtk3.2-dev libgtest-dev
+  python3 python3-libfsntfs libfsntfs-utils sleuthkit ntfs-3g fuse3
+  unzip time
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+run=()
+[ "$(id -u)" -ne 0 ] && run=(sudo)
+"${run[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${run[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

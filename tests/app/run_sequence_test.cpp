@@ -1,0 +1,232 @@
+// The run from start to exit: input checks, console lines, the log, the
+// record loop's progress lines and the refusals that protect the evidence.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "support/cli_runner.h"
+#include "support/record_builder.h"
+
+using namespace varneth_test;
+
+namespace {
+
+const std::string kBlanks27(27, ' ');
+
+Bytes FileRecordWithName(const std::u16string& name)
+{
+    return RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).FileName(name, kWin32, 5).ResidentData(10).Build();
+}
+
+class RunSequenceTest : public ::testing::Test {
+protected:
+    RunResult Run(const std::vector<std::string>& args, RunOptions options = {})
+    {
+        options.working_dir = dir_.path();
+        return RunVarnethBinary(args, options);
+    }
+    std::string Path(const std::string& name) const { return dir_.File(name); }
+
+    TempDir dir_;
+};
+
+struct InputCase {
+    const char* label;
+    Bytes content;
+    std::string expected_error;  // log text, after the stamp; empty: the run succeeds
+};
+
+Bytes FiveFileSignatures(std::size_t size, int bad_record = -1)
+{
+    Bytes bytes(size, 0);
+    for (std::size_t record = 0; record < 5; ++record) {
+        const std::size_t at = record * kRecordSize;
+        if (at + 4 <= size && static_cast<int>(record) != bad_record) {
+            bytes[at] = 'F', bytes[at + 1] = 'I', bytes[at + 2] = 'L', bytes[at + 3] = 'E';
+        }
+    }
+    return bytes;
+}
+
+TEST_F(RunSequenceTest, InputChecksRefuseWhatIsNotAnMftFile)
+{
+    const InputCase cases[] = {
+        {"5120 bytes, five signatures", FiveFileSignatures(5120), ""},
+        {"4096 bytes", FiveFileSignatures(4096), "Error: File in.mft is not a valid $MFT file."},
+        {"4100 bytes", FiveFileSignatures(4100), "Error: $MFT file in.mft verification failed."},
+        {"empty", Bytes{}, "Error: File in.mft is not a valid $MFT file."},
+        {"bad record 2", FiveFileSignatures(10240, 2), "Error: File in.mft is not a valid $MFT file."},
+        {"5632 bytes", FiveFileSignatures(5632), "Error: $MFT file in.mft verification failed."},
+    };
+    for (const InputCase& c : cases) {
+        MftImage().AddRawBytes(c.content).WriteTo(Path("in.mft"));
+        std::filesystem::remove(Path("varneth_localhost.txt"));
+        const RunResult result = Run({"in.mft"});
+        const std::vector<std::string> logged = LogTexts(result.out);
+        if (c.expected_error.empty()) {
+            EXPECT_EQ(result.exit_status, 0) << c.label;
+            EXPECT_TRUE(logged.empty()) << c.label << ": " << result.out;
+            continue;
+        }
+        EXPECT_EQ(result.exit_status, 255) << c.label;
+        ASSERT_EQ(logged.size(), 1u) << c.label << ": " << result.out;
+        EXPECT_EQ(logged[0], c.expected_error) << c.label;
+        EXPECT_FALSE(FileExists(Path("varneth_localhost.txt"))) << c.label;
+    }
+}
+
+TEST_F(RunSequenceTest, NotValidTextEndsWithItsOwnLineFeed)
+{
+    MftImage().AddRawBytes(FiveFileSignatures(4096)).WriteTo(Path("in.mft"));
+    const RunResult result = Run({"in.mft"});
+    EXPECT_NE(result.out.find(" is not a valid $MFT file.\n\n"), std::string::npos) << result.out;
+}
+
+TEST_F(RunSequenceTest, SizeLinesProgressAndClosingLinesOfAFiveRecordFile)
+{
+    MftImage image;
+    for (int i = 0; i < 5; ++i) {
+        image.Add(FileRecordWithName(u"file" + std::u16string(1, u'0' + i) + u".txt"));
+    }
+    image.WriteTo(Path("in.mft"));
+    const RunResult result = Run({"in.mft"});
+    EXPECT_EQ(result.exit_status, 0);
+    const std::string expected = "$MFT file is 5,120 bytes.\n"
+                                 "$MFT file contains 5 file records.\n"
+                                 "Records processed: 0  (0% Complete)" + kBlanks27 + "\r" +
+                                 "Records processed: 5  (100% Complete)" + kBlanks27 + "\n" +
+                                 "$MFT file processing complete.\n"
+                                 "Output filename is varneth_localhost.txt\n";
+    EXPECT_EQ(result.out, expected);
+}
+
+TEST_F(RunSequenceTest, DefaultLogShowsOnlyErrorsVerboseShowsTheRunInOrder)
+{
+    SystemRecords().AddZeroBlocks(1).WriteTo(Path("in.mft"));
+    EXPECT_TRUE(LogTexts(Run({"in.mft"}).out).empty());
+
+    const RunResult verbose = Run({"-v", "in.mft"});
+    EXPECT_EQ(verbose.exit_status, 0);
+    const std::vector<std::string> expected = {
+        "Starting Varneth application.",
+        "Processing commandline arguments.",
+        "Creating logging objects.",
+        "Opening and verifying $MFT input file.",
+        "Opening output file varneth_localhost.txt.",
+        "Writing header row to report file",
+        "Processing $MFT file.",
+        "$MFT file record has an invalid MAGIC number.",
+        "$MFT dump complete.",
+        "Shutting down Varneth application.",
+    };
+    EXPECT_EQ(LogTexts(verbose.out), expected);
+    // Printed lines and log lines share one stream in call order.
+    const std::size_t verifying = verbose.out.find("Opening and verifying");
+    const std::size_t size_line = verbose.out.find("$MFT file is 17,408 bytes.");
+    const std::size_t opening = verbose.out.find("Opening output file");
+    const std::size_t complete = verbose.out.find("$MFT file processing complete.");
+    const std::size_t shutting = verbose.out.find("Shutting down");
+    EXPECT_LT(verifying, size_line);
+    EXPECT_LT(size_line, opening);
+    EXPECT_LT(shutting, complete);
+    EXPECT_NE(complete, std::string::npos);
+    const std::regex line_format("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}: Starting Varneth application.\n");
+    EXPECT_TRUE(std::regex_search(verbose.out, line_format));
+}
+
+TEST_F(RunSequenceTest, DebugLogHoldsTheShownLinesFromVerificationOn)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    ASSERT_EQ(Run({"-d", "in.mft"}).exit_status, 0);
+    ASSERT_TRUE(FileExists(Path("varneth.log")));
+    EXPECT_EQ(ReadFile(Path("varneth.log")), "");
+
+    const RunResult verbose = Run({"-d", "-v", "in.mft"});
+    ASSERT_EQ(verbose.exit_status, 0);
+    const std::vector<std::string> in_file = LogTexts(ReadFile(Path("varneth.log")));
+    std::vector<std::string> on_console = LogTexts(verbose.out);
+    ASSERT_GE(on_console.size(), 3u);
+    on_console.erase(on_console.begin(), on_console.begin() + 3);
+    EXPECT_EQ(in_file, on_console);
+    ASSERT_FALSE(in_file.empty());
+    EXPECT_EQ(in_file.front(), "Opening and verifying $MFT input file.");
+
+    // An error reaches the file without -v too.
+    MftImage().AddRawBytes(FiveFileSignatures(4096)).WriteTo(Path("bad.mft"));
+    EXPECT_EQ(Run({"-d", "bad.mft"}).exit_status, 255);
+    const std::vector<std::string> errors = LogTexts(ReadFile(Path("varneth.log")));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Error: File bad.mft is not a valid $MFT file.");
+}
+
+TEST_F(RunSequenceTest, SkippedRecordsKeepTheirNumbersAndGetNoProgressLine)
+{
+    // Records 0 to 4 carry only the signature (next attribute id 0): they are
+    // skipped silently, so record 0 prints no progress line.
+    MftImage full;
+    full.AddRawBytes(FiveFileSignatures(5 * kRecordSize, -1)).Add(FileRecordWithName(u"a.txt"));
+    full.WriteTo(Path("in.mft"));
+    const RunResult result = Run({"in.mft"});
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.out.find("Records processed: 0 "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Records processed: 6  (100% Complete)"), std::string::npos);
+}
+
+// An output that names the input would destroy the evidence.
+TEST_F(RunSequenceTest, OutputNamingTheInputIsRefusedAndTheInputKept)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    const std::string original = ReadFile(Path("in.mft"));
+    std::filesystem::create_symlink(Path("in.mft"), Path("link.mft"));
+    std::filesystem::create_hard_link(Path("in.mft"), Path("hard.mft"));
+    for (const std::string& output : {std::string("in.mft"), Path("in.mft"), std::string("link.mft"), std::string("hard.mft")}) {
+        const RunResult result = Run({"-o", output, "in.mft"});
+        EXPECT_EQ(result.exit_status, 255) << output;
+        const std::vector<std::string> logged = LogTexts(result.out);
+        ASSERT_EQ(logged.size(), 1u) << output;
+        EXPECT_EQ(logged[0], "Error: Output file " + output + " is the $MFT input file.");
+        EXPECT_EQ(ReadFile(Path("in.mft")), original) << output;
+    }
+
+    std::filesystem::rename(Path("in.mft"), Path("varneth.log"));
+    const RunResult debug = Run({"-d", "varneth.log"});
+    EXPECT_EQ(debug.exit_status, 255);
+    EXPECT_EQ(LogTexts(debug.out), std::vector<std::string>{"Error: Output file varneth.log is the $MFT input file."});
+    EXPECT_EQ(ReadFile(Path("varneth.log")), original);
+}
+
+TEST_F(RunSequenceTest, AReportThatCannotBeWrittenFailsTheRun)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    const RunResult full = Run({"-o", "/dev/full", "in.mft"});
+    EXPECT_EQ(full.exit_status, 255);
+    EXPECT_NE(full.out.find("Error: Error writing header row to /dev/full report file."), std::string::npos) << full.out;
+    EXPECT_EQ(full.out.find("processing complete"), std::string::npos);
+
+    // The header fits, the rows do not: the failure comes at the end.
+    RunOptions limited;
+    limited.file_size_limit = 700;
+    const RunResult cut = Run({"-o", "cut.txt", "in.mft"}, limited);
+    EXPECT_EQ(cut.exit_status, 255);
+    EXPECT_NE(cut.out.find("Error: Error writing to cut.txt report file."), std::string::npos) << cut.out;
+    EXPECT_EQ(cut.out.find("processing complete"), std::string::npos);
+    EXPECT_TRUE(FileExists(Path("cut.txt")));  // the partial report stays
+
+    const RunResult missing_dir = Run({"-o", "no/such/dir/r.txt", "in.mft"});
+    EXPECT_EQ(missing_dir.exit_status, 255);
+    EXPECT_NE(missing_dir.out.find("Error: Error opening no/such/dir/r.txt report file."), std::string::npos);
+}
+
+TEST_F(RunSequenceTest, ReportsToDevicesThatCannotSyncStillSucceed)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    const RunResult result = Run({"-o", "/dev/null", "in.mft"});
+    EXPECT_EQ(result.exit_status, 0) << result.out;
+    EXPECT_TRUE(LogTexts(result.out).empty()) << result.out;
+}
+
+}  // namespace
