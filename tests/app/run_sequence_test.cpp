@@ -230,3 +230,39 @@ TEST_F(RunSequenceTest, ReportsToDevicesThatCannotSyncStillSucceed)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    const RunResult result = Run({"-z", "-o", "r.txt", "in.mft"});
+    EXPECT_EQ(result.exit_status, 0) << result.out;
+    EXPECT_NE(result.out.find("Zipping output file.\n"), std::string::npos);
+    EXPECT_NE(result.out.find("\nOutput filename is r.txt.zip\n"), std::string::npos) << result.out;
+    EXPECT_FALSE(FileExists(Path("r.txt")));
+    ASSERT_TRUE(FileExists(Path("r.txt.zip")));
+    EXPECT_EQ(ReadFile(Path("r.txt.zip")).substr(0, 4), std::string("PK\x03\x04", 4));
+}
+
+TEST_F(RunSequenceTest, AFailedPackKeepsTheReportAndNamesIt)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    std::filesystem::create_directory(Path("r.txt.zip"));
+    const RunResult taken = Run({"-z", "-o", "r.txt", "in.mft"});
+    EXPECT_EQ(taken.exit_status, 255);
+    EXPECT_NE(taken.out.find("\nOutput filename is r.txt\n"), std::string::npos) << taken.out;
+    EXPECT_TRUE(FileExists(Path("r.txt")));
+    EXPECT_FALSE(LogTexts(taken.out).empty());
+
+    // An archive name that leads back to the report itself is refused too.
+    std::filesystem::remove(Path("r.txt.zip"));
+    std::filesystem::create_symlink("r.txt", Path("r.txt.zip"));
+    const RunResult looped = Run({"-z", "-o", "r.txt", "in.mft"});
+    EXPECT_EQ(looped.exit_status, 255);
+    EXPECT_EQ(LogTexts(looped.out), std::vector<std::string>{"Error: Output file r.txt.zip is the report file."});
+    const std::vector<std::string> rows = SplitLines(ReadFile(Path("r.txt")));
+    EXPECT_EQ(rows.size(), 14u);  // header, 12 named system records, one stream
+}
+
+}  // namespace
