@@ -21,6 +21,12 @@ struct CorpusFile {
     std::size_t in_use;
 };
 
+// Test names and failure messages show the file, not the struct's bytes.
+void PrintTo(const CorpusFile& file, std::ostream* out)
+{
+    *out << file.name;
+}
+
 const CorpusFile kCorpusFiles[] = {
     {"win10-ntfs-ptrn.mft", 37, 37},
     {"win10-ntfs-ramslack.mft", 35, 35},
