@@ -95,6 +95,17 @@ bool OpenReport(RunState& state)
     return true;
 }
 
+// The plain report is deleted next: the archive must be on the disk first.
+bool ArchiveIsOnDisk(const wxString& zip_filename)
+{
+    wxFile archive(zip_filename, wxFile::read);
+    if (archive.IsOpened() && platform::FlushToDisk(archive) != platform::DiskFlushResult::Failed) {
+        return true;
+    }
+    LogErrorText(wxS("Unable to flush ") + zip_filename + wxS(" to disk."));
+    return false;
+}
+
 // Packs the report; on failure the plain report stays and is the output.
 bool CompressReport()
 {
@@ -106,7 +117,7 @@ bool CompressReport()
     } else if (platform::IsSameFile(zip_filename, report_name)) {
         LogErrorText(wxS("Output file ") + zip_filename + wxS(" is the report file."));
     } else {
-        packed = ZipOutputFile(zip_filename) == 0;
+        packed = ZipOutputFile(zip_filename) == 0 && ArchiveIsOnDisk(zip_filename);
     }
     if (packed) {
         wxRemoveFile(report_name);

@@ -1,0 +1,51 @@
+#ifndef VARNETH_APP_REPORT_LINE_READER_H
+#define VARNETH_APP_REPORT_LINE_READER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <wx/convauto.h>
+#include <wx/file.h>
+#include <wx/strconv.h>
+#include <wx/string.h>
+
+// Bytes asked of the file per read; a line longer than this grows the buffer.
+constexpr std::size_t read_block = std::size_t{1} << 20;
+
+enum class ReadStatus { line, end, read_failed, bad_text };
+
+// Reads a text file line by line in bounded memory. wxTextFile would hold the
+// whole report in memory several times over (about nine times its size), and
+// a report of millions of records runs to gigabytes. The splitting is the
+// same: lines end at LF, CR or CR LF, the terminators are dropped, and a last
+// line without one still counts. A byte-order mark chooses UTF-16 or UTF-32 as
+// wxConvAuto would; anything else is UTF-8 and is passed on byte for byte.
+class ReportLineReader {
+public:
+    bool Open(const wxString& filename) { return file_.Open(filename); }
+    bool Start();
+    ReadStatus NextLine(std::string& utf8_line);
+
+private:
+    bool Fill();
+    void ChooseForm(wxBOM bom);
+    std::uint32_t UnitAt(std::size_t offset) const;
+    std::size_t FindTerminator(std::size_t from) const;
+    ReadStatus TakeLine(std::size_t line_end, std::size_t next, std::string& utf8_line);
+    ReadStatus TakeLastLine(std::string& utf8_line);
+    bool ToUtf8(const char* text, std::size_t size, std::string& utf8_line) const;
+
+    wxFile file_;
+    std::vector<char> data_ = std::vector<char>(read_block);
+    std::size_t begin_ = 0;  // first byte not yet handed out
+    std::size_t end_ = 0;    // end of the bytes read so far
+    bool at_eof_ = false;
+    std::size_t unit_ = 1;   // code unit size in bytes: 1, 2 or 4
+    bool big_endian_ = false;
+    std::unique_ptr<wxMBConv> decoder_;  // none for UTF-8
+};
+
+#endif
