@@ -28,17 +28,30 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The listings print a line per file: one buffer serves them all.
+void PrintUtf8(const wxString& text, bool line_end)
+{
+    static std::string bytes;
+    bytes.clear();
+    AppendUtf8(bytes, text);
+    if (line_end) {
+        bytes.push_back('\n');
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+}  // namespace
+
 void PrintText(const wxString& text)
 {
-    const std::string bytes = ToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    PrintUtf8(text, false);
 }
 
 void PrintLine(const wxString& text)
 {
-    std::string bytes = ToUtf8(text);
-    bytes.push_back('\n');
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    PrintUtf8(text, true);
 }
 
 void FlushConsole()

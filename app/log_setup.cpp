@@ -13,6 +13,11 @@ const wxString kDebugLogName = wxS("varneth.log");
 
 }  // namespace
 
+wxString DebugLogName()
+{
+    return kDebugLogName;
+}
+
 LogSetup::~LogSetup()
 {
     TearDown();

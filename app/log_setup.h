@@ -3,7 +3,12 @@
 
 #include <cstdio>
 
+#include <wx/string.h>
+
 class wxLog;
+
+// The debug log's file name, in the current directory.
+wxString DebugLogName();
 
 // Owns the run's log targets: the console target on standard output and, with
 // the debug switch, a chained target on "varneth.log". Tearing it down leaves

@@ -1,24 +1,95 @@
 #include "app/record_loop.h"
 
+#include <array>
+#include <memory>
+#include <vector>
+
+#include <wx/filefn.h>
+
 #include "app/console.h"
 #include "app/log_message.h"
 #include "app/run_settings.h"
 #include "app/run_state.h"
+#include "mft/byte_reader.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
 #include "report/name_lists.h"
 #include "report/report_rows.h"
-#include "util/full_path.h"
+#include "util/full_path_resolver.h"
+#include "util/log_watch.h"
 
 namespace {
 
 constexpr std::uint64_t kProgressInterval = 25000;
+constexpr std::uint32_t kFileSignature = 0x454C4946;  // "FILE" in file order
+constexpr std::size_t kBlocksPerPiece = 512;          // 512 KiB per read
 
 enum class RecordOutcome { Done, Failed };
 
+// Reads the input's blocks in order, many per read call. A piece that comes
+// back short or fails is dropped and its blocks are read again one by one,
+// so that the end of the input and read errors (with the file library's own
+// log line) show at exactly the block where single reads show them. Between
+// reads the file position is the end of what was read: the path walk, which
+// seeks elsewhere, puts it back there.
+class SequentialBlocks {
+public:
+    SequentialBlocks(wxFile& file, std::uint64_t block_count)
+        : file_(file), blocks_left_(block_count), piece_(kBlocksPerPiece * kMftRecordSize)
+    {
+    }
+
+    // The next block: in place in the piece read, or, block by block, read
+    // into the zeroed buffer given. Null when its read returns anything but
+    // a whole block.
+    unsigned char* ReadNext(std::array<unsigned char, kMftRecordSize>& buffer)
+    {
+        if (next_ == filled_ && !single_ && !FillPiece()) {
+            single_ = true;
+        }
+        if (single_) {
+            buffer.fill(0);
+            const bool whole = file_.Read(buffer.data(), kMftRecordSize) == static_cast<ssize_t>(kMftRecordSize);
+            return whole ? buffer.data() : nullptr;
+        }
+        unsigned char* block = piece_.data() + next_;
+        next_ += kMftRecordSize;
+        return block;
+    }
+
+private:
+    bool FillPiece()
+    {
+        const wxFileOffset start = wxTell(file_.fd());  // unlike Tell(), logs nothing
+        const std::uint64_t blocks = blocks_left_ < kBlocksPerPiece ? blocks_left_ : kBlocksPerPiece;
+        const std::size_t wanted = static_cast<std::size_t>(blocks) * kMftRecordSize;
+        next_ = filled_ = 0;
+        if (blocks == 0 || start == wxInvalidOffset) {
+            return false;
+        }
+        // The raw read logs nothing, so a failure here leaves no trace.
+        const long long got = wxRead(file_.fd(), piece_.data(), static_cast<unsigned>(wanted));
+        if (got != static_cast<long long>(wanted)) {
+            file_.Seek(start, wxFromStart);
+            return false;
+        }
+        filled_ = wanted;
+        blocks_left_ -= blocks;
+        return true;
+    }
+
+    wxFile& file_;
+    std::uint64_t blocks_left_;
+    std::vector<unsigned char> piece_;
+    std::size_t next_ = 0;
+    std::size_t filled_ = 0;
+    bool single_ = false;
+};
+
 bool BeginsWithFileSignature(const unsigned char* buffer)
 {
-    return buffer[0] == 'F' && buffer[1] == 'I' && buffer[2] == 'L' && buffer[3] == 'E';
+    ByteReader reader(buffer, kMftRecordSize);
+    return reader.U32At(record_header_field::kMagic) == kFileSignature;
 }
 
 void PrintNames(const wxArrayString& names)
@@ -34,31 +105,43 @@ int ProgressPercent(std::uint64_t recno, std::uint64_t record_count)
     return static_cast<int>(static_cast<float>(ratio * 100.0));
 }
 
-RecordOutcome WriteReportRows(RunState& state, std::uint64_t recno)
+RecordOutcome ReportWriteFailed()
 {
-    state.full_path = GetFullPathString(state.mft_file, recno);
-    const wxArrayString rows = GetMFTRecordTabStringArr(&state.record, state.full_path);
-    for (const wxString& row : rows) {
-        if (!state.report_file.Write(row)) {
-            LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
-            return RecordOutcome::Failed;
-        }
+    LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
+    return RecordOutcome::Failed;
+}
+
+// own_record: the decoded record, when decoding it logged nothing.
+RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uint64_t recno,
+                              const MFTFileRecord* own_record)
+{
+    const std::string& full_path = paths.Resolve(state.mft_file, recno, own_record);
+    if (AppendMFTRecordRows(state.report_file, &state.record, full_path) == ReportRowsResult::kSinkFailed) {
+        return ReportWriteFailed();
     }
     if (recno % kProgressInterval == 0) {
         PrintText(ProgressLine(state, recno, ProgressPercent(recno, state.mft_record_count)) + wxS("\r"));
         FlushConsole();
         if (!state.report_file.FlushToDisk()) {
-            LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
-            return RecordOutcome::Failed;
+            return ReportWriteFailed();
         }
     }
     return RecordOutcome::Done;
 }
 
-// One block: skip what is not a named base record, then list or report it.
-RecordOutcome ProcessRecord(RunState& state, std::uint64_t recno)
+// Whether decoding logged a line matters to the path walk, which must then
+// decode the record again itself so that the line comes out again.
+bool DecodeRecord(RunState& state, std::uint64_t recno, unsigned char* buffer, bool& logged)
 {
-    unsigned char* buffer = state.mft_rec_buf.data();
+    const LogWatch watch;
+    const bool decoded = CreateMFTFileRecord(buffer, &state.record, recno) == 0;
+    logged = watch.Logged();
+    return decoded;
+}
+
+// One block: skip what is not a named base record, then list or report it.
+RecordOutcome ProcessRecord(RunState& state, FullPathResolver& paths, std::uint64_t recno, unsigned char* buffer)
+{
     if (!BeginsWithFileSignature(buffer)) {
         LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
         return RecordOutcome::Done;
@@ -68,7 +151,8 @@ RecordOutcome ProcessRecord(RunState& state, std::uint64_t recno)
         return RecordOutcome::Done;
     }
     state.record.Clear();
-    if (CreateMFTFileRecord(buffer, &state.record, recno) != 0) {
+    bool decoding_logged = false;
+    if (!DecodeRecord(state, recno, buffer, decoding_logged)) {
         return RecordOutcome::Done;
     }
     if (state.record.mft_header.base_recno != 0 || state.record.file_name_array.empty()) {
@@ -81,7 +165,7 @@ RecordOutcome ProcessRecord(RunState& state, std::uint64_t recno)
         }
         return RecordOutcome::Done;
     }
-    return WriteReportRows(state, recno);
+    return WriteReportRows(state, paths, recno, decoding_logged ? nullptr : &state.record);
 }
 
 }  // namespace
@@ -95,17 +179,19 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 
 bool RunRecordLoop(RunState& state)
 {
+    SequentialBlocks blocks(state.mft_file, state.mft_record_count);
+    const auto paths = std::make_unique<FullPathResolver>();
     // The counter is 64-bit: a 32-bit one would wrap on a $MFT of 4 TiB and never end.
     for (std::uint64_t recno = 0; recno < state.mft_record_count; ++recno) {
-        state.mft_rec_buf.fill(0);
-        if (state.mft_file.Read(state.mft_rec_buf.data(), kMftRecordSize) != static_cast<ssize_t>(kMftRecordSize)) {
+        unsigned char* block = blocks.ReadNext(state.mft_rec_buf);
+        if (block == nullptr) {
             // The file was measured before the loop: a short read means a
             // failing disk or a file that shrank, and the report is incomplete.
             LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
                          wxString::Format(wxS("%llu"), static_cast<unsigned long long>(recno)) + wxS("."));
             return false;
         }
-        if (ProcessRecord(state, recno) == RecordOutcome::Failed) {
+        if (ProcessRecord(state, *paths, recno, block) == RecordOutcome::Failed) {
             return false;
         }
     }

@@ -34,7 +34,12 @@ bool ReportWriter::Write(const wxString& text)
         return false;
     }
     AppendUtf8(buffer_, text);
-    return buffer_.size() < kBufferLimit || Flush();
+    return LineDone();
+}
+
+bool ReportWriter::LineDone()
+{
+    return !failed_ && file_.IsOpened() && (buffer_.size() < kBufferLimit || Flush());
 }
 
 bool ReportWriter::Flush()

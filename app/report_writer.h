@@ -6,11 +6,14 @@
 #include <wx/file.h>
 #include <wx/string.h>
 
+#include "report/report_rows.h"
+
 // The report file: lines are converted to UTF-8 and collected in a buffer so
 // that a run of millions of rows costs a few thousand write calls, not one
 // per row. Every failure (a short write, a failed close) is reported to the
-// caller; nothing is dropped silently.
-class ReportWriter {
+// caller; nothing is dropped silently. Row lines are made in UTF-8 straight
+// into the buffer (ReportLineSink).
+class ReportWriter final : public ReportLineSink {
 public:
     ReportWriter();
     ~ReportWriter();
@@ -23,6 +26,10 @@ public:
 
     // Appends the text exactly as it is (it carries its own line end).
     bool Write(const wxString& text);
+    // The buffer, to append one line to; then LineDone, which hands the
+    // buffer to the file when it is full (false when that fails).
+    std::string& Bytes() override { return buffer_; }
+    bool LineDone() override;
     // Hands everything buffered to the file.
     bool Flush();
     // Flush, then force the data to the disk where the file supports it.

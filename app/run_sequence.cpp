@@ -1,5 +1,6 @@
 #include "app/run_sequence.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,45 @@ bool RefuseOutputOnInput(const wxString& output_name)
     return true;
 }
 
+// With the debug switch the log file is open for the whole run: a report or
+// archive written to it would be mixed with log lines.
+bool RefuseOutputOnDebugLog(const wxString& output_name)
+{
+    if (!run_settings.debug_log || !wxFileExists(DebugLogName()) ||
+        !platform::IsSameFile(output_name, DebugLogName())) {
+        return false;
+    }
+    LogErrorText(wxS("Output file ") + output_name + wxS(" is the debug log file."));
+    return true;
+}
+
+bool RefuseArchiveName(const wxString& zip_filename, const wxString& report_name)
+{
+    if (RefuseOutputOnInput(zip_filename) || RefuseOutputOnDebugLog(zip_filename)) {
+        return true;
+    }
+    if (platform::IsSameFile(zip_filename, report_name)) {
+        LogErrorText(wxS("Output file ") + zip_filename + wxS(" is the report file."));
+        return true;
+    }
+    return false;
+}
+
+// The listing modes' only output is standard output: a failed write there (a
+// full disk behind a redirection) must not pass for a complete list. The log
+// shares that stream, so the error also goes to standard error.
+bool ListingWritten()
+{
+    FlushConsole();
+    if (std::ferror(stdout) == 0) {
+        return true;
+    }
+    const wxString text = wxS("Error writing to standard output.");
+    LogErrorText(text);
+    wxMessageOutput::Get()->Output(text);
+    return false;
+}
+
 bool OpenInput(RunState& state)
 {
     if (!state.mft_file.Open(run_settings.mft_filename, wxFile::read)) {
@@ -79,7 +119,7 @@ bool OpenReport(RunState& state)
 {
     const wxString& name = run_settings.output_filename;
     LogMessageText(wxS("Opening output file ") + name + wxS("."));
-    if (RefuseOutputOnInput(name)) {
+    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
         return false;
     }
     if (!state.report_file.Open(name)) {
@@ -112,13 +152,8 @@ bool CompressReport()
     PrintText(wxS("Zipping output file.\n"));
     const wxString report_name = run_settings.output_filename;
     const wxString zip_filename = report_name + wxS(".zip");
-    bool packed = false;
-    if (RefuseOutputOnInput(zip_filename)) {
-    } else if (platform::IsSameFile(zip_filename, report_name)) {
-        LogErrorText(wxS("Output file ") + zip_filename + wxS(" is the report file."));
-    } else {
-        packed = ZipOutputFile(zip_filename) == 0 && ArchiveIsOnDisk(zip_filename);
-    }
+    const bool packed = !RefuseArchiveName(zip_filename, report_name) && ZipOutputFile(zip_filename) == 0 &&
+                        ArchiveIsOnDisk(zip_filename);
     if (packed) {
         wxRemoveFile(report_name);
         run_settings.output_filename = zip_filename;
@@ -140,7 +175,7 @@ int FinishRun(RunState& state)
     }
     state.mft_file.Close();
     if (!state.ReportMode()) {
-        return 0;
+        return ListingWritten() ? 0 : -1;
     }
     if (run_settings.zip_output) {
         output_complete = CompressReport();

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-#include "mft/filetime.h"
 #include "report/dos_file_name.h"
 #include "report/report_text.h"
 
@@ -26,20 +25,23 @@ const MFTFileNameAttr* FirstName(const MFTFileRecord& record, bool dos)
     return nullptr;
 }
 
-void AppendFlag(wxString& line, bool set)
+template <typename Line>
+void AppendFlag(Line& line, bool set)
 {
-    line.append(1, set ? wxS('1') : wxS('0'));
+    AppendCharacter(line, set ? '1' : '0');
 }
 
 // A never-set time gives an empty field.
-void AppendTime(wxString& line, const wxDateTime& time)
+template <typename Line>
+void AppendTime(Line& line, const wxDateTime& time)
 {
-    char text[kUtcTimeTextSize];
-    const std::size_t length = FormatUtcTime(time, text);
-    AppendAscii(line, text, length);
+    static UtcTimeTexts texts;
+    const std::string_view text = texts.Of(time);
+    AppendAscii(line, text.data(), text.size());
 }
 
-void AppendSize(wxString& line, const MFTDataAttr* data, bool allocated)
+template <typename Line>
+void AppendSize(Line& line, const MFTDataAttr* data, bool allocated)
 {
     if (data == nullptr) {
         return;
@@ -51,28 +53,45 @@ void AppendSize(wxString& line, const MFTDataAttr* data, bool allocated)
     }
 }
 
-void AppendStreamSuffix(wxString& line, const MFTDataAttr* stream)
+template <typename Line>
+void AppendStreamSuffix(Line& line, const MFTDataAttr* stream)
 {
     if (stream != nullptr) {
-        line.append(1, wxS(':'));
+        AppendCharacter(line, ':');
         AppendSanitized(line, stream->stream_name);
     }
 }
 
-// A record that is not in use has its path marked with "?" on both sides.
-void AppendFullPath(wxString& line, const RecordRowValues& values, const MFTDataAttr* stream)
+void AppendPathText(wxString& line, const RecordRowValues& values)
 {
-    if (!values.in_use) {
-        line.append(1, wxS('?'));
-    }
     AppendSanitized(line, *values.full_path);
-    AppendStreamSuffix(line, stream);
-    if (!values.in_use) {
-        line.append(1, wxS('?'));
+}
+
+void AppendPathText(std::string& line, const RecordRowValues& values)
+{
+    if (values.full_path_utf8 != nullptr) {
+        AppendSanitizedUtf8(line, *values.full_path_utf8);
+    } else {
+        AppendSanitized(line, *values.full_path);
     }
 }
 
-void AppendColumnValue(wxString& line, const ReportColumn& column, const RecordRowValues& values,
+// A record that is not in use has its path marked with "?" on both sides.
+template <typename Line>
+void AppendFullPath(Line& line, const RecordRowValues& values, const MFTDataAttr* stream)
+{
+    if (!values.in_use) {
+        AppendCharacter(line, '?');
+    }
+    AppendPathText(line, values);
+    AppendStreamSuffix(line, stream);
+    if (!values.in_use) {
+        AppendCharacter(line, '?');
+    }
+}
+
+template <typename Line>
+void AppendColumnValue(Line& line, const ReportColumn& column, const RecordRowValues& values,
                        const MFTDataAttr* stream)
 {
     const MFTDataAttr* data = stream != nullptr ? stream : values.first_data;
@@ -124,6 +143,7 @@ void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_pat
     values.in_use = (record.mft_header.record_flags & kRecordInUse) != 0;
     values.directory = (record.mft_header.record_flags & kRecordIsDirectory) != 0;
     values.full_path = &full_path;
+    values.full_path_utf8 = nullptr;
     values.host_name = &host_name;
     values.std_info = &record.std_info;
     values.first_file_name = nullptr;
@@ -147,14 +167,26 @@ void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_pat
     }
 }
 
-void AppendReportLine(wxString& line, const RecordRowValues& values, const MFTDataAttr* stream,
-                      ReportFormat format)
+template <typename Line>
+void AppendColumns(Line& line, const RecordRowValues& values, const MFTDataAttr* stream, ReportFormat format)
 {
     for (std::size_t i = 0; i < kReportColumns.size(); ++i) {
         if (!ColumnInFormat(kReportColumns[i], format)) {
             continue;
         }
         AppendColumnValue(line, kReportColumns[i], values, stream);
-        line.append(1, (i + 1 == kReportColumns.size()) ? wxS('\n') : wxS('\t'));
+        AppendCharacter(line, (i + 1 == kReportColumns.size()) ? '\n' : '\t');
     }
+}
+
+void AppendReportLine(wxString& line, const RecordRowValues& values, const MFTDataAttr* stream,
+                      ReportFormat format)
+{
+    AppendColumns(line, values, stream, format);
+}
+
+void AppendReportLine(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream,
+                      ReportFormat format)
+{
+    AppendColumns(line, values, stream, format);
 }

@@ -6,6 +6,7 @@
 // few, so those shared values are gathered once per record.
 
 #include <cstdint>
+#include <string>
 
 #include <wx/string.h>
 
@@ -19,7 +20,8 @@ struct RecordRowValues {
     wxString filename;      // full name of the first non-DOS name, as split
     wxString ext;           // its extension, without the dot
     wxString dos_filename;  // full name of the first DOS name
-    const wxString* full_path = nullptr;
+    const wxString* full_path = nullptr;          // wide lines: the path as given
+    const std::string* full_path_utf8 = nullptr;  // UTF-8 lines: the path in UTF-8, when given so
     const wxString* host_name = nullptr;
     const MFTStdInfoAttr* std_info = nullptr;
     const MFTFileNameAttr* first_file_name = nullptr;  // null: no fn times
@@ -32,8 +34,11 @@ void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_pat
 
 // Appends one complete line (TABs, final LF): the record row when stream is
 // null, else the row of that alternate data stream. Names, paths and the host
-// name are written with control characters replaced.
+// name are written with control characters replaced. The UTF-8 line holds
+// exactly the UTF-8 form of the wide one.
 void AppendReportLine(wxString& line, const RecordRowValues& values, const MFTDataAttr* stream,
+                      ReportFormat format);
+void AppendReportLine(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream,
                       ReportFormat format);
 
 #endif

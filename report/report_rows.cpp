@@ -12,14 +12,14 @@ namespace {
 // line as its columns are appended.
 constexpr std::size_t kLineReserve = 512;
 
-const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, const wxString& full_path)
+const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_empty)
 {
     const auto* record = dynamic_cast<const MFTFileRecord*>(mft_file_record);
     if (record == nullptr) {
         LogErrorText(wxS("GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."));
         return nullptr;
     }
-    if (full_path.empty()) {
+    if (full_path_empty) {
         LogErrorText(wxS("GetMFTRecordTabStringArr() - full_path string is empty."));
         return nullptr;
     }
@@ -38,12 +38,18 @@ void AddLine(wxArrayString& lines, const RecordRowValues& values, const MFTDataA
     AppendReportLine(line, values, stream, format);
 }
 
+bool AddLine(ReportLineSink& sink, const RecordRowValues& values, const MFTDataAttr* stream, ReportFormat format)
+{
+    AppendReportLine(sink.Bytes(), values, stream, format);
+    return sink.LineDone();
+}
+
 }  // namespace
 
 wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path)
 {
     wxArrayString lines;
-    const MFTFileRecord* record = CheckedArguments(mft_file_record, full_path);
+    const MFTFileRecord* record = CheckedArguments(mft_file_record, full_path.empty());
     if (record == nullptr) {
         return lines;
     }
@@ -57,4 +63,28 @@ wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString
         }
     }
     return lines;
+}
+
+ReportRowsResult AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
+                                     const std::string& full_path_utf8)
+{
+    const MFTFileRecord* record = CheckedArguments(mft_file_record, full_path_utf8.empty());
+    if (record == nullptr) {
+        return ReportRowsResult::kNoRows;
+    }
+    // Kept from record to record: its strings keep their storage.
+    static RecordRowValues values;
+    static const wxString no_wide_path;
+    GatherRecordRowValues(*record, no_wide_path, run_settings.host_name, values);
+    values.full_path_utf8 = &full_path_utf8;
+    const ReportFormat format = CurrentReportFormat();
+    if (!AddLine(sink, values, nullptr, format)) {
+        return ReportRowsResult::kSinkFailed;
+    }
+    for (const MFTDataAttr* data : record->data_attr_array) {
+        if (data != nullptr && data->is_ads && !AddLine(sink, values, data, format)) {
+            return ReportRowsResult::kSinkFailed;
+        }
+    }
+    return ReportRowsResult::kWritten;
 }

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what Varneth needs to build and test on Debian 12: the compiler and
 # CMake, wxWidgets 3.2 (base library), GoogleTest, and the independent NTFS
-# readers and tools that the end-to-end tests compare against.
+# readers and tools that the end-to-end tests compare against; valgrind, and
+# clang with its libFuzzer runtime for the fuzz targets.
 set -euo pipefail
 packages=(
   g++ cmake make libwxgtk3.2-dev libgtest-dev
   python3 python3-libfsntfs libfsntfs-utils sleuthkit ntfs-3g fuse3
   unzip time
+  valgrind clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@
 
 #include "support/log_capture.h"
 #include "support/record_builder.h"
+#include "util/adversarial_mft.h"
 #include "util/full_path.h"
 
 namespace varneth_test {
@@ -100,17 +101,7 @@ protected:
     static void SetUpTestSuite()
     {
         path_ = ::testing::TempDir() + "varneth_full_path_" + std::to_string(::getpid()) + ".mft";
-        MftImage image;
-        const std::map<std::uint64_t, Bytes> records = TestRecords();
-        for (std::uint64_t recno = 0; recno < kRecordCount; ++recno) {
-            const auto found = records.find(recno);
-            if (found == records.end()) {
-                image.AddZeroBlocks(1);
-            } else {
-                image.Add(found->second);
-            }
-        }
-        image.WriteTo(path_);
+        ImageOf(TestRecords(), kRecordCount).WriteTo(path_);
     }
     static void TearDownTestSuite() { std::remove(path_.c_str()); }
 

@@ -1,0 +1,162 @@
+#ifndef VARNETH_FUZZ_ENTRIES_RECORD_ENTRY_H
+#define VARNETH_FUZZ_ENTRIES_RECORD_ENTRY_H
+
+// One fuzz input as a small $MFT held in memory: every record through
+// decoding, and every record that decodes through the path walk (over the
+// same in-memory file), the report rows of all three formats and both name
+// lists, as the driver would call them.
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <wx/file.h>
+
+#include "app/run_settings.h"
+#include "fuzz/entries/findings.h"
+#include "mft/byte_reader.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_construction.h"
+#include "report/name_lists.h"
+#include "report/report_columns.h"
+#include "report/report_rows.h"
+#include "util/full_path.h"
+
+namespace fuzz_entry {
+
+constexpr std::size_t kRecordBytes = 1024;
+constexpr std::size_t kMaxRecords = 16;
+constexpr std::uint64_t kNextAttrIdOffset = 40;  // the attribute walk's visit limit
+
+// The input as whole records, the last one padded with zeros.
+inline std::vector<unsigned char> AsRecords(const std::uint8_t* data, std::size_t size)
+{
+    size = std::min(size, kMaxRecords * kRecordBytes);
+    const std::size_t count = std::max<std::size_t>(1, (size + kRecordBytes - 1) / kRecordBytes);
+    std::vector<unsigned char> image(count * kRecordBytes, 0);
+    if (size > 0) {
+        std::memcpy(image.data(), data, size);
+    }
+    return image;
+}
+
+// An unnamed in-memory file holding the image, attached to file.
+inline bool OpenMemoryFile(const std::vector<unsigned char>& image, wxFile& file)
+{
+    const int fd = memfd_create("varneth-fuzz", MFD_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    if (write(fd, image.data(), image.size()) != static_cast<ssize_t>(image.size())) {
+        close(fd);
+        return false;
+    }
+    file.Attach(fd);
+    return true;
+}
+
+inline std::size_t CountOf(const wxString& text, wxUniChar wanted)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), wanted));
+}
+
+inline bool HasControlCharacter(const wxString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](wxUniChar c) { return c.GetValue() < 0x20; });
+}
+
+// Each line is one TSV line of the current format: as many TABs as the
+// header, one LF, at its end.
+inline void CheckRows(const wxArrayString& rows, Findings& findings)
+{
+    const wxString header = GetReportHeaderString();
+    for (const wxString& row : rows) {
+        findings.Expect(!row.empty() && row.Last() == '\n' && CountOf(row, '\n') == 1,
+                        "a report line ends in its only line feed");
+        findings.Expect(CountOf(row, '\t') == CountOf(header, '\t'), "a report line has the header's columns");
+    }
+}
+
+inline void CheckNames(const wxArrayString& names, Findings& findings)
+{
+    for (const wxString& name : names) {
+        findings.Expect(!HasControlCharacter(name), "a listed name holds no control character");
+    }
+}
+
+inline void CheckRowsInEveryFormat(MFTFileRecord& record, const wxString& full_path, Findings& findings)
+{
+    const RunSettings saved = run_settings;
+    const ReportFormat formats[] = {{false, false}, {true, false}, {false, true}};
+    for (const ReportFormat& format : formats) {
+        run_settings.long_format = format.long_format;
+        run_settings.short_format = format.short_format;
+        CheckRows(GetMFTRecordTabStringArr(&record, full_path), findings);
+    }
+    run_settings = saved;
+}
+
+// The path walk leaves the shared file where the record loop had it.
+inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, Findings& findings)
+{
+    file.Seek(static_cast<wxFileOffset>((recno + 1) * kRecordBytes), wxFromStart);
+    const wxFileOffset before = file.Tell();
+    const wxString path = GetFullPathString(file, recno);
+    findings.Expect(file.Tell() == before, "the path walk restores the file position");
+    return path;
+}
+
+inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, wxFile& file,
+                          Findings& findings)
+{
+    // An exact 1024-byte heap block: any access past it is caught.
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kRecordBytes]);
+    std::memcpy(buffer.get(), image.data() + index * kRecordBytes, kRecordBytes);
+    const std::size_t visit_limit = ByteReader(buffer.get(), kRecordBytes).U16At(kNextAttrIdOffset);
+    MFTFileRecord record;
+    const int result = CreateMFTFileRecord(buffer.get(), &record, index);
+    findings.Expect(result == 0 || result == -1, "decoding returns 0 or -1");
+    findings.Expect(record.attr_header_array.size() <= visit_limit, "the walk keeps at most next_attr_id headers");
+    if (result != 0) {
+        return;
+    }
+    const wxString full_path = CheckedFullPath(file, index, findings);
+    CheckRowsInEveryFormat(record, full_path, findings);
+    CheckNames(GetMFTRecordWin32FileName(&record, false), findings);
+    CheckNames(GetMFTRecordWin32FileName(&record, true), findings);
+}
+
+// Record numbers at and past the end of the file.
+inline void CheckPathBounds(wxFile& file, std::uint64_t count, Findings& findings)
+{
+    findings.Expect(GetFullPathString(file, count) == wxS("\\"), "the record at the end has the root's path");
+    findings.Expect(GetFullPathString(file, count + 1).empty(), "a record past the end has no path");
+    findings.Expect(GetFullPathString(file, UINT64_MAX).empty(), "the largest record number has no path");
+}
+
+// The first promise that did not hold, or an empty text.
+inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
+{
+    Findings findings;
+    ScopedDiscardLog quiet;
+    const std::vector<unsigned char> image = AsRecords(data, size);
+    wxFile file;
+    if (!OpenMemoryFile(image, file)) {
+        return findings.First();  // no file to walk: nothing to learn
+    }
+    const std::size_t count = image.size() / kRecordBytes;
+    for (std::size_t index = 0; index < count; ++index) {
+        FuzzOneRecord(image, index, file, findings);
+    }
+    CheckPathBounds(file, count, findings);
+    return findings.First();
+}
+
+}  // namespace fuzz_entry
+
+#endif

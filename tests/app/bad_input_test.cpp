@@ -1,0 +1,303 @@
+// Hostile and damaged input, and outputs that cannot be written: every
+// refusal is one clear message and exit status 255, nothing hangs, and no
+// file but the report, its archive and the debug log is created or changed.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "support/cli_runner.h"
+#include "support/record_builder.h"
+
+using namespace varneth_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a directory holds, deep: kind, size, time of change and, for small
+// files, the bytes.
+struct EntryState {
+    fs::file_type type = fs::file_type::none;
+    std::uintmax_t size = 0;
+    fs::file_time_type changed;
+    std::string bytes;
+
+    bool operator==(const EntryState& other) const
+    {
+        return type == other.type && size == other.size && changed == other.changed && bytes == other.bytes;
+    }
+};
+
+using Snapshot = std::map<std::string, EntryState>;
+
+Snapshot TakeSnapshot(const std::string& dir)
+{
+    Snapshot snapshot;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        EntryState state;
+        state.type = entry.symlink_status().type();
+        if (state.type == fs::file_type::regular) {
+            state.size = entry.file_size();
+            state.changed = entry.last_write_time();
+            if (state.size < (1u << 20)) {
+                state.bytes = ReadFile(entry.path().string());
+            }
+        }
+        snapshot[entry.path().lexically_relative(dir).string()] = state;
+    }
+    return snapshot;
+}
+
+// Every entry but the allowed outputs is as it was, and none is new.
+void ExpectOnlyOutputsChanged(const Snapshot& before, const Snapshot& after, const std::vector<std::string>& outputs,
+                              const std::string& label)
+{
+    auto is_output = [&outputs](const std::string& name) {
+        return std::find(outputs.begin(), outputs.end(), name) != outputs.end();
+    };
+    for (const auto& [name, state] : after) {
+        if (is_output(name)) {
+            continue;
+        }
+        const auto found = before.find(name);
+        EXPECT_TRUE(found != before.end()) << label << ": created " << name;
+        EXPECT_TRUE(found == before.end() || found->second == state) << label << ": changed " << name;
+    }
+    for (const auto& [name, state] : before) {
+        EXPECT_TRUE(after.count(name) == 1 || is_output(name)) << label << ": removed " << name;
+    }
+}
+
+Bytes ValidImage()
+{
+    return SystemRecords().bytes();
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes)
+{
+    MftImage().AddRawBytes(bytes).WriteTo(path);
+}
+
+enum class Channel { kLog, kPrinted, kStandardError };
+
+struct BadInputCase {
+    const char* label;
+    std::function<void(const TempDir&)> prepare;  // beyond the valid in.mft
+    std::vector<std::string> args;
+    int exit_status;
+    Channel channel;
+    std::string message;  // a log text (stamp removed), or printed text
+    std::vector<std::string> outputs;  // what the run may create or change
+    long output_limit = -1;            // bytes any file may grow to
+};
+
+bool Shows(const RunResult& result, Channel channel, const std::string& message)
+{
+    switch (channel) {
+    case Channel::kLog: {
+        const std::vector<std::string> texts = LogTexts(result.out);
+        return std::find(texts.begin(), texts.end(), message) != texts.end();
+    }
+    case Channel::kPrinted:
+        return result.out.find(message) != std::string::npos;
+    case Channel::kStandardError:
+        return result.err.find(message) != std::string::npos;
+    }
+    return false;
+}
+
+const BadInputCase kCases[] = {
+    {"input is a directory", [](const TempDir& d) { fs::create_directory(d.File("dir.mft")); },
+     {"dir.mft"}, 255, Channel::kPrinted, "$MFT file dir.mft does not exist.\n", {}},
+    {"input is a FIFO", [](const TempDir& d) { mkfifo(d.File("fifo.mft").c_str(), 0600); },
+     {"fifo.mft"}, 255, Channel::kPrinted, "$MFT file fifo.mft does not exist.\n", {}},
+    {"input is a link to a FIFO",
+     [](const TempDir& d) {
+         mkfifo(d.File("fifo").c_str(), 0600);
+         fs::create_symlink("fifo", d.File("link.mft"));
+     },
+     {"link.mft"}, 255, Channel::kPrinted, "$MFT file link.mft does not exist.\n", {}},
+    {"input is a device", [](const TempDir&) {},
+     {"/dev/zero"}, 255, Channel::kPrinted, "$MFT file /dev/zero does not exist.\n", {}},
+    {"input cut inside a record",
+     [](const TempDir& d) {
+         Bytes cut = ValidImage();
+         cut.resize(10 * kRecordSize + kRecordSize / 2);
+         WriteBytes(d.File("cut.mft"), cut);
+     },
+     {"cut.mft"}, 255, Channel::kLog, "Error: $MFT file cut.mft verification failed.", {}},
+    {"input one byte past its last record",
+     [](const TempDir& d) {
+         Bytes longer = ValidImage();
+         longer.push_back(0);
+         WriteBytes(d.File("long.mft"), longer);
+     },
+     {"long.mft"}, 255, Channel::kLog, "Error: $MFT file long.mft verification failed.", {}},
+    {"report to a full device", [](const TempDir&) {},
+     {"-o", "/dev/full", "in.mft"}, 255, Channel::kLog,
+     "Error: Error writing header row to /dev/full report file.", {}},
+    {"report into a missing directory", [](const TempDir&) {},
+     {"-o", "missing/r.txt", "in.mft"}, 255, Channel::kLog, "Error: Error opening missing/r.txt report file.", {}},
+    {"report named after a directory", [](const TempDir& d) { fs::create_directory(d.File("outdir")); },
+     {"-o", "outdir", "in.mft"}, 255, Channel::kLog, "Error: Error opening outdir report file.", {}},
+    {"report named after the input", [](const TempDir&) {},
+     {"-o", "in.mft", "in.mft"}, 255, Channel::kLog, "Error: Output file in.mft is the $MFT input file.", {}},
+    {"report named after the debug log", [](const TempDir&) {},
+     {"-d", "-o", "varneth.log", "in.mft"}, 255, Channel::kLog,
+     "Error: Output file varneth.log is the debug log file.", {"varneth.log"}},
+    {"archive named after the input",
+     [](const TempDir& d) { WriteBytes(d.File("r.txt.zip"), ValidImage()); },
+     {"-z", "-o", "r.txt", "r.txt.zip"}, 255, Channel::kLog, "Error: Output file r.txt.zip is the $MFT input file.",
+     {"r.txt"}},
+    {"archive name taken by a directory", [](const TempDir& d) { fs::create_directory(d.File("r.txt.zip")); },
+     {"-z", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
+     "Error: ZipOutputFile() - zip_filename could not be created.", {"r.txt"}},
+    {"archive name leading to the debug log",
+     [](const TempDir& d) { fs::create_symlink("varneth.log", d.File("r.txt.zip")); },
+     {"-d", "-z", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
+     "Error: Output file r.txt.zip is the debug log file.", {"r.txt", "varneth.log"}},
+    // Not a refusal: the log lines go to standard error instead.
+    {"debug log that cannot be created", [](const TempDir& d) { fs::create_directory(d.File("varneth.log")); },
+     {"-d", "-v", "-o", "r.txt", "in.mft"}, 0, Channel::kStandardError, ": Processing $MFT file.\n", {"r.txt"}},
+    // Standard output is a file that cannot grow: the name list is cut.
+    {"name list to a full disk", [](const TempDir&) {},
+     {"-f", "in.mft"}, 255, Channel::kStandardError, "Error writing to standard output.", {}, 50},
+};
+
+TEST(BadInput, RefusalsAreClearAndTouchNothingElse)
+{
+    for (const BadInputCase& c : kCases) {
+        TempDir dir;
+        WriteBytes(dir.File("in.mft"), ValidImage());
+        c.prepare(dir);
+        const Snapshot before = TakeSnapshot(dir.path());
+        RunOptions options;
+        options.working_dir = dir.path();
+        options.timeout_seconds = 30;  // a run that hangs is killed and fails here
+        options.file_size_limit = c.output_limit;
+        const RunResult result = RunVarnethBinary(c.args, options);
+        EXPECT_EQ(result.exit_status, c.exit_status) << c.label << "\n" << result.out << result.err;
+        EXPECT_TRUE(Shows(result, c.channel, c.message)) << c.label << "\n" << result.out << result.err;
+        // A failed pack still has a complete report; every other refusal stops short.
+        const bool packs = std::find(c.args.begin(), c.args.end(), "-z") != c.args.end();
+        if (c.exit_status != 0 && !packs) {
+            EXPECT_EQ(result.out.find("processing complete"), std::string::npos) << c.label;
+        }
+        ExpectOnlyOutputsChanged(before, TakeSnapshot(dir.path()), c.outputs, c.label);
+    }
+}
+
+// Named files, each under the root, with long names so that every row is
+// long and the report's pipe fills after a few thousand of them.
+void WriteNamedRecords(const std::string& path, std::size_t count)
+{
+    const Bytes root = RecordBuilder().Directory(true).StandardInformation(Times::All(kSomeFiletime))
+                           .FileName(u".", kWin32AndDos, 5).Build();
+    const Bytes file = RecordBuilder().StandardInformation(Times::All(kSomeFiletime))
+                           .FileName(std::u16string(200, u'n'), kWin32AndDos, 5).ResidentData(10).Build();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (std::size_t recno = 0; recno < count; ++recno) {
+        const Bytes& record = recno == 5 ? root : file;
+        out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+    }
+}
+
+// Reads the report from its FIFO; cuts the input to keep_records records as
+// soon as the first bytes arrive (the tool measured the input before it
+// opened the report). Until then, and whenever this reader lags, the tool
+// waits on the full pipe, so it cannot have read far. Returns the number of
+// lines read.
+std::size_t ReadReportAndShrinkInput(const std::string& fifo, const std::string& input, std::size_t keep_records)
+{
+    const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    std::size_t lines = 0;
+    bool shrunk = false;
+    char buffer[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (fd >= 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd ready{fd, POLLIN, 0};
+        poll(&ready, 1, 100);
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            if (!shrunk) {
+                shrunk = truncate(input.c_str(), static_cast<off_t>(keep_records * kRecordSize)) == 0;
+            }
+            lines += static_cast<std::size_t>(std::count(buffer, buffer + got, '\n'));
+        } else if (got == 0 && shrunk) {
+            break;  // the tool closed the report
+        }
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    return lines;
+}
+
+TEST(BadInput, AnInputThatShrinksWhileReadStopsTheRunWithAnError)
+{
+    constexpr std::size_t kRecords = 60000;
+    constexpr std::size_t kKept = 40000;  // far past what the tool reads before the pipe stops it
+    TempDir dir;
+    WriteNamedRecords(dir.File("in.mft"), kRecords);
+    ASSERT_EQ(mkfifo(dir.File("report.fifo").c_str(), 0600), 0);
+    const Snapshot before = TakeSnapshot(dir.path());
+    std::size_t lines = 0;
+    std::thread reader([&] { lines = ReadReportAndShrinkInput(dir.File("report.fifo"), dir.File("in.mft"), kKept); });
+    RunOptions options;
+    options.working_dir = dir.path();
+    options.timeout_seconds = 300;
+    const RunResult result = RunVarnethBinary({"-o", "report.fifo", "in.mft"}, options);
+    reader.join();
+    EXPECT_EQ(result.exit_status, 255);
+    EXPECT_EQ(LogTexts(result.out), std::vector<std::string>{"Error: Error reading $MFT file in.mft at record 40000."})
+        << result.out;
+    EXPECT_EQ(result.out.find("100% Complete"), std::string::npos);
+    EXPECT_EQ(result.out.find("processing complete"), std::string::npos);
+    // The partial report stays: the header and one row for every record read.
+    EXPECT_EQ(lines, 1 + kKept);
+    ExpectOnlyOutputsChanged(before, TakeSnapshot(dir.path()), {"report.fifo", "in.mft"}, "shrinking input");
+}
+
+// 8 GiB that take no room: five real records, then holes that read as zero
+// blocks. The run reads them all without keeping them.
+TEST(BadInput, AnEightGibSparseInputIsReadInBoundedTimeAndMemory)
+{
+    TempDir dir;
+    const std::string input = dir.File("sparse.mft");
+    Bytes image = ValidImage();
+    image.resize(5 * kRecordSize);
+    WriteBytes(input, image);
+    if (truncate(input.c_str(), static_cast<off_t>(8ULL << 30)) != 0) {
+        GTEST_SKIP() << "no sparse file of 8 GiB here";
+    }
+    const Snapshot before = TakeSnapshot(dir.path());
+    RunOptions options;
+    options.working_dir = dir.path();
+    options.timeout_seconds = 600;
+    const auto started = std::chrono::steady_clock::now();
+    const RunResult result = RunVarnethBinary({"-o", "r.txt", "sparse.mft"}, options);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(result.exit_status, 0) << result.out;
+    EXPECT_NE(result.out.find("$MFT file contains 8,388,608 file records."), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Records processed: 8,388,608  (100% Complete)"), std::string::npos);
+    EXPECT_EQ(SplitLines(ReadFile(dir.File("r.txt"))).size(), 6u);  // header and the five records
+    EXPECT_LT(took, std::chrono::seconds(300));
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 512L * 1024) << "kilobytes at most, of the largest run so far";
+    ExpectOnlyOutputsChanged(before, TakeSnapshot(dir.path()), {"r.txt"}, "sparse input");
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// Every input that once broke a fuzz target, replayed through the very entry
+// that target uses (fuzz/entries/), in the normal build: a fixed crash, hang
+// or broken promise can never come back unnoticed. The files live in
+// fuzz/regression/TARGET/.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fuzz/entries/number_entry.h"
+#include "fuzz/entries/record_entry.h"
+#include "fuzz/entries/run_entry.h"
+#include "support/cli_runner.h"
+
+using namespace varneth_test;
+
+namespace {
+
+using Entry = std::function<std::string(const std::uint8_t*, std::size_t)>;
+
+// The fuzzer's limit is one second; sanitizer builds get room to spare.
+constexpr auto kTimeLimit = std::chrono::seconds(10);
+
+// Standard output goes to /dev/null while it lives (the whole-run entry
+// prints progress lines and name lists).
+class QuietStdout {
+public:
+    QuietStdout() : saved_(dup(STDOUT_FILENO))
+    {
+        std::fflush(stdout);
+        std::FILE* null_device = std::fopen("/dev/null", "w");
+        if (null_device != nullptr) {
+            dup2(fileno(null_device), STDOUT_FILENO);
+            std::fclose(null_device);
+        }
+    }
+    ~QuietStdout()
+    {
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+    }
+    QuietStdout(const QuietStdout&) = delete;
+    QuietStdout& operator=(const QuietStdout&) = delete;
+
+private:
+    int saved_;
+};
+
+std::vector<std::filesystem::path> RegressionInputs(const std::string& target)
+{
+    std::vector<std::filesystem::path> files;
+    const std::filesystem::path dir = std::filesystem::path(VARNETH_SOURCE_DIR) / "fuzz" / "regression" / target;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ignored)) {
+        if (entry.is_regular_file()) {
+            files.push_back(entry.path());
+        }
+    }
+    return files;
+}
+
+// Replays one input; the finding is empty when every promise held.
+void Replay(const Entry& entry, const std::string& label, const std::string& bytes)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const std::string finding = entry(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(finding, "") << label;
+    EXPECT_LT(took, kTimeLimit) << label;
+}
+
+void ReplayDirectory(const std::string& target, const Entry& entry)
+{
+    for (const std::filesystem::path& file : RegressionInputs(target)) {
+        Replay(entry, target + "/" + file.filename().string(), ReadFile(file.string()));
+    }
+}
+
+std::string SampleRecords(std::size_t count)
+{
+    return ReadFile(std::string(VARNETH_SOURCE_DIR) + "/samples/sample.mft").substr(0, count * 1024);
+}
+
+// The committed inputs, and a few fixed ones so that each entry is seen to
+// run even where no input has been committed yet.
+TEST(FuzzRegression, RecordTargetInputs)
+{
+    const Entry entry = fuzz_entry::FuzzRecords;
+    for (const std::string& bytes : {std::string(), std::string(1024, '\xFF'), SampleRecords(16)}) {
+        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
+    }
+    ReplayDirectory("fuzz_record", entry);
+}
+
+TEST(FuzzRegression, NumberFormatterTargetInputs)
+{
+    const Entry entry = fuzz_entry::FuzzNumberStyle;
+    for (const std::string& bytes : {std::string(), std::string("[,###]\0" "18446744073709551615", 27)}) {
+        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
+    }
+    ReplayDirectory("fuzz_number_formatter", entry);
+}
+
+TEST(FuzzRegression, WholeRunTargetInputs)
+{
+    TempDir scratch;
+    const Entry entry = [&scratch](const std::uint8_t* data, std::size_t size) {
+        QuietStdout quiet;
+        return fuzz_entry::FuzzWholeRun(data, size, scratch.path());
+    };
+    for (const std::string& bytes : {std::string(), SampleRecords(32)}) {
+        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
+    }
+    ReplayDirectory("fuzz_run", entry);
+}
+
+}  // namespace

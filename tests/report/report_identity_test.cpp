@@ -1,0 +1,81 @@
+// The tool, end to end, against the reference run (report/reference_run.h):
+// the report must be the same bytes, the log lines the same lines in the
+// same order, the listings the same lines, nothing on standard error.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bench/mft_generator.h"
+#include "record_fixtures.h"
+#include "report/reference_run.h"
+#include "support/cli_runner.h"
+#include "support/record_builder.h"
+#include "util/adversarial_mft.h"
+
+namespace varneth_test {
+namespace {
+
+bool Has(const std::vector<std::string>& switches, const std::string& wanted)
+{
+    return std::find(switches.begin(), switches.end(), wanted) != switches.end();
+}
+
+class ReportIdentityTest : public ::testing::Test {
+protected:
+    void ExpectSameRun(const std::string& mft, const std::vector<std::string>& switches, ReferenceMode mode)
+    {
+        SCOPED_TRACE(mft + ", switches " + std::to_string(switches.size()) + ", mode " +
+                     std::to_string(static_cast<int>(mode)));
+        std::vector<std::string> args = switches;
+        if (mode == ReferenceMode::kReport) {
+            args.insert(args.end(), {"-v", "-o", dir_.File("report.txt")});
+        }
+        args.push_back(mft);
+        const RunResult tool = RunVarnethBinary(args);
+        ASSERT_EQ(tool.exit_status, 0) << tool.err;
+        EXPECT_EQ(tool.err, "");
+
+        const ReportSettingsGuard settings;
+        ReportSettingsGuard::SetFormat(Has(switches, "-l"), Has(switches, "-s"));
+        const ReferenceOutput expected = RunReference(mft, mode);
+        if (mode == ReferenceMode::kReport) {
+            EXPECT_TRUE(ReadFile(dir_.File("report.txt")) == expected.report) << "the reports differ";
+        }
+        const std::vector<std::string> events = ConsoleEvents(tool.out, mode != ReferenceMode::kReport);
+        EXPECT_EQ(events.size(), expected.events.size());
+        for (std::size_t i = 0; i < events.size() && i < expected.events.size(); ++i) {
+            ASSERT_EQ(events[i], expected.events[i]) << "event " << i;
+        }
+    }
+
+    void ExpectSameRunsInEveryMode(const std::string& mft)
+    {
+        ExpectSameRun(mft, {}, ReferenceMode::kReport);
+        ExpectSameRun(mft, {"-l"}, ReferenceMode::kReport);
+        ExpectSameRun(mft, {"-s"}, ReferenceMode::kReport);
+        ExpectSameRun(mft, {"-f"}, ReferenceMode::kFilenames);
+        ExpectSameRun(mft, {"-a"}, ReferenceMode::kStreams);
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(ReportIdentityTest, AdversarialMft)
+{
+    const std::string mft = dir_.File("adversarial.mft");
+    AdversarialMft().WriteTo(mft);
+    ExpectSameRunsInEveryMode(mft);
+}
+
+TEST_F(ReportIdentityTest, GeneratedMft)
+{
+    const std::string mft = dir_.File("generated.mft");
+    ASSERT_TRUE(varneth_bench::MftGenerator(30000, 11).WriteTo(mft));
+    ExpectSameRunsInEveryMode(mft);
+}
+
+}  // namespace
+}  // namespace varneth_test

@@ -1,0 +1,20 @@
+#ifndef VARNETH_TESTS_UTIL_FULL_PATH_REFERENCE_H
+#define VARNETH_TESTS_UTIL_FULL_PATH_REFERENCE_H
+
+// The full path walk in its plainest form, kept apart from the tool's code:
+// for every call, every ancestor is read from the file and decoded, nothing
+// is remembered. The tool's walks must give what this one gives, byte for
+// byte and log line for log line.
+
+#include <cstdint>
+
+#include <wx/file.h>
+#include <wx/string.h>
+
+namespace varneth_test {
+
+wxString ReferenceFullPath(wxFile& mft_file, std::uint64_t mft_recno);
+
+}  // namespace varneth_test
+
+#endif
