@@ -84,7 +84,9 @@ PathStepCache::InsertResult PathStepCache::Insert(std::uint64_t recno, const Pat
     slot.root = step.root;
     slot.name_offset = static_cast<std::uint32_t>(name_bytes_used_);
     slot.name_length = static_cast<std::uint16_t>(step.name.size());
-    std::memcpy(names_.get() + name_bytes_used_, step.name.data(), step.name.size());
+    if (!step.name.empty()) {  // an empty view may hold a null pointer
+        std::memcpy(names_.get() + name_bytes_used_, step.name.data(), step.name.size());
+    }
     name_bytes_used_ += step.name.size();
     ++entries_;
     return InsertResult::kInserted;
