@@ -23,11 +23,9 @@ struct FullPathResolver::Walk {
     const MFTFileRecord* own_record;
     std::uint64_t current;
     int names = 0;
-    // The first pass added a name and went on to first_parent, and every
-    // pass after it logged nothing: the rest of the walk is the same for any
-    // record in that directory.
+    // The first pass added a name, and every pass after it logged nothing:
+    // the rest of the walk is the same for any record in that directory.
     bool memo_candidate = false;
-    std::uint64_t first_parent = 0;
     int passes = 0;  // made or answered so far
     std::optional<FilePositionKeeper> keeper;  // set before the first read
 };
@@ -44,7 +42,7 @@ const std::string& FullPathResolver::Resolve(wxFile& mft_file, std::uint64_t mft
     if (cache_.Full()) {
         cache_.Clear();
     }
-    Walk walk{mft_file, mft_recno, own_record, mft_recno, 0, false, 0, 0, std::nullopt};
+    Walk walk{mft_file, mft_recno, own_record, mft_recno, 0, false, 0, std::nullopt};
     WalkFrom(walk);
     return path_;
 }
@@ -69,11 +67,11 @@ void FullPathResolver::WalkFrom(Walk& walk)
             end = WalkEnd::kRoot;  // the root's "." itself is not written
             break;
         }
-        names_[walk.names++] = step.name;
+        parents_[static_cast<std::size_t>(walk.names)] = step.parent;
+        names_[static_cast<std::size_t>(walk.names++)] = step.name;
         walk.current = step.parent;
         if (pass == 0) {
             walk.memo_candidate = true;
-            walk.first_parent = step.parent;
         }
         if (FinishFromMemo(walk, pass)) {
             return;
@@ -198,20 +196,38 @@ void FullPathResolver::Compose(int names, WalkEnd end)
     }
 }
 
+// What the walk found is kept for the rows that come next: for a walk that
+// ended at the root, the path in front of each name is kept for every
+// directory on the way (rows in a sibling directory then stop one level up);
+// for any other, only the first name's.
 void FullPathResolver::KeepMemo(const Walk& walk, WalkEnd end)
 {
     if (!walk.memo_candidate || path_.size() > kLongestMemoPath) {
         return;
     }
-    const std::size_t first = names_[0].size();
-    const std::size_t at = path_.size() - first - (end == WalkEnd::kUnfinished ? 1 : 0);
-    Memo& memo = MemoFor(walk.first_parent);
-    memo.valid = true;
-    memo.parent = walk.first_parent;
-    memo.ends_at_root = end == WalkEnd::kRoot;
-    memo.passes_after = walk.passes - 1;
-    memo.before.assign(path_, 0, at);
-    memo.after.assign(path_, at + first, std::string::npos);
+    const std::size_t last_separator = end == WalkEnd::kUnfinished ? 1 : 0;
+    std::size_t names_length = static_cast<std::size_t>(walk.names) - 1 + last_separator;
+    for (int i = 0; i < walk.names; ++i) {
+        names_length += names_[static_cast<std::size_t>(i)].size();
+    }
+    std::size_t at = path_.size() - names_length;  // where the walk's last name starts
+    const int lowest = end == WalkEnd::kRoot ? walk.names - 1 : 0;
+    for (int i = walk.names - 1; i >= 0; --i) {
+        if (i <= lowest) {
+            Memo& memo = MemoFor(parents_[static_cast<std::size_t>(i)]);
+            memo.valid = true;
+            memo.parent = parents_[static_cast<std::size_t>(i)];
+            memo.ends_at_root = end == WalkEnd::kRoot;
+            memo.passes_after = walk.passes - 1 - i;
+            memo.before.assign(path_, 0, at);
+            if (i == 0) {
+                memo.after.assign(path_, at + names_[0].size(), std::string::npos);
+            } else {
+                memo.after.clear();
+            }
+        }
+        at += names_[static_cast<std::size_t>(i)].size() + 1;
+    }
 }
 
 FullPathResolver::Memo& FullPathResolver::MemoFor(std::uint64_t parent)

@@ -5,10 +5,11 @@
 // as GetFullPathString does, but answers a pass from memory when the record
 // was read before and its pass logged nothing: the record being reported
 // comes from the caller's own decoding, directories from a bounded cache,
-// and the rest of a walk that a recent row took from the same parent from
-// a small memo. Every pass that logs, reads short or fails is made
-// again on the file, so each call logs exactly what the plain walk logs, in
-// the same order, and leaves the file position as it found it.
+// and the rest of a walk that a recent row took from the same directory
+// (with passes enough left) from a small memo of finished path prefixes.
+// Every pass that logs, reads short or fails is made again on the file, so
+// each call logs exactly what the plain walk logs, in the same order, and
+// leaves the file position as it found it.
 //
 // The input is evidence and is not expected to change during the run: as a
 // guard, every directory the caller hands in is compared with what is kept
@@ -75,6 +76,7 @@ private:
     unsigned calls_until_length_ = 0;
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache
     std::array<std::string_view, full_path_pass::kMaxPasses> names_;  // the names added, first pass first
+    std::array<std::uint64_t, full_path_pass::kMaxPasses> parents_;   // and where each led
     std::string path_;
     MFTFileRecord record_;
     full_path_pass::RecordBuffer buffer_{};
