@@ -11,6 +11,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -94,6 +95,8 @@ DiskFlushResult FlushToDisk(wxFile& file)
     return FlushFileBuffers(handle) ? DiskFlushResult::Flushed : DiskFlushResult::Failed;
 }
 
+void ReleaseFlushedPages(wxFile&, long long, long long) {}
+
 #else
 
 bool IsSameFile(const wxString& first, const wxString& second)
@@ -116,6 +119,14 @@ DiskFlushResult FlushToDisk(wxFile& file)
         return errno == EBADF ? DiskFlushResult::Failed : DiskFlushResult::NotSupported;
     }
     return DiskFlushResult::Failed;
+}
+
+void ReleaseFlushedPages(wxFile& file, long long begin, long long end)
+{
+    if (begin >= 0 && end > begin) {
+        posix_fadvise(file.fd(), static_cast<off_t>(begin), static_cast<off_t>(end - begin),
+                      POSIX_FADV_DONTNEED);
+    }
 }
 
 #endif

@@ -34,6 +34,13 @@ enum class DiskFlushResult { Flushed, NotSupported, Failed };
 // (a pipe, /dev/null) report NotSupported, which is not an error.
 DiskFlushResult FlushToDisk(wxFile& file);
 
+// Tells the system that the bytes from `begin` to `end`, already forced to
+// the disk, will not be read again, so their cached pages can be reused at once. A
+// report of a million rows would otherwise fill the cache with a gigabyte
+// of pages that nobody reads, each one new memory for the system to find.
+// Only a hint: nothing is reported.
+void ReleaseFlushedPages(wxFile& file, long long begin, long long end);
+
 }  // namespace platform
 
 #endif

@@ -25,6 +25,8 @@ bool ReportWriter::Open(const wxString& name)
 {
     buffer_.clear();
     failed_ = false;
+    written_ = 0;
+    released_ = 0;
     return file_.Open(name, wxFile::write);
 }
 
@@ -50,6 +52,7 @@ bool ReportWriter::Flush()
     if (!buffer_.empty()) {
         const std::size_t written = file_.Write(buffer_.data(), buffer_.size());
         failed_ = written != buffer_.size();
+        written_ += static_cast<long long>(written);
         buffer_.clear();
     }
     return !failed_;
@@ -60,7 +63,12 @@ bool ReportWriter::FlushToDisk()
     if (!Flush()) {
         return false;
     }
-    failed_ = platform::FlushToDisk(file_) == platform::DiskFlushResult::Failed;
+    const platform::DiskFlushResult result = platform::FlushToDisk(file_);
+    failed_ = result == platform::DiskFlushResult::Failed;
+    if (result == platform::DiskFlushResult::Flushed) {
+        platform::ReleaseFlushedPages(file_, released_, written_);
+        released_ = written_;
+    }
     return !failed_;
 }
 

@@ -32,7 +32,8 @@ public:
     bool LineDone() override;
     // Hands everything buffered to the file.
     bool Flush();
-    // Flush, then force the data to the disk where the file supports it.
+    // Flush, then force the data to the disk where the file supports it; the
+    // pages so forced are then released from the system's cache.
     bool FlushToDisk();
     // Flush and close; false when either fails.
     bool Close();
@@ -41,6 +42,8 @@ private:
     wxFile file_;
     std::string buffer_;
     bool failed_ = false;
+    long long written_ = 0;   // bytes handed to the file
+    long long released_ = 0;  // bytes whose cached pages were released
 };
 
 #endif

@@ -1,0 +1,110 @@
+// The report file's writer: every byte handed to it reaches the file in
+// order, and once forced to the disk the report's pages leave the system's
+// cache, so a report of millions of rows does not crowd out the examiner's
+// other files (and the system reuses the same few pages for it).
+
+#include <gtest/gtest.h>
+
+#include <sys/mman.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "app/report_writer.h"
+#include "support/cli_runner.h"
+
+using namespace varneth_test;
+
+namespace {
+
+constexpr long kTmpfsMagic = 0x01021994;
+
+// One byte per page of the file: resident in the page cache or not.
+std::vector<unsigned char> ResidentPages(const std::string& path, std::size_t length)
+{
+    std::vector<unsigned char> pages;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return pages;
+    }
+    void* map = mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file), 0);
+    if (map != MAP_FAILED) {
+        const long page = sysconf(_SC_PAGESIZE);
+        pages.resize((length + page - 1) / page);
+        if (mincore(map, length, pages.data()) != 0) {
+            pages.clear();
+        }
+        munmap(map, length);
+    }
+    std::fclose(file);
+    return pages;
+}
+
+std::string Line(int n)
+{
+    return "row " + std::to_string(n) + "\t" + std::string(200, static_cast<char>('a' + n % 26)) + "\n";
+}
+
+}  // namespace
+
+TEST(ReportWriterTest, WrittenBytesArriveInOrderAcrossBufferFillsAndFlushes)
+{
+    TempDir dir;
+    const std::string path = dir.File("report.txt");
+    std::string expected;
+    {
+        ReportWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        ASSERT_TRUE(writer.Write("header\n"));
+        expected += "header\n";
+        for (int n = 0; n < 20000; ++n) {
+            writer.Bytes() += Line(n);
+            expected += Line(n);
+            ASSERT_TRUE(writer.LineDone());
+            if (n % 7000 == 0) {
+                ASSERT_TRUE(writer.FlushToDisk());
+            }
+        }
+        ASSERT_TRUE(writer.Close());
+    }
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(ReportWriterTest, PagesForcedToTheDiskLeaveTheCache)
+{
+    TempDir dir;
+    struct statfs fs {};
+    ASSERT_EQ(statfs(dir.path().c_str(), &fs), 0);
+    if (static_cast<long>(fs.f_type) == kTmpfsMagic) {
+        GTEST_SKIP() << "a memory file system keeps every page it has";
+    }
+    const std::string path = dir.File("report.txt");
+    ReportWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    std::size_t forced = 0;
+    for (int n = 0; forced < (std::size_t{4} << 20); ++n) {
+        writer.Bytes() += Line(n);
+        forced += Line(n).size();
+        ASSERT_TRUE(writer.LineDone());
+    }
+    ASSERT_TRUE(writer.FlushToDisk());
+    // Written after the last flush: still cached, and still to be written.
+    const std::string tail = Line(1) + Line(2);
+    writer.Bytes() += tail;
+    ASSERT_TRUE(writer.LineDone());
+    ASSERT_TRUE(writer.Flush());
+
+    const std::vector<unsigned char> pages = ResidentPages(path, forced + tail.size());
+    ASSERT_FALSE(pages.empty());
+    const long page = sysconf(_SC_PAGESIZE);
+    std::size_t resident_before_flush = 0;
+    for (std::size_t i = 0; i + 1 < forced / page; ++i) {
+        resident_before_flush += pages[i] & 1;
+    }
+    EXPECT_EQ(resident_before_flush, 0u) << "of " << forced / page << " pages forced to the disk";
+    EXPECT_EQ(pages.back() & 1, 1) << "the unforced tail was dropped";
+    ASSERT_TRUE(writer.Close());
+    EXPECT_EQ(ReadFile(path).size(), forced + tail.size());
+}
