@@ -23,7 +23,6 @@ struct RunState {
     std::array<unsigned char, kMftRecordSize> mft_rec_buf{};
     MFTRecordHeader header;
     MFTFileRecord record;
-    wxString full_path;
 
     bool ReportMode() const;
 };

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/run_settings.h"
-#include "report/reference_run.h"
+#include "reference/reference_run.h"
 
 using varneth_test::ReferenceMode;
 

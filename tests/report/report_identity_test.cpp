@@ -1,4 +1,4 @@
-// The tool, end to end, against the reference run (report/reference_run.h):
+// The tool, end to end, against the reference run (reference/reference_run.h):
 // the report must be the same bytes, the log lines the same lines in the
 // same order, the listings the same lines, nothing on standard error.
 
@@ -10,7 +10,7 @@
 
 #include "bench/mft_generator.h"
 #include "record_fixtures.h"
-#include "report/reference_run.h"
+#include "reference/reference_run.h"
 #include "support/cli_runner.h"
 #include "support/record_builder.h"
 #include "util/adversarial_mft.h"

@@ -24,7 +24,7 @@
 #include "support/record_builder.h"
 #include "util/adversarial_mft.h"
 #include "util/full_path.h"
-#include "util/full_path_reference.h"
+#include "reference/full_path_reference.h"
 #include "util/full_path_resolver.h"
 #include "util/log_watch.h"
 #include "util/utf8_text.h"

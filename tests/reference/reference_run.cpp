@@ -1,4 +1,4 @@
-#include "report/reference_run.h"
+#include "reference/reference_run.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +16,7 @@
 #include "support/cli_runner.h"
 #include "support/log_capture.h"
 #include "support/record_builder.h"
-#include "util/full_path_reference.h"
+#include "reference/full_path_reference.h"
 #include "util/utf8_text.h"
 
 namespace varneth_test {

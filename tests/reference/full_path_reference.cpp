@@ -1,4 +1,4 @@
-#include "util/full_path_reference.h"
+#include "reference/full_path_reference.h"
 
 #include <array>
 #include <cstring>

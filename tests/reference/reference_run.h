@@ -1,5 +1,5 @@
-#ifndef VARNETH_TESTS_REPORT_REFERENCE_RUN_H
-#define VARNETH_TESTS_REPORT_REFERENCE_RUN_H
+#ifndef VARNETH_TESTS_REFERENCE_REFERENCE_RUN_H
+#define VARNETH_TESTS_REFERENCE_REFERENCE_RUN_H
 
 // The record loop in its plainest form, made here to check the tool against:
 // one 1024-byte read after the other, the reference path walk (every

@@ -1,5 +1,5 @@
-#ifndef VARNETH_TESTS_UTIL_FULL_PATH_REFERENCE_H
-#define VARNETH_TESTS_UTIL_FULL_PATH_REFERENCE_H
+#ifndef VARNETH_TESTS_REFERENCE_FULL_PATH_REFERENCE_H
+#define VARNETH_TESTS_REFERENCE_FULL_PATH_REFERENCE_H
 
 // The full path walk in its plainest form, kept apart from the tool's code:
 // for every call, every ancestor is read from the file and decoded, nothing
