@@ -75,7 +75,8 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 
 }  // namespace
 
-int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray)
+int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
+                            SpareObjects<MFTAttrHeader>* spares)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -123,7 +124,8 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
             break;
         }
         if (IsDecodedType(type)) {
-            auto header = std::make_unique<MFTAttrHeader>();
+            std::unique_ptr<MFTAttrHeader> header =
+                spares != nullptr ? spares->Take() : std::make_unique<MFTAttrHeader>();
             FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *header);
             pAttrHeaderArray->push_back(header.get());
             header.release();

@@ -5,6 +5,8 @@
 #include <vector>
 
 class MFTAttrHeader;
+template <typename T>
+class SpareObjects;
 
 // Attribute type codes the tool decodes, and the end-of-list marker.
 constexpr std::uint32_t kAttrTypeStandardInformation = 0x10;
@@ -16,7 +18,8 @@ constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 // MFTAttrHeader (owned by the array) per $STANDARD_INFORMATION, $FILE_NAME and
 // $DATA attribute, in record order; other types are stepped over. At most
 // next_attr_id attributes are visited. Returns 0 on success, -1 on failure
-// (nothing appended then).
-int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray);
+// (nothing appended then). The headers come from spares when given.
+int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
+                            SpareObjects<MFTAttrHeader>* spares = nullptr);
 
 #endif

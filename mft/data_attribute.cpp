@@ -7,9 +7,11 @@
 #include "mft/record_buffer.h"
 #include "mft/utf16_text.h"
 
-std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf)
+std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf,
+                                          SpareObjects<MFTDataAttr>* spares)
 {
-    auto data_attr = std::make_unique<MFTDataAttr>(attr_header);
+    std::unique_ptr<MFTDataAttr> data_attr = spares != nullptr ? spares->Take() : std::make_unique<MFTDataAttr>();
+    static_cast<MFTAttrHeader&>(*data_attr) = attr_header;
     if (attr_header.name_length == 0 || attr_header.name_offset == 0) {
         return data_attr;  // the unnamed (default) stream
     }
@@ -24,6 +26,6 @@ std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, cons
     if (!record.Fits(name_start, name_bytes)) {
         LogWarningText("MakeDataAttr() - stream name runs past the end of the record; cut at the record end.");
     }
-    data_attr->stream_name = DecodeUtf16Le(record.ClampedSubReader(name_start, name_bytes), attr_header.name_length);
+    DecodeUtf16LeInto(record.ClampedSubReader(name_start, name_bytes), attr_header.name_length, data_attr->stream_name);
     return data_attr;
 }

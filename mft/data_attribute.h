@@ -5,11 +5,15 @@
 
 class MFTAttrHeader;
 class MFTDataAttr;
+template <typename T>
+class SpareObjects;
 
 // The $DATA step: a new MFTDataAttr with every member of the attribute's
 // header and, for a named stream (non-zero name length and name offset), the
 // stream name read from the record. Resident and non-resident data alike;
-// no value is read. It has no failure of its own.
-std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf);
+// no value is read. It has no failure of its own. The object comes from
+// spares when given.
+std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf,
+                                          SpareObjects<MFTDataAttr>* spares = nullptr);
 
 #endif

@@ -78,6 +78,6 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
     file_name_attr->name_flags = fixed.U16At(kNameFlags);
     file_name_attr->file_name_length = name_length;
     file_name_attr->name_space = fixed.U8At(kNameSpace);
-    file_name_attr->file_name = DecodeUtf16Le(name, name_length);
+    DecodeUtf16LeInto(name, name_length, file_name_attr->file_name);
     return 0;
 }

@@ -17,23 +17,25 @@ void MFTAttrHeader::Clear()
     *this = MFTAttrHeader();
 }
 
+void MFTDataAttr::Clear()
+{
+    MFTAttrHeader::Clear();
+    stream_name.clear();
+}
+
 void MFTStdInfoAttr::Clear()
 {
     *this = MFTStdInfoAttr();
 }
 
-namespace {
-
-template <typename T>
-void DeleteAll(std::vector<T*>& array)
+void MFTFileNameAttr::Clear()
 {
-    for (T* object : array) {
-        delete object;  // null entries are harmless
-    }
-    array.clear();  // keeps the capacity for the next record
+    wxString name;
+    name.swap(file_name);
+    *this = MFTFileNameAttr();
+    name.clear();
+    file_name.swap(name);
 }
-
-}  // namespace
 
 MFTFileRecord::~MFTFileRecord()
 {
@@ -44,9 +46,9 @@ void MFTFileRecord::Clear()
 {
     mft_header.Clear();
     std_info.Clear();
-    DeleteAll(attr_header_array);
-    DeleteAll(file_name_array);
-    DeleteAll(data_attr_array);
+    spare_attr_headers.KeepAll(attr_header_array);
+    spare_file_names.KeepAll(file_name_array);
+    spare_data_attrs.KeepAll(data_attr_array);
     has_ads = false;
     parent_recno = 0;
 }

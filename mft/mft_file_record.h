@@ -12,6 +12,8 @@
 #include <wx/object.h>
 #include <wx/string.h>
 
+#include "mft/spare_objects.h"
+
 class MFTRecordHeader : public wxObject {
 public:
     MFTRecordHeader() = default;
@@ -77,6 +79,8 @@ public:
     explicit MFTDataAttr(const MFTAttrHeader& header) : MFTAttrHeader(header) {}
     MFTDataAttr(const MFTDataAttr&) = default;
     MFTDataAttr& operator=(const MFTDataAttr&) = default;
+    // Every member back to its default; the name keeps its storage.
+    void Clear();
 
     wxString stream_name;
 
@@ -110,6 +114,8 @@ private:
 class MFTFileNameAttr : public wxObject {
 public:
     MFTFileNameAttr() = default;
+    // Every member back to its default; the name keeps its storage.
+    void Clear();
 
     std::uint64_t parent_recno = 0;
     std::uint16_t parent_sequence = 0;
@@ -143,8 +149,9 @@ public:
     MFTFileRecord() = default;
     ~MFTFileRecord() override;
 
-    // Deletes every owned attribute object; the arrays keep their storage so
-    // that one record object can serve a whole run without reallocating.
+    // Empties the record. The attribute objects become spares for the next
+    // decoding and the arrays keep their storage, so that one record object
+    // serves a whole run without allocating again.
     void Clear();
 
     MFTRecordHeader mft_header;
@@ -154,6 +161,11 @@ public:
     std::vector<MFTDataAttr*> data_attr_array;      // owning
     bool has_ads = false;
     std::uint64_t parent_recno = 0;
+
+    // Where the decoders take their attribute objects from.
+    SpareObjects<MFTAttrHeader> spare_attr_headers;
+    SpareObjects<MFTFileNameAttr> spare_file_names;
+    SpareObjects<MFTDataAttr> spare_data_attrs;
 
 private:
     wxDECLARE_DYNAMIC_CLASS_NO_COPY(MFTFileRecord);

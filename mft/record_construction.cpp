@@ -37,7 +37,7 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, MFTFileRecord& record, std
         if (header == nullptr || header->attr_type != kAttrTypeFileName) {
             continue;
         }
-        auto file_name = std::make_unique<MFTFileNameAttr>();
+        std::unique_ptr<MFTFileNameAttr> file_name = record.spare_file_names.Take();
         if (GetFileNameAttr(header, file_name.get(), mft_rec_buf) != 0) {
             return -1;
         }
@@ -57,7 +57,7 @@ void DecodeDataAttributes(const unsigned char* mft_rec_buf, MFTFileRecord& recor
         if (header == nullptr || header->attr_type != kAttrTypeData) {
             continue;
         }
-        std::unique_ptr<MFTDataAttr> data_attr = MakeDataAttr(*header, mft_rec_buf);
+        std::unique_ptr<MFTDataAttr> data_attr = MakeDataAttr(*header, mft_rec_buf, &record.spare_data_attrs);
         if (header->name_length != 0 && header->name_offset != 0) {
             record.has_ads = true;
         }
@@ -96,7 +96,7 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
     // record object that was not cleared still holds the headers of an
     // earlier buffer, which describe other bytes.
     const std::size_t first = record->attr_header_array.size();
-    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array) != 0) {
+    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers) != 0) {
         LogErrorText("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");
         return -1;
     }

@@ -16,6 +16,8 @@ constexpr std::size_t kStackUnits = 256;
 
 class WideText {
 public:
+    explicit WideText(wxString& out) : out_(out) { out_.clear(); }
+
     void Append(std::uint32_t code_point)
     {
         if constexpr (sizeof(wchar_t) == 2) {
@@ -29,17 +31,13 @@ public:
         Put(static_cast<wchar_t>(code_point));
     }
 
-    wxString Finish()
-    {
-        spilled_.append(buffer_, used_);
-        return spilled_;
-    }
+    void Finish() { out_.append(buffer_, used_); }
 
 private:
     void Put(wchar_t character)
     {
         if (used_ == kStackUnits) {
-            spilled_.append(buffer_, used_);
+            out_.append(buffer_, used_);
             used_ = 0;
         }
         buffer_[used_++] = character;
@@ -47,16 +45,23 @@ private:
 
     wchar_t buffer_[kStackUnits];
     std::size_t used_ = 0;
-    wxString spilled_;
+    wxString& out_;
 };
 
 }  // namespace
 
 wxString DecodeUtf16Le(ByteReader units, std::uint64_t unit_count)
 {
+    wxString text;
+    DecodeUtf16LeInto(units, unit_count, text);
+    return text;
+}
+
+void DecodeUtf16LeInto(ByteReader units, std::uint64_t unit_count, wxString& out)
+{
     const std::uint64_t available = units.size() / 2;
     const std::uint64_t count = unit_count < available ? unit_count : available;
-    WideText text;
+    WideText text(out);
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint32_t unit = units.U16At(2 * i);
         if (unit == 0) {
@@ -72,5 +77,5 @@ wxString DecodeUtf16Le(ByteReader units, std::uint64_t unit_count)
         }
         text.Append(IsHighSurrogate(unit) || IsLowSurrogate(unit) ? kReplacementCharacter : unit);
     }
-    return text.Finish();
+    text.Finish();
 }

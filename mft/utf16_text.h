@@ -12,5 +12,7 @@
 // lone surrogate becomes U+FFFD, and the text ends at its first U+0000. Only
 // the whole units that lie inside the reader are read.
 wxString DecodeUtf16Le(ByteReader units, std::uint64_t unit_count);
+// The same, into text (replacing what it held, keeping its storage).
+void DecodeUtf16LeInto(ByteReader units, std::uint64_t unit_count, wxString& text);
 
 #endif

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <string>
+#include <utility>
+
 #include "mft/filetime.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
@@ -62,19 +66,24 @@ TEST(MFTFileRecord, ANewRecordAndAClearedOneAreAlike)
     ExpectDefault(used);
 }
 
-TEST(MFTFileRecord, ClearDeletesEachObjectOnceAndKeepsTheStorage)
+TEST(MFTFileRecord, ClearKeepsEachObjectOnceAndDestructionDeletesThem)
 {
     g_deleted = 0;
-    MFTFileRecord record;
-    record.attr_header_array = {new CountedAttrHeader, nullptr, new CountedAttrHeader};
-    record.file_name_array = {new CountedFileName};
-    record.data_attr_array = {new CountedDataAttr, new CountedDataAttr};
-    const std::size_t capacity = record.attr_header_array.capacity();
-    record.Clear();
-    EXPECT_EQ(g_deleted, 5);
-    EXPECT_TRUE(record.attr_header_array.empty());
-    EXPECT_EQ(record.attr_header_array.capacity(), capacity);
-    record.Clear();
+    {
+        MFTFileRecord record;
+        record.attr_header_array = {new CountedAttrHeader, nullptr, new CountedAttrHeader};
+        record.file_name_array = {new CountedFileName};
+        record.data_attr_array = {new CountedDataAttr, new CountedDataAttr};
+        const std::size_t capacity = record.attr_header_array.capacity();
+        record.Clear();
+        EXPECT_EQ(g_deleted, 0);
+        EXPECT_TRUE(record.attr_header_array.empty());
+        EXPECT_EQ(record.attr_header_array.capacity(), capacity);
+        EXPECT_EQ(record.spare_attr_headers.size() + record.spare_file_names.size() + record.spare_data_attrs.size(),
+                  5u);
+        record.Clear();
+        EXPECT_EQ(g_deleted, 0);
+    }
     EXPECT_EQ(g_deleted, 5);
 }
 
@@ -87,6 +96,69 @@ TEST(MFTFileRecord, DestructionDeletesWhatTheRecordHolds)
         record.data_attr_array.push_back(new CountedDataAttr);
     }
     EXPECT_EQ(g_deleted, 2);
+}
+
+// Every member of every attribute object, so that two decodings can be
+// compared whole.
+std::string Describe(const MFTFileRecord& record)
+{
+    std::ostringstream out;
+    auto time = [](const wxDateTime& t) { return t.IsValid() ? t.FormatISOCombined().ToStdString() : "-"; };
+    auto header = [&out](const MFTAttrHeader& h) {
+        out << h.attr_type << ' ' << h.attr_length << ' ' << int{h.resident} << ' ' << int{h.name_length} << ' '
+            << h.name_offset << ' ' << h.attr_flags << ' ' << h.attr_id << ' ' << h.value_length << ' '
+            << h.value_offset << ' ' << h.indexed_flag << ' ' << h.start_vcn << ' ' << h.last_vcn << ' '
+            << h.run_list_offset << ' ' << h.compression_unit << ' ' << h.attr_reserved << ' ' << h.alloc_size
+            << ' ' << h.real_size << ' ' << h.init_size << ' ' << h.attr_offset << ' ' << h.is_ads;
+    };
+    for (const MFTAttrHeader* h : record.attr_header_array) {
+        header(*h);
+        out << '\n';
+    }
+    for (const MFTFileNameAttr* f : record.file_name_array) {
+        out << f->parent_recno << ' ' << f->parent_sequence << ' ' << time(f->create_time) << ' '
+            << time(f->mod_time) << ' ' << time(f->mft_mod_time) << ' ' << time(f->access_time) << ' '
+            << f->alloc_size << ' ' << f->real_size << ' ' << f->name_flags << ' ' << f->file_name_length << ' '
+            << f->name_space << " [" << f->file_name.utf8_string() << "]\n";
+    }
+    for (const MFTDataAttr* d : record.data_attr_array) {
+        header(*d);
+        out << " [" << d->stream_name.utf8_string() << "]\n";
+    }
+    out << record.has_ads << ' ' << record.parent_recno << '\n';
+    return out.str();
+}
+
+TEST(MFTFileRecord, ObjectsReusedAfterClearCarryNothingOfTheRecordBefore)
+{
+    const std::u16string long_name(200, u'L');
+    const Bytes rich = RecordBuilder()
+                           .StandardInformation(Times::All(kSomeFiletime))
+                           .FileName(long_name, kWin32, 77, Times::All(kSomeFiletime), 9)
+                           .FileName(u"LLLLLL~1", kDos, 77, Times::All(kSomeFiletime), 9)
+                           .NonResidentData(123456789, 123457536)
+                           .NonResidentData(5000, 8192, u"Zone.Identifier-and-more")
+                           .ResidentData(40, u"second")
+                           .Build();
+    const Bytes plain = RecordBuilder()
+                            .StandardInformation(Times::All(kSomeFiletime))
+                            .FileName(u"a", kPosix, 5)
+                            .ResidentData(3)
+                            .ResidentData(1, u"s")
+                            .Build();
+    for (const auto& [first, second] : {std::pair{rich, plain}, std::pair{plain, rich}}) {
+        MFTFileRecord fresh;
+        Bytes buffer = second;
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &fresh, 40), 0);
+
+        MFTFileRecord reused;
+        buffer = first;
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &reused, 39), 0);
+        reused.Clear();
+        buffer = second;
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &reused, 40), 0);
+        EXPECT_EQ(Describe(reused), Describe(fresh));
+    }
 }
 
 TEST(MFTFileRecord, ReuseAfterClearDoesNotGrowTheArrays)
