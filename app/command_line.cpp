@@ -1,5 +1,8 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <wx/filefn.h>
 
 #include "app/console.h"
@@ -112,11 +115,7 @@ int CountSwitchesGiven(const wxCmdLineParser& parser)
         run_settings.long_format, run_settings.short_format,   run_settings.verbose_output,
         run_settings.zip_output,  parser.Found("o"),           parser.Found("m"),
     };
-    int count = 0;
-    for (bool switch_given : given) {
-        count += switch_given ? 1 : 0;
-    }
-    return count;
+    return static_cast<int>(std::count(std::begin(given), std::end(given), true));
 }
 
 int ProcessCommandLine(wxCmdLineParser& parser)

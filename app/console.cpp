@@ -1,7 +1,8 @@
 #include "app/console.h"
 
+#include <string>
+
 #include <wx/log.h>
-#include <wx/strconv.h>
 
 #include "util/utf8_text.h"
 
@@ -25,10 +26,6 @@ protected:
 private:
     std::FILE* stream_;
 };
-
-}  // namespace
-
-namespace {
 
 // The listings print a line per file: one buffer serves them all.
 void PrintUtf8(const wxString& text, bool line_end)

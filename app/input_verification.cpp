@@ -6,29 +6,24 @@
 #include <wx/filefn.h>
 
 #include "app/log_message.h"
+#include "mft/byte_reader.h"
+#include "mft/record_buffer.h"
+#include "mft/record_header.h"
 
 namespace {
 
-constexpr std::uint32_t kFileSignature = 0x454C4946;  // "FILE" read little-endian
 constexpr int kRecordsChecked = 5;
-constexpr wxFileOffset kRecordSize = 1024;
-
-std::uint32_t LittleEndian32(const unsigned char bytes[4])
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 bool FirstRecordsAreFileRecords(wxFile& file)
 {
     for (int record = 0; record < kRecordsChecked; ++record) {
         unsigned char signature[4] = {0, 0, 0, 0};
         // A short read at the end of the file leaves zeros, which fail the test.
-        if (file.Seek(record * kRecordSize, wxFromStart) == wxInvalidOffset) {
+        if (file.Seek(record * static_cast<wxFileOffset>(kMftRecordSize), wxFromStart) == wxInvalidOffset) {
             return false;
         }
         file.Read(signature, sizeof signature);
-        if (LittleEndian32(signature) != kFileSignature) {
+        if (ByteReader(signature, sizeof signature).U32At(record_header_field::kMagic) != kFileSignature) {
             return false;
         }
     }

@@ -1,20 +1,13 @@
 #include "app/output_compression.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include <wx/arrstr.h>
-#include <wx/convauto.h>
 #include <wx/datetime.h>
 #include <wx/ffile.h>
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
-#include <wx/strconv.h>
 #include <wx/textbuf.h>
 #include <wx/wfstream.h>
 #include <wx/zipstrm.h>
@@ -32,7 +25,6 @@ const wxChar* const archive_uncreated_text = wxS("ZipOutputFile() - zip_filename
 const wxChar* const archive_unwritten_text = wxS("ZipOutputFile() - zip_filename could not be written.");
 const wxChar* const archive_unclosed_text = wxS("ZipOutputFile() - zip_filename could not be closed.");
 const wxChar* const archive_kept_text = wxS("ZipOutputFile() - partial zip_filename could not be removed.");
-
 
 int Fail(const wxString& text)
 {

@@ -27,15 +27,6 @@ wxString SwitchChars()
 #endif
 }
 
-wxString NativeLineEnd()
-{
-#ifdef __WINDOWS__
-    return wxS("\r\n");
-#else
-    return wxS("\n");
-#endif
-}
-
 namespace {
 
 wxMBConv& ByteExactConverter()
@@ -115,8 +106,8 @@ DiskFlushResult FlushToDisk(wxFile& file)
         return DiskFlushResult::Flushed;
     }
     // Pipes, terminals and character devices cannot be forced to a disk.
-    if (errno == EINVAL || errno == EROFS || errno == ENOTSUP || errno == EBADF) {
-        return errno == EBADF ? DiskFlushResult::Failed : DiskFlushResult::NotSupported;
+    if (errno == EINVAL || errno == EROFS || errno == ENOTSUP) {
+        return DiskFlushResult::NotSupported;
     }
     return DiskFlushResult::Failed;
 }

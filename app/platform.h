@@ -14,9 +14,6 @@ namespace platform {
 // Windows only: elsewhere it begins every absolute path.
 wxString SwitchChars();
 
-// The line end of text files written for the examiner (the zip entry).
-wxString NativeLineEnd();
-
 // Makes the names of files (command line arguments, file system calls) round
 // trip as bytes, whatever the locale: UTF-8, with undecodable bytes kept.
 void UseByteExactFileNames();

@@ -10,7 +10,7 @@
 #include "app/log_message.h"
 #include "app/run_settings.h"
 #include "app/run_state.h"
-#include "mft/byte_reader.h"
+#include "mft/record_buffer.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
 #include "report/name_lists.h"
@@ -21,7 +21,6 @@
 namespace {
 
 constexpr std::uint64_t kProgressInterval = 25000;
-constexpr std::uint32_t kFileSignature = 0x454C4946;  // "FILE" in file order
 constexpr std::size_t kBlocksPerPiece = 512;          // 512 KiB per read
 
 enum class RecordOutcome { Done, Failed };
@@ -40,17 +39,17 @@ public:
     }
 
     // The next block: in place in the piece read, or, block by block, read
-    // into the zeroed buffer given. Null when its read returns anything but
-    // a whole block.
-    unsigned char* ReadNext(std::array<unsigned char, kMftRecordSize>& buffer)
+    // into a zeroed buffer of its own. Null when its read returns anything
+    // but a whole block.
+    unsigned char* ReadNext()
     {
         if (next_ == filled_ && !single_ && !FillPiece()) {
             single_ = true;
         }
         if (single_) {
-            buffer.fill(0);
-            const bool whole = file_.Read(buffer.data(), kMftRecordSize) == static_cast<ssize_t>(kMftRecordSize);
-            return whole ? buffer.data() : nullptr;
+            block_.fill(0);
+            const bool whole = file_.Read(block_.data(), kMftRecordSize) == static_cast<ssize_t>(kMftRecordSize);
+            return whole ? block_.data() : nullptr;
         }
         unsigned char* block = piece_.data() + next_;
         next_ += kMftRecordSize;
@@ -81,16 +80,11 @@ private:
     wxFile& file_;
     std::uint64_t blocks_left_;
     std::vector<unsigned char> piece_;
+    std::array<unsigned char, kMftRecordSize> block_{};
     std::size_t next_ = 0;
     std::size_t filled_ = 0;
     bool single_ = false;
 };
-
-bool BeginsWithFileSignature(const unsigned char* buffer)
-{
-    ByteReader reader(buffer, kMftRecordSize);
-    return reader.U32At(record_header_field::kMagic) == kFileSignature;
-}
 
 void PrintNames(const wxArrayString& names)
 {
@@ -101,7 +95,7 @@ void PrintNames(const wxArrayString& names)
 
 int ProgressPercent(std::uint64_t recno, std::uint64_t record_count)
 {
-    const double ratio = static_cast<double>(recno) / static_cast<double>(static_cast<std::int64_t>(record_count));
+    const double ratio = static_cast<double>(recno) / static_cast<double>(record_count);
     return static_cast<int>(static_cast<float>(ratio * 100.0));
 }
 
@@ -142,12 +136,14 @@ bool DecodeRecord(RunState& state, std::uint64_t recno, unsigned char* buffer, b
 // One block: skip what is not a named base record, then list or report it.
 RecordOutcome ProcessRecord(RunState& state, FullPathResolver& paths, std::uint64_t recno, unsigned char* buffer)
 {
-    if (!BeginsWithFileSignature(buffer)) {
+    ByteReader header = RecordReader(buffer);
+    if (header.U32At(record_header_field::kMagic) != kFileSignature) {
         LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
         return RecordOutcome::Done;
     }
-    state.header.Clear();
-    if (GetMFTRecHeader(buffer, &state.header) != 0 || state.header.next_attr_id == 0) {
+    // A record without attributes is skipped silently: decoding would check
+    // its update sequence first, and could log.
+    if (header.U16At(record_header_field::kNextAttrId) == 0) {
         return RecordOutcome::Done;
     }
     state.record.Clear();
@@ -159,7 +155,7 @@ RecordOutcome ProcessRecord(RunState& state, FullPathResolver& paths, std::uint6
         return RecordOutcome::Done;
     }
     const bool directory = (state.record.mft_header.record_flags & kRecordIsDirectory) != 0;
-    if (run_settings.dump_filenames || run_settings.dump_ads) {
+    if (!state.ReportMode()) {
         if (!directory) {
             PrintNames(GetMFTRecordWin32FileName(&state.record, run_settings.dump_ads));
         }
@@ -183,7 +179,7 @@ bool RunRecordLoop(RunState& state)
     const auto paths = std::make_unique<FullPathResolver>();
     // The counter is 64-bit: a 32-bit one would wrap on a $MFT of 4 TiB and never end.
     for (std::uint64_t recno = 0; recno < state.mft_record_count; ++recno) {
-        unsigned char* block = blocks.ReadNext(state.mft_rec_buf);
+        unsigned char* block = blocks.ReadNext();
         if (block == nullptr) {
             // The file was measured before the loop: a short read means a
             // failing disk or a file that shrank, and the report is incomplete.

@@ -1,8 +1,7 @@
 #include "app/report_line_reader.h"
 
 #include <algorithm>
-
-#include <wx/textbuf.h>
+#include <utility>
 
 // Moves the unread bytes to the front, then reads the next block behind them.
 bool ReportLineReader::Fill()
@@ -10,10 +9,10 @@ bool ReportLineReader::Fill()
     std::copy(data_.begin() + begin_, data_.begin() + end_, data_.begin());
     end_ -= begin_;
     begin_ = 0;
-    if (data_.size() - end_ < read_block) {
-        data_.resize(end_ + read_block);
+    if (data_.size() - end_ < kReadBlock) {
+        data_.resize(end_ + kReadBlock);
     }
-    const ssize_t count = file_.Read(data_.data() + end_, read_block);
+    const ssize_t count = file_.Read(data_.data() + end_, kReadBlock);
     if (count == wxInvalidOffset) {
         return false;
     }
@@ -53,26 +52,27 @@ void ReportLineReader::ChooseForm(wxBOM bom)
 {
     switch (bom) {
     case wxBOM_UTF16LE:
-        unit_ = 2;
-        decoder_ = std::make_unique<wxMBConvUTF16LE>();
+        UseForm(2, false, std::make_unique<wxMBConvUTF16LE>());
         break;
     case wxBOM_UTF16BE:
-        unit_ = 2;
-        big_endian_ = true;
-        decoder_ = std::make_unique<wxMBConvUTF16BE>();
+        UseForm(2, true, std::make_unique<wxMBConvUTF16BE>());
         break;
     case wxBOM_UTF32LE:
-        unit_ = 4;
-        decoder_ = std::make_unique<wxMBConvUTF32LE>();
+        UseForm(4, false, std::make_unique<wxMBConvUTF32LE>());
         break;
     case wxBOM_UTF32BE:
-        unit_ = 4;
-        big_endian_ = true;
-        decoder_ = std::make_unique<wxMBConvUTF32BE>();
+        UseForm(4, true, std::make_unique<wxMBConvUTF32BE>());
         break;
     default:
         break;  // UTF-8, with or without its mark
     }
+}
+
+void ReportLineReader::UseForm(std::size_t unit, bool big_endian, std::unique_ptr<wxMBConv> decoder)
+{
+    unit_ = unit;
+    big_endian_ = big_endian;
+    decoder_ = std::move(decoder);
 }
 
 std::uint32_t ReportLineReader::UnitAt(std::size_t offset) const

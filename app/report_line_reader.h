@@ -12,9 +12,6 @@
 #include <wx/strconv.h>
 #include <wx/string.h>
 
-// Bytes asked of the file per read; a line longer than this grows the buffer.
-constexpr std::size_t read_block = std::size_t{1} << 20;
-
 enum class ReadStatus { line, end, read_failed, bad_text };
 
 // Reads a text file line by line in bounded memory. wxTextFile would hold the
@@ -30,8 +27,12 @@ public:
     ReadStatus NextLine(std::string& utf8_line);
 
 private:
+    // Bytes asked of the file per read; a line longer than this grows the buffer.
+    static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+
     bool Fill();
     void ChooseForm(wxBOM bom);
+    void UseForm(std::size_t unit, bool big_endian, std::unique_ptr<wxMBConv> decoder);
     std::uint32_t UnitAt(std::size_t offset) const;
     std::size_t FindTerminator(std::size_t from) const;
     ReadStatus TakeLine(std::size_t line_end, std::size_t next, std::string& utf8_line);
@@ -39,7 +40,7 @@ private:
     bool ToUtf8(const char* text, std::size_t size, std::string& utf8_line) const;
 
     wxFile file_;
-    std::vector<char> data_ = std::vector<char>(read_block);
+    std::vector<char> data_ = std::vector<char>(kReadBlock);
     std::size_t begin_ = 0;  // first byte not yet handed out
     std::size_t end_ = 0;    // end of the bytes read so far
     bool at_eof_ = false;

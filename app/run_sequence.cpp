@@ -164,7 +164,6 @@ bool CompressReport()
 int FinishRun(RunState& state)
 {
     FlushConsole();
-    bool output_complete = true;
     if (state.ReportMode()) {
         PrintText(ProgressLine(state, state.mft_record_count, 100) + wxS("\n"));
     }
@@ -177,9 +176,7 @@ int FinishRun(RunState& state)
     if (!state.ReportMode()) {
         return ListingWritten() ? 0 : -1;
     }
-    if (run_settings.zip_output) {
-        output_complete = CompressReport();
-    }
+    const bool output_complete = !run_settings.zip_output || CompressReport();
     LogMessageText(wxS("$MFT dump complete."));
     LogMessageText(wxS("Shutting down Varneth application."));
     PrintText(wxS("$MFT file processing complete.\n"));
@@ -204,11 +201,6 @@ int RunFromVerifiedInput(RunState& state)
 }
 
 }  // namespace
-
-bool RunState::ReportMode() const
-{
-    return !run_settings.dump_ads && !run_settings.dump_filenames;
-}
 
 int RunVarneth(const wxArrayString& arguments)
 {

@@ -1,5 +1,7 @@
 // The bytes of each kind of block, built with the tests' record builder.
 
+#include <iterator>
+
 #include "bench/generator_names.h"
 #include "bench/generator_random.h"
 #include "bench/mft_generator.h"
@@ -42,7 +44,7 @@ std::uint32_t FileAttributes(Random& random)
 {
     static const std::uint32_t kCommon[] = {0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x00, 0x26,
                                             0x21, 0x2020, 0x820, 0x4020, 0x220, 0x420, 0x120, 0x1020};
-    return kCommon[random.Below(sizeof(kCommon) / sizeof(kCommon[0]))];
+    return kCommon[random.Below(std::size(kCommon))];
 }
 
 std::uint64_t AlignUp8(std::uint64_t n)
@@ -89,7 +91,7 @@ void AddStreams(RecordBuilder& record, Random& random)
                                                u"\u0005SummaryInformation", u"favicon"};
     const unsigned count = random.PerMille(850) ? 1 : 2;
     for (unsigned i = 0; i < count; ++i) {
-        const std::u16string name = kStreams[random.Below(sizeof(kStreams) / sizeof(kStreams[0]))];
+        const std::u16string name = kStreams[random.Below(std::size(kStreams))];
         const std::uint64_t size = 26 + random.Below(120);
         if (name == u"Zone.Identifier" && AlignUp8(0x18 + 2 * name.size()) + AlignUp8(size) <= Room(record)) {
             record.ResidentData(static_cast<std::uint32_t>(size), name);

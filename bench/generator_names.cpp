@@ -63,30 +63,30 @@ bool FitsShortName(const std::string& name)
     return true;
 }
 
+// The first usable characters of text, at most limit of them, upper-cased.
+std::string ShortNamePart(const std::string& text, std::size_t limit)
+{
+    std::string part;
+    for (std::size_t i = 0; i < text.size() && part.size() < limit; ++i) {
+        if (IsShortNameCharacter(text[i])) {
+            part.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(text[i]))));
+        }
+    }
+    return part;
+}
+
 // "LONGFI~1.TXT": the first six usable characters, a tilde and a number.
 std::string ShortName(const std::string& name, Random& random)
 {
     const std::size_t dot = name.rfind('.');
-    std::string base;
-    for (std::size_t i = 0; i < name.size() && i != dot && base.size() < 6; ++i) {
-        if (IsShortNameCharacter(name[i])) {
-            base.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(name[i]))));
-        }
-    }
+    std::string base = ShortNamePart(name.substr(0, dot), 6);
     if (base.empty()) {
         base = "FILE";
     }
     std::string result = base + "~" + std::to_string(1 + random.Below(random.PerMille(900) ? 2 : 9));
-    if (dot != std::string::npos && dot + 1 < name.size()) {
-        std::string ext;
-        for (std::size_t i = dot + 1; i < name.size() && ext.size() < 3; ++i) {
-            if (IsShortNameCharacter(name[i])) {
-                ext.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(name[i]))));
-            }
-        }
-        if (!ext.empty()) {
-            result += "." + ext;
-        }
+    const std::string ext = dot == std::string::npos ? std::string() : ShortNamePart(name.substr(dot + 1), 3);
+    if (!ext.empty()) {
+        result += "." + ext;
     }
     return result;
 }

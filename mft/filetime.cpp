@@ -5,14 +5,7 @@ namespace {
 constexpr std::uint64_t kFiletimeTicksPerSecond = 10000000;
 // Seconds from 1601-01-01 to 1970-01-01 (369 years, 89 of them leap years).
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
-constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kMillisecondsPerSecond = 1000;
-
-std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor)
-{
-    std::int64_t quotient = value / divisor;
-    return (value % divisor < 0) ? quotient - 1 : quotient;
-}
 
 struct CivilDate {
     std::int64_t year;
@@ -74,10 +67,7 @@ std::size_t FormatUtcTime(const wxDateTime& time, char (&out)[kUtcTimeTextSize])
         out[0] = '\0';
         return 0;
     }
-    const std::int64_t milliseconds = time.GetValue().GetValue();
-    const std::int64_t seconds = FloorDivide(milliseconds, kMillisecondsPerSecond);
-    const std::int64_t days = FloorDivide(seconds, kSecondsPerDay);
-    const std::int64_t second_of_day = seconds - days * kSecondsPerDay;
+    const auto [days, second_of_day] = SplitUtcMilliseconds(time.GetValue().GetValue());
     const CivilDate date = CivilFromDays(days);
 
     char* p = out;

@@ -77,8 +77,6 @@ class MFTDataAttr : public MFTAttrHeader {
 public:
     MFTDataAttr() = default;
     explicit MFTDataAttr(const MFTAttrHeader& header) : MFTAttrHeader(header) {}
-    MFTDataAttr(const MFTDataAttr&) = default;
-    MFTDataAttr& operator=(const MFTDataAttr&) = default;
     // Every member back to its default; the name keeps its storage.
     void Clear();
 

@@ -21,7 +21,7 @@ int DecodeStandardInformation(const unsigned char* mft_rec_buf, MFTFileRecord& r
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         const MFTAttrHeader* header = record.attr_header_array[i];
-        if (header != nullptr && header->attr_type == kAttrTypeStandardInformation) {
+        if (header->attr_type == kAttrTypeStandardInformation) {
             return GetStdInfoAttr(mft_rec_buf, header, &record.std_info);
         }
     }
@@ -34,7 +34,7 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, MFTFileRecord& record, std
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         MFTAttrHeader* header = record.attr_header_array[i];
-        if (header == nullptr || header->attr_type != kAttrTypeFileName) {
+        if (header->attr_type != kAttrTypeFileName) {
             continue;
         }
         std::unique_ptr<MFTFileNameAttr> file_name = record.spare_file_names.Take();
@@ -54,11 +54,11 @@ void DecodeDataAttributes(const unsigned char* mft_rec_buf, MFTFileRecord& recor
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         const MFTAttrHeader* header = record.attr_header_array[i];
-        if (header == nullptr || header->attr_type != kAttrTypeData) {
+        if (header->attr_type != kAttrTypeData) {
             continue;
         }
         std::unique_ptr<MFTDataAttr> data_attr = MakeDataAttr(*header, mft_rec_buf, &record.spare_data_attrs);
-        if (header->name_length != 0 && header->name_offset != 0) {
+        if (header->is_ads) {
             record.has_ads = true;
         }
         record.data_attr_array.push_back(data_attr.get());
@@ -92,9 +92,9 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
     if (record->mft_header.next_attr_id == 0) {
         return -1;  // a record without attributes: silent
     }
-    // Each pass below looks only at the headers this call's walk appends: a
-    // record object that was not cleared still holds the headers of an
-    // earlier buffer, which describe other bytes.
+    // Each pass below looks only at the headers this call's walk appends (never
+    // null): a record object that was not cleared still holds the headers of
+    // an earlier buffer, which describe other bytes.
     const std::size_t first = record->attr_header_array.size();
     if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers) != 0) {
         LogErrorText("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");

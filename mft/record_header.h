@@ -5,6 +5,9 @@
 
 #include <wx/object.h>
 
+// The signature a FILE record begins with: "FILE" read little-endian.
+constexpr std::uint32_t kFileSignature = 0x454C4946;
+
 // FILE record header fields, offsets from the start of the record.
 namespace record_header_field {
 constexpr std::uint64_t kMagic = 0;             // u32, "FILE"

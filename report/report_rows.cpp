@@ -30,18 +30,20 @@ const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_
     return record;
 }
 
-void AddLine(wxArrayString& lines, const RecordRowValues& values, const MFTDataAttr* stream, ReportFormat format)
+// The record's own line, then one per alternate data stream; false when
+// add_line refuses one, which ends the record's lines.
+template <typename AddLine>
+bool AddRecordLines(const MFTFileRecord& record, AddLine add_line)
 {
-    lines.Add(wxString());
-    wxString& line = lines.Last();
-    line.reserve(kLineReserve);
-    AppendReportLine(line, values, stream, format);
-}
-
-bool AddLine(ReportLineSink& sink, const RecordRowValues& values, const MFTDataAttr* stream, ReportFormat format)
-{
-    AppendReportLine(sink.Bytes(), values, stream, format);
-    return sink.LineDone();
+    if (!add_line(nullptr)) {
+        return false;
+    }
+    for (const MFTDataAttr* data : record.data_attr_array) {
+        if (data != nullptr && data->is_ads && !add_line(data)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -56,12 +58,13 @@ wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString
     RecordRowValues values;
     GatherRecordRowValues(*record, full_path, run_settings.host_name, values);
     const ReportFormat format = CurrentReportFormat();
-    AddLine(lines, values, nullptr, format);
-    for (const MFTDataAttr* data : record->data_attr_array) {
-        if (data != nullptr && data->is_ads) {
-            AddLine(lines, values, data, format);
-        }
-    }
+    AddRecordLines(*record, [&](const MFTDataAttr* stream) {
+        lines.Add(wxString());
+        wxString& line = lines.Last();
+        line.reserve(kLineReserve);
+        AppendReportLine(line, values, stream, format);
+        return true;
+    });
     return lines;
 }
 
@@ -78,13 +81,9 @@ ReportRowsResult AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_re
     GatherRecordRowValues(*record, no_wide_path, run_settings.host_name, values);
     values.full_path_utf8 = &full_path_utf8;
     const ReportFormat format = CurrentReportFormat();
-    if (!AddLine(sink, values, nullptr, format)) {
-        return ReportRowsResult::kSinkFailed;
-    }
-    for (const MFTDataAttr* data : record->data_attr_array) {
-        if (data != nullptr && data->is_ads && !AddLine(sink, values, data, format)) {
-            return ReportRowsResult::kSinkFailed;
-        }
-    }
-    return ReportRowsResult::kWritten;
+    const bool written = AddRecordLines(*record, [&](const MFTDataAttr* stream) {
+        AppendReportLine(sink.Bytes(), values, stream, format);
+        return sink.LineDone();
+    });
+    return written ? ReportRowsResult::kWritten : ReportRowsResult::kSinkFailed;
 }

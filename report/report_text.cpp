@@ -25,15 +25,23 @@ constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
 constexpr std::int64_t kMillisecondsPerDay = 86400000;
 constexpr std::int64_t kLargestSplit = std::int64_t{1} << 62;  // days * kMillisecondsPerDay cannot overflow
 
-std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor)
-{
-    const std::int64_t quotient = value / divisor;
-    return (value % divisor < 0) ? quotient - 1 : quotient;
-}
-
 std::size_t SlotOf(std::int64_t key, std::size_t slots)
 {
     return static_cast<std::size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL) >> 40) % slots;
+}
+
+// Made right to left in a buffer, then appended in one piece.
+template <typename Char, typename Text>
+void AppendDigits(Text& out, std::uint64_t value)
+{
+    constexpr std::size_t kMaxDigits = 20;  // 2^64-1 has 20 digits
+    Char digits[kMaxDigits];
+    Char* first = digits + kMaxDigits;
+    do {
+        *--first = static_cast<Char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    out.append(first, static_cast<std::size_t>(digits + kMaxDigits - first));
 }
 
 char* PutTwoDigits(char* out, std::int64_t value)
@@ -99,14 +107,7 @@ wxString SanitizedText(const wxString& text)
 
 void AppendUnsigned(wxString& out, std::uint64_t value)
 {
-    wchar_t digits[20];  // 2^64-1 has 20 digits
-    std::size_t count = 0;
-    do {
-        digits[sizeof(digits) / sizeof(digits[0]) - 1 - count] = static_cast<wchar_t>(L'0' + value % 10);
-        ++count;
-        value /= 10;
-    } while (value != 0);
-    out.append(digits + (sizeof(digits) / sizeof(digits[0]) - count), count);
+    AppendDigits<wchar_t>(out, value);
 }
 
 void AppendAscii(wxString& out, const char* text, std::size_t length)
@@ -142,14 +143,7 @@ void AppendSanitized(std::string& out, const wxString& text)
 
 void AppendUnsigned(std::string& out, std::uint64_t value)
 {
-    char digits[20];
-    std::size_t count = 0;
-    do {
-        digits[sizeof(digits) - 1 - count] = static_cast<char>('0' + value % 10);
-        ++count;
-        value /= 10;
-    } while (value != 0);
-    out.append(digits + (sizeof(digits) - count), count);
+    AppendDigits<char>(out, value);
 }
 
 void AppendAscii(std::string& out, const char* text, std::size_t length)
@@ -210,9 +204,7 @@ std::string_view UtcTimeTexts::Of(const wxDateTime& time)
     if (instant.filled && instant.key == milliseconds) {
         return std::string_view(instant.text, instant.length);
     }
-    const std::int64_t seconds = FloorDivide(milliseconds, 1000);
-    const std::int64_t days = FloorDivide(seconds, 86400);
-    const std::int64_t second_of_day = seconds - days * 86400;
+    const auto [days, second_of_day] = SplitUtcMilliseconds(milliseconds);
     const std::string_view date = DateOf(days);
     char* p = std::copy(date.begin(), date.end(), instant.text);
     *p++ = ' ';

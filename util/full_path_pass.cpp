@@ -9,13 +9,12 @@ namespace full_path_pass {
 
 namespace {
 
-constexpr std::uint32_t kFileSignature = 0x454C4946;  // "FILE" in file order
 
 // mft_recno * 1024 <= length, without the product overflowing.
 bool RecordWithinFile(wxFile& mft_file, std::uint64_t mft_recno)
 {
     const wxFileOffset length = mft_file.Length();
-    return length >= 0 && mft_recno <= static_cast<std::uint64_t>(length) / kRecordSize;
+    return length >= 0 && mft_recno <= static_cast<std::uint64_t>(length) / kMftRecordSize;
 }
 
 }  // namespace
@@ -38,12 +37,12 @@ ReadResult ReadRecord(wxFile& mft_file, std::uint64_t mft_recno, std::uint64_t c
 {
     record.Clear();
     // A parent number has 48 bits, so the offset fits wxFileOffset.
-    if (mft_file.Seek(static_cast<wxFileOffset>(current_recno * kRecordSize), wxFromStart) == wxInvalidOffset) {
+    if (mft_file.Seek(static_cast<wxFileOffset>(current_recno * kMftRecordSize), wxFromStart) == wxInvalidOffset) {
         LogErrorText(wxS("GetFullPathString() - error on Seek() in MFT file."));
         return ReadResult::kFailed;
     }
-    const ssize_t got = mft_file.Read(buffer.data(), kRecordSize);
-    if (got != static_cast<ssize_t>(kRecordSize)) {
+    const ssize_t got = mft_file.Read(buffer.data(), kMftRecordSize);
+    if (got != static_cast<ssize_t>(kMftRecordSize)) {
         return got == wxInvalidOffset ? ReadResult::kReadFailed : ReadResult::kShortRead;
     }
     ByteReader reader(buffer.data(), buffer.size());

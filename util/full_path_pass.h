@@ -11,14 +11,14 @@
 #include <wx/string.h>
 
 #include "mft/mft_file_record.h"
+#include "mft/record_buffer.h"
 
 namespace full_path_pass {
 
-constexpr std::uint64_t kRecordSize = 1024;
 constexpr int kMaxPasses = 50;  // also ends parent chains that loop
 constexpr wxStringCharType kSeparator = wxS('\\');
 
-using RecordBuffer = std::array<unsigned char, kRecordSize>;
+using RecordBuffer = std::array<unsigned char, kMftRecordSize>;
 
 // Puts the shared file back where the caller's sequential reads expect it.
 class FilePositionKeeper {

@@ -94,12 +94,7 @@ bool FullPathResolver::FinishFromMemo(Walk& walk, int pass)
         return false;
     }
     path_.assign(memo.before);
-    for (int i = walk.names - 1; i >= 0; --i) {
-        path_.append(names_[static_cast<std::size_t>(i)]);
-        if (i > 0) {
-            path_.push_back('\\');
-        }
-    }
+    AppendNames(walk.names, false);
     path_.append(memo.after);
     if (pass > 0) {
         walk.passes += memo.passes_after;
@@ -185,14 +180,21 @@ void FullPathResolver::Compose(int names, WalkEnd end)
     if (end == WalkEnd::kRoot) {
         path_.push_back('\\');
     }
-    for (int i = names - 1; i >= 0; --i) {
-        path_.append(names_[static_cast<std::size_t>(i)]);
-        if (i > 0 || end == WalkEnd::kUnfinished) {
-            path_.push_back('\\');
-        }
-    }
+    AppendNames(names, end == WalkEnd::kUnfinished);
     if (path_.empty() && end != WalkEnd::kUnfinished) {
         path_.push_back('\\');
+    }
+}
+
+// The names added so far in path order (the last added first), separated,
+// and followed by one more separator when asked.
+void FullPathResolver::AppendNames(int names, bool trailing_separator)
+{
+    for (int i = names - 1; i >= 0; --i) {
+        path_.append(names_[static_cast<std::size_t>(i)]);
+        if (i > 0 || trailing_separator) {
+            path_.push_back('\\');
+        }
     }
 }
 

@@ -64,6 +64,7 @@ private:
     void NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& record, const PathStep& step);
     void WalkFrom(Walk& walk);
     void Compose(int names, WalkEnd end);
+    void AppendNames(int names, bool trailing_separator);
     void KeepMemo(const Walk& walk, WalkEnd end);
     bool FinishFromMemo(Walk& walk, int pass);
     void CheckFileLength(wxFile& mft_file);

@@ -19,6 +19,16 @@ bool IsNumberSign(PositionKind kind)
     return kind == PositionKind::PlusSign || kind == PositionKind::MinusSign;
 }
 
+bool IsExponentLetter(PositionKind kind)
+{
+    return kind == PositionKind::ExponentUpper || kind == PositionKind::ExponentLower;
+}
+
+bool IsDecimalDigit(wchar_t character)
+{
+    return character >= L'0' && character <= L'9';
+}
+
 int SubStyle::PositionCount() const
 {
     return static_cast<int>(std::min(pattern.length(), kinds.size()));
@@ -56,19 +66,15 @@ bool SubStyle::HasGroup() const
     return false;
 }
 
+// KindAt gives a literal outside the pattern, so no range check is needed.
 bool SubStyle::HasDecimalSeparator() const
 {
-    return decimal_index >= 0 && decimal_index < PositionCount() &&
-           KindAt(decimal_index) == PositionKind::SeparatorChar;
+    return KindAt(decimal_index) == PositionKind::SeparatorChar;
 }
 
 bool SubStyle::HasExponent() const
 {
-    if (exponent_index < 0 || exponent_index >= PositionCount()) {
-        return false;
-    }
-    const PositionKind kind = KindAt(exponent_index);
-    return kind == PositionKind::ExponentUpper || kind == PositionKind::ExponentLower;
+    return IsExponentLetter(KindAt(exponent_index));
 }
 
 namespace {
@@ -80,11 +86,6 @@ bool IsBlank(wchar_t character)
 {
     return character == L' ' || character == L'\t' || character == L'\n' || character == L'\v' ||
            character == L'\f' || character == L'\r';
-}
-
-bool IsDecimalDigit(wchar_t character)
-{
-    return character >= L'0' && character <= L'9';
 }
 
 struct NumberFlags {

@@ -25,6 +25,10 @@ enum class PositionKind : std::int32_t {
 
 bool IsDigitPlaceholder(PositionKind kind);
 bool IsNumberSign(PositionKind kind);
+bool IsExponentLetter(PositionKind kind);
+
+// Only ASCII digits count: number text is never read by the locale.
+bool IsDecimalDigit(wchar_t character);
 
 // One of the (up to three) ";"-separated parts of a style, in parsed form.
 // Every position index counts from 0 within this sub-style's own pattern.

@@ -13,16 +13,6 @@ namespace {
 constexpr const wchar_t* no_style_message = L"No style. No format done";
 constexpr const wchar_t* exponent_digits_message = L"Error: too many digits in exponential";
 
-bool IsDecimalDigit(wchar_t character)
-{
-    return character >= L'0' && character <= L'9';
-}
-
-bool IsExponentLetter(PositionKind kind)
-{
-    return kind == PositionKind::ExponentUpper || kind == PositionKind::ExponentLower;
-}
-
 // Where the parts of a trimmed number text stand; -1 marks an absent part.
 struct NumberText {
     explicit NumberText(const wxString& number);

@@ -150,6 +150,9 @@ const BadInputCase kCases[] = {
      "Error: Error writing header row to /dev/full report file.", {}},
     {"report into a missing directory", [](const TempDir&) {},
      {"-o", "missing/r.txt", "in.mft"}, 255, Channel::kLog, "Error: Error opening missing/r.txt report file.", {}},
+    {"report into a missing directory tree", [](const TempDir&) {},
+     {"-o", "no/such/dir/r.txt", "in.mft"}, 255, Channel::kLog,
+     "Error: Error opening no/such/dir/r.txt report file.", {}},
     {"report named after a directory", [](const TempDir& d) { fs::create_directory(d.File("outdir")); },
      {"-o", "outdir", "in.mft"}, 255, Channel::kLog, "Error: Error opening outdir report file.", {}},
     {"report named after the input", [](const TempDir&) {},
@@ -184,10 +187,9 @@ TEST(BadInput, RefusalsAreClearAndTouchNothingElse)
         c.prepare(dir);
         const Snapshot before = TakeSnapshot(dir.path());
         RunOptions options;
-        options.working_dir = dir.path();
         options.timeout_seconds = 30;  // a run that hangs is killed and fails here
         options.file_size_limit = c.output_limit;
-        const RunResult result = RunVarnethBinary(c.args, options);
+        const RunResult result = RunVarnethIn(dir, c.args, options);
         EXPECT_EQ(result.exit_status, c.exit_status) << c.label << "\n" << result.out << result.err;
         EXPECT_TRUE(Shows(result, c.channel, c.message)) << c.label << "\n" << result.out << result.err;
         // A failed pack still has a complete report; every other refusal stops short.
@@ -256,9 +258,8 @@ TEST(BadInput, AnInputThatShrinksWhileReadStopsTheRunWithAnError)
     std::size_t lines = 0;
     std::thread reader([&] { lines = ReadReportAndShrinkInput(dir.File("report.fifo"), dir.File("in.mft"), kKept); });
     RunOptions options;
-    options.working_dir = dir.path();
     options.timeout_seconds = 300;
-    const RunResult result = RunVarnethBinary({"-o", "report.fifo", "in.mft"}, options);
+    const RunResult result = RunVarnethIn(dir, {"-o", "report.fifo", "in.mft"}, options);
     reader.join();
     EXPECT_EQ(result.exit_status, 255);
     EXPECT_EQ(LogTexts(result.out), std::vector<std::string>{"Error: Error reading $MFT file in.mft at record 40000."})
@@ -284,10 +285,9 @@ TEST(BadInput, AnEightGibSparseInputIsReadInBoundedTimeAndMemory)
     }
     const Snapshot before = TakeSnapshot(dir.path());
     RunOptions options;
-    options.working_dir = dir.path();
     options.timeout_seconds = 600;
     const auto started = std::chrono::steady_clock::now();
-    const RunResult result = RunVarnethBinary({"-o", "r.txt", "sparse.mft"}, options);
+    const RunResult result = RunVarnethIn(dir, {"-o", "r.txt", "sparse.mft"}, options);
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(result.exit_status, 0) << result.out;
     EXPECT_NE(result.out.find("$MFT file contains 8,388,608 file records."), std::string::npos) << result.out;

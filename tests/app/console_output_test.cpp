@@ -35,9 +35,8 @@ protected:
     RunResult Run(const std::vector<std::string>& args, const std::string& locale)
     {
         RunOptions options;
-        options.working_dir = dir_.path();
         options.env = {{"LC_ALL", locale}, {"LANG", locale}};
-        return RunVarnethBinary(args, options);
+        return RunVarnethIn(dir_, args, options);
     }
 
     TempDir dir_;

@@ -54,19 +54,6 @@ private:
     int saved_;
 };
 
-std::vector<std::filesystem::path> RegressionInputs(const std::string& target)
-{
-    std::vector<std::filesystem::path> files;
-    const std::filesystem::path dir = std::filesystem::path(VARNETH_SOURCE_DIR) / "fuzz" / "regression" / target;
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ignored)) {
-        if (entry.is_regular_file()) {
-            files.push_back(entry.path());
-        }
-    }
-    return files;
-}
-
 // Replays one input; the finding is empty when every promise held.
 void Replay(const Entry& entry, const std::string& label, const std::string& bytes)
 {
@@ -77,10 +64,19 @@ void Replay(const Entry& entry, const std::string& label, const std::string& byt
     EXPECT_LT(took, kTimeLimit) << label;
 }
 
-void ReplayDirectory(const std::string& target, const Entry& entry)
+// The fixed inputs, so that each entry is seen to run even where no input has
+// been committed yet, then the committed ones.
+void ReplayAll(const std::string& target, const Entry& entry, const std::vector<std::string>& fixed_inputs)
 {
-    for (const std::filesystem::path& file : RegressionInputs(target)) {
-        Replay(entry, target + "/" + file.filename().string(), ReadFile(file.string()));
+    for (const std::string& bytes : fixed_inputs) {
+        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
+    }
+    const std::filesystem::path dir = std::filesystem::path(VARNETH_SOURCE_DIR) / "fuzz" / "regression" / target;
+    std::error_code ignored;
+    for (const auto& file : std::filesystem::directory_iterator(dir, ignored)) {
+        if (file.is_regular_file()) {
+            Replay(entry, target + "/" + file.path().filename().string(), ReadFile(file.path().string()));
+        }
     }
 }
 
@@ -89,24 +85,15 @@ std::string SampleRecords(std::size_t count)
     return ReadFile(std::string(VARNETH_SOURCE_DIR) + "/samples/sample.mft").substr(0, count * 1024);
 }
 
-// The committed inputs, and a few fixed ones so that each entry is seen to
-// run even where no input has been committed yet.
 TEST(FuzzRegression, RecordTargetInputs)
 {
-    const Entry entry = fuzz_entry::FuzzRecords;
-    for (const std::string& bytes : {std::string(), std::string(1024, '\xFF'), SampleRecords(16)}) {
-        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
-    }
-    ReplayDirectory("fuzz_record", entry);
+    ReplayAll("fuzz_record", fuzz_entry::FuzzRecords, {std::string(), std::string(1024, '\xFF'), SampleRecords(16)});
 }
 
 TEST(FuzzRegression, NumberFormatterTargetInputs)
 {
-    const Entry entry = fuzz_entry::FuzzNumberStyle;
-    for (const std::string& bytes : {std::string(), std::string("[,###]\0" "18446744073709551615", 27)}) {
-        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
-    }
-    ReplayDirectory("fuzz_number_formatter", entry);
+    ReplayAll("fuzz_number_formatter", fuzz_entry::FuzzNumberStyle,
+              {std::string(), std::string("[,###]\0" "18446744073709551615", 27)});
 }
 
 TEST(FuzzRegression, WholeRunTargetInputs)
@@ -116,10 +103,7 @@ TEST(FuzzRegression, WholeRunTargetInputs)
         QuietStdout quiet;
         return fuzz_entry::FuzzWholeRun(data, size, scratch.path());
     };
-    for (const std::string& bytes : {std::string(), SampleRecords(32)}) {
-        Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
-    }
-    ReplayDirectory("fuzz_run", entry);
+    ReplayAll("fuzz_run", entry, {std::string(), SampleRecords(32)});
 }
 
 }  // namespace

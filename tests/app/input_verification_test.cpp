@@ -38,8 +38,7 @@ TEST(IsValidMFTFileTest, EachRefusalLogsExactlyOneErrorLine)
 TEST(IsValidMFTFileTest, OnlyTheFirstFiveSignaturesCount)
 {
     TempDir dir;
-    MftImage image = SystemRecords();
-    Bytes bytes = image.bytes();
+    Bytes bytes = SystemRecords().bytes();
     bytes[5 * kRecordSize] = 'X';  // record 5 is never looked at
     MftImage().AddRawBytes(bytes).WriteTo(dir.File("in.mft"));
     LogCapture log;

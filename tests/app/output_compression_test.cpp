@@ -98,14 +98,17 @@ bool UnzipAccepts(const std::string& path)
     return status == 0;
 }
 
-// The single entry's content, or a marker that fails any comparison.
-std::string OnlyEntryContent(const std::string& zip_path)
+// The archive's single entry; without a valid archive of one entry, a
+// failure and an entry whose name and content match nothing.
+ArchivedEntry OnlyEntry(const std::string& zip_path)
 {
     const ArchiveContents archive = ReadArchive(zip_path);
+    EXPECT_TRUE(archive.valid) << zip_path;
+    EXPECT_EQ(archive.entries.size(), 1u) << zip_path;
     if (!archive.valid || archive.entries.size() != 1) {
-        return "<no valid archive with one entry>";
+        return {"<no valid archive with one entry>", -1, "", "<no valid archive with one entry>"};
     }
-    return archive.entries[0].content;
+    return archive.entries[0];
 }
 
 std::string Encode(const wxMBConv& conv, const std::string& utf8)
@@ -172,17 +175,30 @@ protected:
         return ZipOutputFile(wxString::FromUTF8(zip));
     }
 
-    // Packs content as the report "report.txt" and returns the entry.
+    // Packs content as the report "report.txt" and returns the entry's
+    // content; the entry must be named after the report.
     std::string PackAndRead(const std::string& content)
     {
         WriteFile(dir_.File("report.txt"), content);
         if (Zip("report.txt", "report.txt.zip") != 0) {
             return "<ZipOutputFile failed>";
         }
-        return OnlyEntryContent(dir_.File("report.txt.zip"));
+        const ArchivedEntry entry = OnlyEntry(dir_.File("report.txt.zip"));
+        EXPECT_EQ(entry.name, "report.txt");
+        return entry.content;
     }
 
     std::vector<wxString> Errors() const { return log_.TextsAt(wxLOG_Error); }
+
+    // Zip fails, and its last error line says why.
+    void ExpectFailure(const std::string& report, const std::string& zip, const char* error)
+    {
+        log_.Clear();
+        EXPECT_EQ(Zip(report, zip), -1);
+        const std::vector<wxString> errors = Errors();
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(errors.back(), error);
+    }
 
     TempDir dir_;
     LogCapture log_;
@@ -204,11 +220,8 @@ TEST_F(ZipOutputFileTest, PacksReportIntoOneDeflatedEntryStampedNow)
     ASSERT_EQ(Zip("varneth_localhost.txt", "varneth_localhost.txt.zip"), 0);
 
     const std::string zip_path = dir_.File("varneth_localhost.txt.zip");
-    const ArchiveContents archive = ReadArchive(zip_path);
-    ASSERT_TRUE(archive.valid);
     EXPECT_TRUE(UnzipAccepts(zip_path));
-    ASSERT_EQ(archive.entries.size(), 1u);
-    const ArchivedEntry& entry = archive.entries[0];
+    const ArchivedEntry entry = OnlyEntry(zip_path);
     EXPECT_EQ(entry.name, "varneth_localhost.txt");
     EXPECT_EQ(entry.method, 8);  // deflate
     EXPECT_EQ(entry.content, report);
@@ -240,11 +253,9 @@ TEST_F(ZipOutputFileTest, EntryIsNamedAfterReportPathWithoutRootOrDotParts)
         SCOPED_TRACE(c.report);
         WriteFile(c.report, "line\n");
         ASSERT_EQ(Zip(c.report, c.report + ".zip"), 0);
-        const ArchiveContents archive = ReadArchive(c.report + ".zip");
-        ASSERT_TRUE(archive.valid);
-        ASSERT_EQ(archive.entries.size(), 1u);
-        EXPECT_EQ(archive.entries[0].name, c.entry);
-        EXPECT_EQ(archive.entries[0].content, "line\n");
+        const ArchivedEntry entry = OnlyEntry(c.report + ".zip");
+        EXPECT_EQ(entry.name, c.entry);
+        EXPECT_EQ(entry.content, "line\n");
     }
 }
 
@@ -269,6 +280,12 @@ TEST_F(ZipOutputFileTest, EntryHoldsReportLinesEachEndedByLf)
         // Bytes that are not UTF-8 pass unchanged rather than turning the
         // whole entry into Latin-1 text or dropping the line.
         {"not UTF-8", "caf\xE9\r\n\xF4\x90\x80\x80\n", "caf\xE9\n\xF4\x90\x80\x80\n"},
+        // An empty report still gives its one, empty, entry.
+        {"empty", "", ""},
+        {"UTF-8 mark only", "\xEF\xBB\xBF", ""},
+        {"UTF-16LE mark only", "\xFF\xFE", ""},
+        {"UTF-16BE mark only", "\xFE\xFF", ""},
+        {"UTF-32LE mark only", std::string("\xFF\xFE\0\0", 4), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -295,30 +312,6 @@ TEST_F(ZipOutputFileTest, TextWithByteOrderMarkIsDecodedAsWxTextFileDoes)
         const std::string entry = PackAndRead(c.report);
         EXPECT_EQ(entry, "a\nG\xC3\xB6\nz\xF0\x9F\x99\x82\n\nend\n");
         EXPECT_EQ(entry, LinesAsWxTextFileReadsThem(dir_.File("report.txt")));
-    }
-}
-
-TEST_F(ZipOutputFileTest, EmptyReportGivesOneEmptyEntry)
-{
-    const struct {
-        const char* label;
-        std::string report;
-    } cases[] = {
-        {"empty", ""},
-        {"UTF-8 mark only", "\xEF\xBB\xBF"},
-        {"UTF-16LE mark only", "\xFF\xFE"},
-        {"UTF-16BE mark only", "\xFE\xFF"},
-        {"UTF-32LE mark only", std::string("\xFF\xFE\0\0", 4)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        WriteFile(dir_.File("report.txt"), c.report);
-        ASSERT_EQ(Zip("report.txt", "report.txt.zip"), 0);
-        const ArchiveContents archive = ReadArchive(dir_.File("report.txt.zip"));
-        ASSERT_TRUE(archive.valid);
-        ASSERT_EQ(archive.entries.size(), 1u);
-        EXPECT_EQ(archive.entries[0].name, "report.txt");
-        EXPECT_EQ(archive.entries[0].content, "");
     }
 }
 
@@ -396,10 +389,7 @@ TEST_F(ZipOutputFileFailureTest, ArchiveThatCannotBeCreatedKeepsReport)
     const std::string cases[] = {"taken", "missing/report.txt.zip"};
     for (const std::string& zip : cases) {
         SCOPED_TRACE(zip);
-        log_.Clear();
-        EXPECT_EQ(Zip("report.txt", zip), -1);
-        ASSERT_FALSE(Errors().empty());
-        EXPECT_EQ(Errors().back(), "ZipOutputFile() - zip_filename could not be created.");
+        ExpectFailure("report.txt", zip, "ZipOutputFile() - zip_filename could not be created.");
         EXPECT_EQ(ReadFile(dir_.File("report.txt")), "line\n");
     }
     EXPECT_TRUE(std::filesystem::is_directory(dir_.File("taken")));
@@ -421,10 +411,7 @@ TEST_F(ZipOutputFileFailureTest, WriteFailureKeepsReport)
     for (const std::string& report : reports) {
         SCOPED_TRACE(report.size());
         WriteFile(dir_.File("report.txt"), report);
-        log_.Clear();
-        EXPECT_EQ(Zip("report.txt", "/dev/full"), -1);
-        ASSERT_FALSE(Errors().empty());
-        EXPECT_EQ(Errors().back(), "ZipOutputFile() - zip_filename could not be written.");
+        ExpectFailure("report.txt", "/dev/full", "ZipOutputFile() - zip_filename could not be written.");
         EXPECT_EQ(ReadFile(dir_.File("report.txt")), report);
     }
     struct stat after {};
@@ -446,10 +433,7 @@ TEST_F(ZipOutputFileFailureTest, UnreadableReportLeavesArchiveNameAlone)
     WriteFile(dir_.File("older.zip"), "an older archive");
     for (const std::string zip : {"older.zip", "mem.zip"}) {
         SCOPED_TRACE(zip);
-        log_.Clear();
-        EXPECT_EQ(Zip(report, zip), -1);
-        ASSERT_FALSE(Errors().empty());
-        EXPECT_EQ(Errors().back(), "ZipOutputFile() - output_filename could not be read.");
+        ExpectFailure(report, zip, "ZipOutputFile() - output_filename could not be read.");
     }
     EXPECT_EQ(ReadFile(dir_.File("older.zip")), "an older archive");
     EXPECT_FALSE(FileExists(dir_.File("mem.zip")));
@@ -474,10 +458,7 @@ TEST_F(ZipOutputFileFailureTest, UndecodableReportLeavesNoArchive)
             if (archive_existed) {
                 WriteFile(dir_.File("report.txt.zip"), "an older file");
             }
-            log_.Clear();
-            EXPECT_EQ(Zip("report.txt", "report.txt.zip"), -1);
-            ASSERT_FALSE(Errors().empty());
-            EXPECT_EQ(Errors().back(), "ZipOutputFile() - output_filename is not valid text.");
+            ExpectFailure("report.txt", "report.txt.zip", "ZipOutputFile() - output_filename is not valid text.");
             // One this call made is removed; one that was there is left empty.
             EXPECT_EQ(FileExists(dir_.File("report.txt.zip")), archive_existed);
             EXPECT_EQ(ReadFile(dir_.File("report.txt.zip")), "");

@@ -24,10 +24,9 @@ Bytes FileRecordWithName(const std::u16string& name)
 
 class RunSequenceTest : public ::testing::Test {
 protected:
-    RunResult Run(const std::vector<std::string>& args, RunOptions options = {})
+    RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {})
     {
-        options.working_dir = dir_.path();
-        return RunVarnethBinary(args, options);
+        return RunVarnethIn(dir_, args, options);
     }
     std::string Path(const std::string& name) const { return dir_.File(name); }
 
@@ -167,9 +166,10 @@ TEST_F(RunSequenceTest, SkippedRecordsKeepTheirNumbersAndGetNoProgressLine)
 {
     // Records 0 to 4 carry only the signature (next attribute id 0): they are
     // skipped silently, so record 0 prints no progress line.
-    MftImage full;
-    full.AddRawBytes(FiveFileSignatures(5 * kRecordSize, -1)).Add(FileRecordWithName(u"a.txt"));
-    full.WriteTo(Path("in.mft"));
+    MftImage()
+        .AddRawBytes(FiveFileSignatures(5 * kRecordSize))
+        .Add(FileRecordWithName(u"a.txt"))
+        .WriteTo(Path("in.mft"));
     const RunResult result = Run({"in.mft"});
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.out.find("Records processed: 0 "), std::string::npos) << result.out;
@@ -199,15 +199,11 @@ TEST_F(RunSequenceTest, OutputNamingTheInputIsRefusedAndTheInputKept)
     EXPECT_EQ(ReadFile(Path("varneth.log")), original);
 }
 
+// The header fits, the rows do not: the failure comes at the end. (A report
+// that cannot take even the header is among the bad inputs.)
 TEST_F(RunSequenceTest, AReportThatCannotBeWrittenFailsTheRun)
 {
     SystemRecords().WriteTo(Path("in.mft"));
-    const RunResult full = Run({"-o", "/dev/full", "in.mft"});
-    EXPECT_EQ(full.exit_status, 255);
-    EXPECT_NE(full.out.find("Error: Error writing header row to /dev/full report file."), std::string::npos) << full.out;
-    EXPECT_EQ(full.out.find("processing complete"), std::string::npos);
-
-    // The header fits, the rows do not: the failure comes at the end.
     RunOptions limited;
     limited.file_size_limit = 700;
     const RunResult cut = Run({"-o", "cut.txt", "in.mft"}, limited);
@@ -215,10 +211,6 @@ TEST_F(RunSequenceTest, AReportThatCannotBeWrittenFailsTheRun)
     EXPECT_NE(cut.out.find("Error: Error writing to cut.txt report file."), std::string::npos) << cut.out;
     EXPECT_EQ(cut.out.find("processing complete"), std::string::npos);
     EXPECT_TRUE(FileExists(Path("cut.txt")));  // the partial report stays
-
-    const RunResult missing_dir = Run({"-o", "no/such/dir/r.txt", "in.mft"});
-    EXPECT_EQ(missing_dir.exit_status, 255);
-    EXPECT_NE(missing_dir.out.find("Error: Error opening no/such/dir/r.txt report file."), std::string::npos);
 }
 
 TEST_F(RunSequenceTest, ReportsToDevicesThatCannotSyncStillSucceed)
@@ -228,10 +220,6 @@ TEST_F(RunSequenceTest, ReportsToDevicesThatCannotSyncStillSucceed)
     EXPECT_EQ(result.exit_status, 0) << result.out;
     EXPECT_TRUE(LogTexts(result.out).empty()) << result.out;
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
 {

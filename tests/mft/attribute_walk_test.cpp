@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "decoding_test_support.h"
 #include "mft/attribute_walk.h"
 #include "mft/mft_file_record.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
@@ -236,16 +235,10 @@ TEST(PopulateAttrHeaderArray, RefusesNullArguments)
 {
     Bytes record = RecordBuilder().BuildUnprotected();
     std::vector<MFTAttrHeader*> headers;
-    {
-        LogCapture log;
-        EXPECT_EQ(PopulateAttrHeaderArray(nullptr, &headers), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"PopulateAttrHeaderArray() - mft_rec_buf is NULL."});
-    }
-    {
-        LogCapture log;
-        EXPECT_EQ(PopulateAttrHeaderArray(record.data(), nullptr), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"PopulateAttrHeaderArray() - pAttrHeaderArray size is NULL."});
-    }
+    ExpectRefusal([&] { return PopulateAttrHeaderArray(nullptr, &headers); },
+                  "PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
+    ExpectRefusal([&] { return PopulateAttrHeaderArray(record.data(), nullptr); },
+                  "PopulateAttrHeaderArray() - pAttrHeaderArray size is NULL.");
 }
 
 TEST(PopulateAttrHeaderArray, AppendsToWhatTheArrayHolds)
@@ -258,47 +251,39 @@ TEST(PopulateAttrHeaderArray, AppendsToWhatTheArrayHolds)
     EXPECT_EQ(owner.attr_header_array[2]->attr_type, 0x10u);
 }
 
-// Offsets near the end of the record.
-
-TEST(PopulateAttrHeaderArray, ACommonPartThatWouldReachByte1024IsNotRead)
+// Near the end of the record an attribute is read only when its common part
+// ends before byte 1024 and its resident (24-byte) or non-resident (64-byte)
+// header fits whole; otherwise the walk ends before it, with success.
+TEST(PopulateAttrHeaderArray, NearTheRecordEndOnlyWholeHeadersAreRead)
 {
-    Bytes record = RecordBuilder().FirstAttrOffset(1008).RawAttribute(AttributeBytes(kTypeData, 16, false, 16)).BuildUnprotected();
-    EXPECT_EQ(Walk(record).result, 0);
-    EXPECT_TRUE(Walk(record).headers().empty());
-
-    Bytes record_1010 = RecordBuilder().FirstAttrOffset(1010).NextAttrId(1).BuildUnprotected();
-    Walk walk(record_1010);
-    EXPECT_EQ(walk.result, 0);
-    EXPECT_TRUE(walk.headers().empty());
+    struct Case {
+        const char* what;
+        std::uint16_t first_attr_offset;
+        Bytes attribute;
+        Types types;
+    };
+    const Case cases[] = {
+        {"common part reaching byte 1024", 1008, AttributeBytes(kTypeData, 16, false, 16), {}},
+        {"no room for a common part", 1010, {}, {}},
+        {"resident, ending at byte 1023", 1000, AttributeBytes(kTypeData, 24, false, 24), {0x80}},
+        {"resident, cut", 1001, AttributeBytes(kTypeData, 24, false, 23), {}},  // 1001 + 16 < 1024
+        {"non-resident, ending at byte 1023", 960, AttributeBytes(kTypeData, 64, true, 64), {0x80}},
+        {"non-resident, cut", 968, AttributeBytes(kTypeData, 64, true, 56), {}},
+    };
+    for (const Case& c : cases) {
+        RecordBuilder builder;
+        builder.FirstAttrOffset(c.first_attr_offset).RawAttribute(c.attribute).NextAttrId(1);
+        Walk walk(builder.BuildUnprotected());
+        EXPECT_EQ(walk.result, 0) << c.what;
+        EXPECT_EQ(walk.Types(), c.types) << c.what;
+        if (!walk.headers().empty()) {
+            EXPECT_EQ(walk.headers()[0]->attr_offset, c.first_attr_offset) << c.what;
+        }
+    }
 }
 
-TEST(PopulateAttrHeaderArray, AResidentAttributeEndingAtByte1023IsRead)
+TEST(PopulateAttrHeaderArray, AHeaderCutByTheRecordEndKeepsTheHeadersBeforeIt)
 {
-    Bytes attr = AttributeBytes(kTypeData, 24, false, 24);
-    PutLE(attr, 0x10, 0, 4);
-    Bytes record = RecordBuilder().FirstAttrOffset(1000).RawAttribute(attr).BuildUnprotected();
-    Walk walk(record);
-    EXPECT_EQ(walk.Types(), (Types{0x80}));
-    EXPECT_EQ(walk.headers()[0]->attr_offset, 1000u);
-}
-
-TEST(PopulateAttrHeaderArray, AnAttributeWhoseHeaderIsCutByTheRecordEndEndsTheWalk)
-{
-    // Resident: common part inside (1001 + 16 < 1024), the 8 more bytes not.
-    Bytes resident = RecordBuilder().FirstAttrOffset(1001).RawAttribute(AttributeBytes(kTypeData, 24, false, 23)).BuildUnprotected();
-    Walk resident_walk(resident);
-    EXPECT_EQ(resident_walk.result, 0);
-    EXPECT_TRUE(resident_walk.headers().empty());
-
-    // Non-resident: 960 + 64 = 1024 fits, 968 + 64 does not.
-    Bytes fits = RecordBuilder().FirstAttrOffset(960).RawAttribute(AttributeBytes(kTypeData, 64, true, 64)).BuildUnprotected();
-    EXPECT_EQ(Walk(fits).Types(), (Types{0x80}));
-    Bytes cut = RecordBuilder().FirstAttrOffset(968).RawAttribute(AttributeBytes(kTypeData, 64, true, 56)).BuildUnprotected();
-    Walk cut_walk(cut);
-    EXPECT_EQ(cut_walk.result, 0);
-    EXPECT_TRUE(cut_walk.headers().empty());
-
-    // The headers found before it stand.
     RecordBuilder builder;
     builder.FirstAttrOffset(56).ResidentData(8);
     const std::size_t filler = 968 - builder.NextAttributeOffset();

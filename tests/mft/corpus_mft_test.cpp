@@ -77,9 +77,7 @@ Decoded DecodeAll(const Bytes& image)
             continue;
         }
         ++result.decoded;
-        for (const MFTFileNameAttr* name : record.file_name_array) {
-            result.names[recno].push_back(name->file_name);
-        }
+        result.names[recno] = FileNames(record);
         for (const MFTDataAttr* data : record.data_attr_array) {
             if (!data->stream_name.empty()) {
                 result.streams[recno].push_back(data->stream_name);
@@ -149,18 +147,9 @@ INSTANTIATE_TEST_SUITE_P(AllFiles, CorpusMft, ::testing::ValuesIn(kCorpusFiles),
                              return name;
                          });
 
-class CorpusMftFacts : public ::testing::Test {
+class CorpusMftFacts : public CorpusTest {
 protected:
-    Decoded Load(const char* name)
-    {
-        return DecodeAll(ReadWholeFile(CorpusDir() + "/" + name));
-    }
-    void SetUp() override
-    {
-        if (!CorpusAvailable()) {
-            GTEST_SKIP() << "no corpus at " << CorpusDir();
-        }
-    }
+    Decoded Load(const char* name) { return DecodeAll(ReadWholeFile(CorpusDir() + "/" + name)); }
 };
 
 TEST_F(CorpusMftFacts, PatternVolumeHasItsTwoFilesAtTheRoot)

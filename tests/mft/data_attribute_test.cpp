@@ -1,20 +1,27 @@
 #include <gtest/gtest.h>
 
-#include "mft/attribute_walk.h"
+#include "decoding_test_support.h"
 #include "mft/data_attribute.h"
 #include "mft/mft_file_record.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
 
-MFTAttrHeader OnlyHeader(const Bytes& record)
+// A $DATA header naming name_length units at name_offset into an attribute
+// at attr_offset.
+MFTAttrHeader NamedDataHeader(std::uint32_t attr_offset, std::uint16_t name_offset, std::uint8_t name_length)
 {
-    MFTFileRecord owner;
-    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
-    EXPECT_EQ(owner.attr_header_array.size(), 1u);
-    return owner.attr_header_array.empty() ? MFTAttrHeader() : *owner.attr_header_array[0];
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeData;
+    header.attr_offset = attr_offset;
+    header.name_offset = name_offset;
+    header.name_length = name_length;
+    return header;
+}
+
+wxString StreamName(const MFTAttrHeader& header, const Bytes& record)
+{
+    return MakeDataAttr(header, record.data())->stream_name;
 }
 
 TEST(MakeDataAttr, TheUnnamedStreamCopiesTheHeaderAndHasNoName)
@@ -60,17 +67,17 @@ TEST(MakeDataAttr, ANameNeedsBothALengthAndAnOffset)
     MFTAttrHeader header = OnlyHeader(record);
     MFTAttrHeader no_length = header;
     no_length.name_length = 0;
-    EXPECT_TRUE(MakeDataAttr(no_length, record.data())->stream_name.empty());
+    EXPECT_TRUE(StreamName(no_length, record).empty());
     MFTAttrHeader no_offset = header;
     no_offset.name_offset = 0;
-    EXPECT_TRUE(MakeDataAttr(no_offset, record.data())->stream_name.empty());
-    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "abc");
+    EXPECT_TRUE(StreamName(no_offset, record).empty());
+    EXPECT_EQ(StreamName(header, record), "abc");
 }
 
 TEST(MakeDataAttr, AStreamNameEndsAtItsFirstZeroCharacter)
 {
     Bytes record = RecordBuilder().ResidentData(3, std::u16string(u"ab\0c", 4)).BuildUnprotected();
-    EXPECT_EQ(MakeDataAttr(OnlyHeader(record), record.data())->stream_name, "ab");
+    EXPECT_EQ(StreamName(OnlyHeader(record), record), "ab");
 }
 
 // The $DATA step has no failure: a stream name that would run past the end
@@ -81,19 +88,10 @@ TEST(MakeDataAttr, AStreamNameRunningPastTheRecordEndIsCutThere)
     PutLE(record, 1019, u'x', 2);
     PutLE(record, 1021, u'y', 2);
     record[1023] = 'z';  // half a unit: not read
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeData;
-    header.attr_offset = 1000;
-    header.name_offset = 19;
-    header.name_length = 255;
     LogCapture log;
-    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "xy");
-    header.name_offset = 24;  // starts at the record end
-    header.name_length = 200;
-    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "");
-    header.attr_offset = 0xFFFFFFFF;
-    header.name_offset = 0xFFFF;
-    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "");
+    EXPECT_EQ(StreamName(NamedDataHeader(1000, 19, 255), record), "xy");
+    EXPECT_EQ(StreamName(NamedDataHeader(1000, 24, 200), record), "");  // starts at the record end
+    EXPECT_EQ(StreamName(NamedDataHeader(0xFFFFFFFF, 0xFFFF, 200), record), "");
     const wxString warning = "MakeDataAttr() - stream name runs past the end of the record; cut at the record end.";
     EXPECT_EQ(log.TextsAt(wxLOG_Warning), (std::vector<wxString>{warning, warning, warning}));
     EXPECT_TRUE(log.TextsAt(wxLOG_Error).empty());
@@ -104,13 +102,8 @@ TEST(MakeDataAttr, AStreamNameEndingAtTheLastByteIsReadWhole)
     Bytes record(kRecordSize, 0);
     PutLE(record, 1020, u'p', 2);
     PutLE(record, 1022, u'q', 2);
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeData;
-    header.attr_offset = 1000;
-    header.name_offset = 20;
-    header.name_length = 2;
     LogCapture log;
-    EXPECT_EQ(MakeDataAttr(header, record.data())->stream_name, "pq");
+    EXPECT_EQ(StreamName(NamedDataHeader(1000, 20, 2), record), "pq");
     EXPECT_TRUE(log.lines().empty());
 }
 

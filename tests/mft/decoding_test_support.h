@@ -7,7 +7,14 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
+#include <gtest/gtest.h>
+#include <wx/string.h>
+
+#include "mft/attribute_walk.h"
+#include "mft/mft_file_record.h"
+#include "support/log_capture.h"
 #include "support/record_builder.h"
 
 namespace varneth_test {
@@ -23,8 +30,77 @@ inline Bytes ReadWholeFile(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A record buffer of 1024 zero bytes.
-inline Bytes ZeroRecord() { return Bytes(kRecordSize, 0); }
+// Skips the test when the corpus is not there.
+class CorpusTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!CorpusAvailable()) {
+            GTEST_SKIP() << "no corpus at " << CorpusDir();
+        }
+    }
+};
+
+// The names of the record's $FILE_NAME attributes, in record order.
+inline std::vector<wxString> FileNames(const MFTFileRecord& record)
+{
+    std::vector<wxString> names;
+    for (const MFTFileNameAttr* file_name : record.file_name_array) {
+        names.push_back(file_name->file_name);
+    }
+    return names;
+}
+
+// The stream names of the record's $DATA attributes ("" for the unnamed
+// stream), in record order.
+inline std::vector<wxString> StreamNames(const MFTFileRecord& record)
+{
+    std::vector<wxString> names;
+    for (const MFTDataAttr* data : record.data_attr_array) {
+        names.push_back(data->stream_name);
+    }
+    return names;
+}
+
+// The header of the one attribute of record, as the walk finds it.
+inline MFTAttrHeader OnlyHeader(const Bytes& record)
+{
+    MFTFileRecord owner;
+    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
+    EXPECT_EQ(owner.attr_header_array.size(), 1u);
+    return owner.attr_header_array.empty() ? MFTAttrHeader() : *owner.attr_header_array[0];
+}
+
+// call() must return -1 and log exactly this one line.
+template <typename Call>
+void ExpectRefusal(const Call& call, const wxString& line)
+{
+    LogCapture log;
+    EXPECT_EQ(call(), -1) << line;
+    EXPECT_EQ(log.Texts(), std::vector<wxString>{line});
+}
+
+// What a new or cleared record holds.
+inline void ExpectClearRecord(const MFTFileRecord& record)
+{
+    EXPECT_EQ(record.mft_header.magic, 0u);
+    EXPECT_EQ(record.mft_header.lsn, 0u);
+    EXPECT_EQ(record.mft_header.base_recno, 0u);
+    EXPECT_EQ(record.mft_header.next_attr_id, 0);
+    EXPECT_EQ(record.mft_header.header_recno, 0u);
+    EXPECT_EQ(record.mft_header.mft_recno, 0u);
+    EXPECT_TRUE(record.attr_header_array.empty());
+    EXPECT_TRUE(record.file_name_array.empty());
+    EXPECT_TRUE(record.data_attr_array.empty());
+    EXPECT_FALSE(record.std_info.create_time.IsValid());
+    EXPECT_FALSE(record.std_info.mod_time.IsValid());
+    EXPECT_FALSE(record.std_info.mft_mod_time.IsValid());
+    EXPECT_FALSE(record.std_info.access_time.IsValid());
+    EXPECT_EQ(record.std_info.file_attributes, 0u);
+    EXPECT_EQ(record.std_info.usn, 0u);
+    EXPECT_FALSE(record.has_ads);
+    EXPECT_EQ(record.parent_recno, 0u);
+}
 
 }  // namespace varneth_test
 

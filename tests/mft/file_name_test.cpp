@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "mft/attribute_walk.h"
+#include "decoding_test_support.h"
 #include "mft/file_name.h"
 #include "mft/filetime.h"
 #include "mft/mft_file_record.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
@@ -15,17 +13,26 @@ struct Decoded {
     MFTFileNameAttr name;
 };
 
+// A $FILE_NAME header whose value starts value_offset bytes into an
+// attribute at attr_offset; by default, where a record built with one
+// unnamed attribute has it.
+MFTAttrHeader FileNameHeader(std::uint32_t attr_offset = 0x38, std::uint16_t value_offset = 0x18)
+{
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeFileName;
+    header.attr_offset = attr_offset;
+    header.value_offset = value_offset;
+    return header;
+}
+
 // Builds a record with one $FILE_NAME and decodes it.
 Decoded DecodeName(const std::u16string& name, std::uint8_t name_space = kWin32, std::uint64_t parent = 5,
                    std::uint16_t parent_sequence = 1)
 {
-    RecordBuilder builder;
-    const std::size_t offset = builder.NextAttributeOffset();
-    Bytes record = builder.FileName(name, name_space, parent, Times::All(kSomeFiletime), parent_sequence).BuildUnprotected();
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeFileName;
-    header.attr_offset = static_cast<std::uint32_t>(offset);
-    header.value_offset = static_cast<std::uint16_t>(GetLE(record, offset + 0x14, 2));
+    Bytes record = RecordBuilder()
+                       .FileName(name, name_space, parent, Times::All(kSomeFiletime), parent_sequence)
+                       .BuildUnprotected();
+    MFTAttrHeader header = FileNameHeader();
     Decoded decoded;
     decoded.result = GetFileNameAttr(&header, &decoded.name, record.data());
     return decoded;
@@ -33,21 +40,18 @@ Decoded DecodeName(const std::u16string& name, std::uint8_t name_space = kWin32,
 
 TEST(GetFileNameAttr, DecodesEveryMember)
 {
-    RecordBuilder builder;
     Times times{kSomeFiletime, kSomeFiletime + 10000000, kSomeFiletime + 20000000, kSomeFiletime + 30000000};
-    builder.FileName(u"test_cfuncs.py", kWin32, 26359, times, 3);
-    Bytes record = builder.BuildUnprotected();
+    Bytes record = RecordBuilder().FileName(u"test_cfuncs.py", kWin32, 26359, times, 3).BuildUnprotected();
     const std::size_t value = 0x38 + 0x18;
     PutLE(record, value + 0x28, 8192, 8);
     PutLE(record, value + 0x30, 8072, 8);
     PutLE(record, value + 0x38, 0x0020, 2);
     PutLE(record, value + 0x3C, 0xDEADBEEF, 4);  // reparse value: not read
 
-    MFTFileRecord owner;
-    ASSERT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
+    MFTAttrHeader header = OnlyHeader(record);
     MFTFileNameAttr name;
     LogCapture log;
-    ASSERT_EQ(GetFileNameAttr(owner.attr_header_array[0], &name, record.data()), 0);
+    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
     EXPECT_EQ(name.parent_recno, 26359u);
     EXPECT_EQ(name.parent_sequence, 3);
     EXPECT_EQ(FormatUtcTime(name.create_time), "2012-12-14 23:06:40");
@@ -69,10 +73,7 @@ TEST(GetFileNameAttr, TheParentReferenceIsFortyEightBitsAndASequence)
     const std::size_t value = 0x38 + 0x18;
     const std::uint8_t reference[] = {0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00};
     std::copy(std::begin(reference), std::end(reference), record.begin() + value);
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeFileName;
-    header.attr_offset = 0x38;
-    header.value_offset = 0x18;
+    MFTAttrHeader header = FileNameHeader();
     MFTFileNameAttr name;
     ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
     EXPECT_EQ(name.parent_recno, 5u);
@@ -133,47 +134,31 @@ TEST(GetFileNameAttr, SurrogatePairsAndLoneSurrogates)
 TEST(GetFileNameAttr, RefusesWithItsMessages)
 {
     Bytes record = RecordBuilder().FileName(u"x", kWin32, 5).BuildUnprotected();
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeFileName;
-    header.attr_offset = 0x38;
-    header.value_offset = 0x18;
+    MFTAttrHeader header = FileNameHeader();
     MFTFileNameAttr name;
     name.file_name = "untouched";
-    {
-        LogCapture log;
-        EXPECT_EQ(GetFileNameAttr(&header, &name, nullptr), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetFileNameAttr() - mft_rec_buf is NULL."});
-    }
+    ExpectRefusal([&] { return GetFileNameAttr(&header, &name, nullptr); }, "GetFileNameAttr() - mft_rec_buf is NULL.");
     MFTStdInfoAttr std_info;
     MFTRecordHeader record_header;
     for (wxObject* wrong : {static_cast<wxObject*>(&std_info), static_cast<wxObject*>(&record_header),
                             static_cast<wxObject*>(nullptr)}) {
-        LogCapture log;
-        EXPECT_EQ(GetFileNameAttr(wrong, &name, record.data()), -1);
-        EXPECT_EQ(log.Texts(),
-                  std::vector<wxString>{"GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance."});
+        ExpectRefusal([&] { return GetFileNameAttr(wrong, &name, record.data()); },
+                      "GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance.");
     }
     for (std::uint32_t type : {kAttrTypeStandardInformation, kAttrTypeData, 0x20u}) {
         header.attr_type = type;
-        LogCapture log;
-        EXPECT_EQ(GetFileNameAttr(&header, &name, record.data()), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetFileNameAttr() - Attribute type is not a $FILENAME."});
+        ExpectRefusal([&] { return GetFileNameAttr(&header, &name, record.data()); },
+                      "GetFileNameAttr() - Attribute type is not a $FILENAME.");
     }
     header.attr_type = kAttrTypeFileName;
-    {
-        LogCapture log;
-        EXPECT_EQ(GetFileNameAttr(&header, nullptr, record.data()), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetFileNameAttr() - file_name_attr is NULL."});
-    }
+    ExpectRefusal([&] { return GetFileNameAttr(&header, nullptr, record.data()); },
+                  "GetFileNameAttr() - file_name_attr is NULL.");
     EXPECT_EQ(name.file_name, "untouched");
 }
 
 TEST(GetFileNameAttr, AcceptsADataAttrHeaderAsAnAttrHeader)
 {
-    MFTDataAttr data_header;
-    data_header.attr_type = kAttrTypeFileName;
-    data_header.attr_offset = 0x38;
-    data_header.value_offset = 0x18;
+    MFTDataAttr data_header{FileNameHeader()};
     Bytes record = RecordBuilder().FileName(u"kind", kWin32, 5).BuildUnprotected();
     MFTFileNameAttr name;
     EXPECT_EQ(GetFileNameAttr(&data_header, &name, record.data()), 0);
@@ -185,8 +170,6 @@ TEST(GetFileNameAttr, AcceptsADataAttrHeaderAsAnAttrHeader)
 TEST(GetFileNameAttr, AFixedPartRunningPastTheRecordEndIsRefused)
 {
     Bytes record(kRecordSize, 0x41);
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeFileName;
     MFTFileNameAttr name;
     struct Place {
         std::uint32_t attr_offset;
@@ -194,12 +177,10 @@ TEST(GetFileNameAttr, AFixedPartRunningPastTheRecordEndIsRefused)
     };
     const Place places[] = {{1024 - 65, 0}, {1000, 0x18}, {1024, 0}, {0xFFFFFFFF, 0xFFFF}, {0x38, 0xFFFF}};
     for (const Place& place : places) {
-        header.attr_offset = place.attr_offset;
-        header.value_offset = place.value_offset;
-        LogCapture log;
-        EXPECT_EQ(GetFileNameAttr(&header, &name, record.data()), -1) << place.attr_offset;
-        EXPECT_EQ(log.Texts(),
-                  std::vector<wxString>{"GetFileNameAttr() - $FILE_NAME value runs past the end of the record."});
+        SCOPED_TRACE(place.attr_offset);
+        MFTAttrHeader header = FileNameHeader(place.attr_offset, place.value_offset);
+        ExpectRefusal([&] { return GetFileNameAttr(&header, &name, record.data()); },
+                      "GetFileNameAttr() - $FILE_NAME value runs past the end of the record.");
     }
     EXPECT_EQ(name.parent_recno, 0u);
     EXPECT_FALSE(name.create_time.IsValid());
@@ -214,18 +195,15 @@ TEST(GetFileNameAttr, ANameRunningPastTheRecordEndIsRefused)
     PutLE(record, value + 0x42, u'a', 2);
     PutLE(record, value + 0x44, u'b', 2);
     PutLE(record, value + 0x46, u'c', 2);
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeFileName;
-    header.attr_offset = static_cast<std::uint32_t>(value);
+    MFTAttrHeader header = FileNameHeader(static_cast<std::uint32_t>(value), 0);
     MFTFileNameAttr name;
     ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
     EXPECT_EQ(name.file_name, "abc");
 
     record[value + 0x40] = 4;
     MFTFileNameAttr cut;
-    LogCapture log;
-    EXPECT_EQ(GetFileNameAttr(&header, &cut, record.data()), -1);
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetFileNameAttr() - file name runs past the end of the record."});
+    ExpectRefusal([&] { return GetFileNameAttr(&header, &cut, record.data()); },
+                  "GetFileNameAttr() - file name runs past the end of the record.");
     EXPECT_TRUE(cut.file_name.empty());
     EXPECT_EQ(cut.file_name_length, 0);
 }

@@ -4,55 +4,31 @@
 #include <string>
 #include <utility>
 
+#include "decoding_test_support.h"
 #include "mft/filetime.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
 
 int g_deleted = 0;
 
-class CountedAttrHeader : public MFTAttrHeader {
+// An attribute object that counts its deletion in g_deleted.
+template <typename T>
+class Counted : public T {
 public:
-    ~CountedAttrHeader() override { ++g_deleted; }
+    ~Counted() override { ++g_deleted; }
 };
-class CountedFileName : public MFTFileNameAttr {
-public:
-    ~CountedFileName() override { ++g_deleted; }
-};
-class CountedDataAttr : public MFTDataAttr {
-public:
-    ~CountedDataAttr() override { ++g_deleted; }
-};
-
-void ExpectDefault(const MFTFileRecord& record)
-{
-    EXPECT_EQ(record.mft_header.magic, 0u);
-    EXPECT_EQ(record.mft_header.lsn, 0u);
-    EXPECT_EQ(record.mft_header.base_recno, 0u);
-    EXPECT_EQ(record.mft_header.next_attr_id, 0);
-    EXPECT_EQ(record.mft_header.header_recno, 0u);
-    EXPECT_EQ(record.mft_header.mft_recno, 0u);
-    EXPECT_TRUE(record.attr_header_array.empty());
-    EXPECT_TRUE(record.file_name_array.empty());
-    EXPECT_TRUE(record.data_attr_array.empty());
-    EXPECT_FALSE(record.std_info.create_time.IsValid());
-    EXPECT_FALSE(record.std_info.mod_time.IsValid());
-    EXPECT_FALSE(record.std_info.mft_mod_time.IsValid());
-    EXPECT_FALSE(record.std_info.access_time.IsValid());
-    EXPECT_EQ(record.std_info.file_attributes, 0u);
-    EXPECT_EQ(record.std_info.usn, 0u);
-    EXPECT_FALSE(record.has_ads);
-    EXPECT_EQ(record.parent_recno, 0u);
-}
+using CountedAttrHeader = Counted<MFTAttrHeader>;
+using CountedFileName = Counted<MFTFileNameAttr>;
+using CountedDataAttr = Counted<MFTDataAttr>;
 
 TEST(MFTFileRecord, ANewRecordAndAClearedOneAreAlike)
 {
     MFTFileRecord fresh;
-    ExpectDefault(fresh);
+    ExpectClearRecord(fresh);
 
     Bytes buffer = RecordBuilder()
                        .StandardInformation(Times::All(kSomeFiletime))
@@ -63,7 +39,7 @@ TEST(MFTFileRecord, ANewRecordAndAClearedOneAreAlike)
     ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &used, 30), 0);
     ASSERT_TRUE(used.has_ads);
     used.Clear();
-    ExpectDefault(used);
+    ExpectClearRecord(used);
 }
 
 TEST(MFTFileRecord, ClearKeepsEachObjectOnceAndDestructionDeletesThem)

@@ -1,30 +1,32 @@
 #include <gtest/gtest.h>
 #include <wx/log.h>
 
+#include "decoding_test_support.h"
 #include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
 
 const wxString kFixupLine = "CreateMFTFileRecord() - WriteFixupsToMFTRecord() failed.";
+const std::vector<wxString> kMismatchLines = {"WriteFixupValues() - fixup signatures do not match.", kFixupLine};
 
 // The usual record: standard information, a Win32 and a DOS name (parents 7
 // and 8), an unnamed and a named $DATA.
-Bytes UsualRecord()
+RecordBuilder UsualBuilder()
 {
-    return RecordBuilder()
-        .HeaderRecno(40)
+    RecordBuilder builder;
+    builder.HeaderRecno(40)
         .StandardInformation(Times::All(kSomeFiletime), 0x20)
         .FileName(u"Long File Name.txt", kWin32, 7, Times::All(kSomeFiletime))
         .FileName(u"LONGFI~1.TXT", kDos, 8, Times::All(kSomeFiletime))
         .NonResidentData(8072, 8192)
-        .ResidentData(12, u"Zone.Identifier")
-        .Build();
+        .ResidentData(12, u"Zone.Identifier");
+    return builder;
 }
+
+Bytes UsualRecord() { return UsualBuilder().Build(); }
 
 TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
 {
@@ -43,17 +45,13 @@ TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
     EXPECT_EQ(FormatUtcTime(record.std_info.create_time), "2012-12-14 23:06:40");
     EXPECT_EQ(record.std_info.file_attributes, 0x20u);
 
-    ASSERT_EQ(record.file_name_array.size(), 2u);
-    EXPECT_EQ(record.file_name_array[0]->file_name, "Long File Name.txt");
-    EXPECT_EQ(record.file_name_array[1]->file_name, "LONGFI~1.TXT");
+    ASSERT_EQ(FileNames(record), (std::vector<wxString>{"Long File Name.txt", "LONGFI~1.TXT"}));
     EXPECT_EQ(record.file_name_array[1]->name_space, kNameSpaceDos);
     EXPECT_EQ(record.parent_recno, 7u);
 
-    ASSERT_EQ(record.data_attr_array.size(), 2u);
-    EXPECT_TRUE(record.data_attr_array[0]->stream_name.empty());
+    ASSERT_EQ(StreamNames(record), (std::vector<wxString>{"", "Zone.Identifier"}));
     EXPECT_EQ(record.data_attr_array[0]->resident, 0);
     EXPECT_EQ(record.data_attr_array[0]->real_size, 8072u);
-    EXPECT_EQ(record.data_attr_array[1]->stream_name, "Zone.Identifier");
     EXPECT_EQ(record.data_attr_array[1]->resident, 1);
     EXPECT_EQ(record.data_attr_array[1]->value_length, 12u);
     EXPECT_TRUE(record.has_ads);
@@ -64,14 +62,7 @@ TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
 TEST(CreateMFTFileRecord, TheFixupsStayInTheBuffer)
 {
     Bytes buffer = UsualRecord();
-    Bytes expected = RecordBuilder()
-                         .HeaderRecno(40)
-                         .StandardInformation(Times::All(kSomeFiletime), 0x20)
-                         .FileName(u"Long File Name.txt", kWin32, 7, Times::All(kSomeFiletime))
-                         .FileName(u"LONGFI~1.TXT", kDos, 8, Times::All(kSomeFiletime))
-                         .NonResidentData(8072, 8192)
-                         .ResidentData(12, u"Zone.Identifier")
-                         .BuildUnprotected();
+    Bytes expected = UsualBuilder().BuildUnprotected();
     PutLE(expected, 0x32, GetLE(expected, 510, 2), 2);
     PutLE(expected, 0x34, GetLE(expected, 1022, 2), 2);
     MFTFileRecord record;
@@ -143,13 +134,8 @@ TEST(CreateMFTFileRecord, InterleavedTypesKeepRecordOrderInEachArray)
                        .Build();
     MFTFileRecord record;
     ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3), 0);
-    ASSERT_EQ(record.file_name_array.size(), 2u);
-    EXPECT_EQ(record.file_name_array[0]->file_name, "first");
-    EXPECT_EQ(record.file_name_array[1]->file_name, "second");
-    ASSERT_EQ(record.data_attr_array.size(), 3u);
-    EXPECT_EQ(record.data_attr_array[0]->stream_name, "s1");
-    EXPECT_EQ(record.data_attr_array[1]->stream_name, "");
-    EXPECT_EQ(record.data_attr_array[2]->stream_name, "s3");
+    EXPECT_EQ(FileNames(record), (std::vector<wxString>{"first", "second"}));
+    EXPECT_EQ(StreamNames(record), (std::vector<wxString>{"s1", "", "s3"}));
     EXPECT_EQ(record.parent_recno, 6u);
 }
 
@@ -183,28 +169,17 @@ TEST(CreateMFTFileRecord, TheSameBufferTwiceFailsAtTheFixups)
     record.Clear();
     LogCapture log;
     EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), -1);
-    EXPECT_EQ(log.Texts(), (std::vector<wxString>{"WriteFixupValues() - fixup signatures do not match.", kFixupLine}));
+    EXPECT_EQ(log.Texts(), kMismatchLines);
 }
 
 // Failure states: what is filled after each failure, and the log lines.
 
-void ExpectEmptyRecord(const MFTFileRecord& record)
-{
-    EXPECT_EQ(record.mft_header.magic, 0u);
-    EXPECT_EQ(record.mft_header.mft_recno, 0u);
-    EXPECT_TRUE(record.attr_header_array.empty());
-    EXPECT_TRUE(record.file_name_array.empty());
-    EXPECT_TRUE(record.data_attr_array.empty());
-    EXPECT_FALSE(record.std_info.create_time.IsValid());
-}
-
 TEST(CreateMFTFileRecord, ANullBufferLeavesOneLine)
 {
     MFTFileRecord record;
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(nullptr, &record, 1), -1);
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{"CreateMFTFileRecord() - mft_rec_buf is NULL."});
-    ExpectEmptyRecord(record);
+    ExpectRefusal([&] { return CreateMFTFileRecord(nullptr, &record, 1); },
+                  "CreateMFTFileRecord() - mft_rec_buf is NULL.");
+    ExpectClearRecord(record);
 }
 
 TEST(CreateMFTFileRecord, AnObjectOfAnotherKindLeavesOneLineAndTheBufferAlone)
@@ -234,9 +209,9 @@ TEST(CreateMFTFileRecord, BadFixupsLeaveTwoLinesAndTheRecordUntouched)
     MFTFileRecord record;
     LogCapture log;
     EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 9), -1);
-    EXPECT_EQ(log.Texts(), (std::vector<wxString>{"WriteFixupValues() - fixup signatures do not match.", kFixupLine}));
+    EXPECT_EQ(log.Texts(), kMismatchLines);
     EXPECT_EQ(log.TextsAt(wxLOG_Error).size(), 2u);
-    ExpectEmptyRecord(record);
+    ExpectClearRecord(record);
     EXPECT_EQ(buffer, before);
 
     Bytes zero(kRecordSize, 0);
@@ -264,7 +239,7 @@ TEST(CreateMFTFileRecord, ANextAttributeIdOfZeroFailsSilentlyWithTheHeaderSet)
     MFTFileRecord other;
     LogCapture bad_log;
     EXPECT_EQ(CreateMFTFileRecord(bad.data(), &other, 12), -1);
-    EXPECT_EQ(bad_log.Texts(), (std::vector<wxString>{"WriteFixupValues() - fixup signatures do not match.", kFixupLine}));
+    EXPECT_EQ(bad_log.Texts(), kMismatchLines);
 }
 
 TEST(CreateMFTFileRecord, AFailedWalkLeavesTwoLinesAndTheHeaderSet)
@@ -317,8 +292,7 @@ TEST(CreateMFTFileRecord, AFailedFileNameKeepsTheNamesBeforeIt)
     EXPECT_EQ(log.Texts(), (std::vector<wxString>{"GetFileNameAttr() - $FILE_NAME value runs past the end of the record.",
                                                   "CreateMFTFileRecord() - GetFileNameAttr() failed."}));
     EXPECT_EQ(record.std_info.file_attributes, 0x20u);
-    ASSERT_EQ(record.file_name_array.size(), 1u);
-    EXPECT_EQ(record.file_name_array[0]->file_name, "good");
+    EXPECT_EQ(FileNames(record), std::vector<wxString>{"good"});
     EXPECT_EQ(record.parent_recno, 5u);
     EXPECT_TRUE(record.data_attr_array.empty());
     EXPECT_FALSE(record.has_ads);

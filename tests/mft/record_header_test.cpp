@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "decoding_test_support.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_header.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
@@ -78,9 +77,7 @@ TEST(GetMFTRecHeader, RefusesANullBuffer)
 {
     MFTRecordHeader header;
     header.lsn = 9;
-    LogCapture log;
-    EXPECT_EQ(GetMFTRecHeader(nullptr, &header), -1);
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetMFTRecHeader() - mft_rec_buf is NULL."});
+    ExpectRefusal([&] { return GetMFTRecHeader(nullptr, &header); }, "GetMFTRecHeader() - mft_rec_buf is NULL.");
     EXPECT_EQ(header.lsn, 9u);
 }
 
@@ -91,10 +88,8 @@ TEST(GetMFTRecHeader, RefusesAnObjectOfAnotherKind)
     MFTFileRecord file_record;
     wxObject* wrong[] = {&attr_header, &file_record, nullptr};
     for (wxObject* object : wrong) {
-        LogCapture log;
-        EXPECT_EQ(GetMFTRecHeader(record.data(), object), -1);
-        EXPECT_EQ(log.Texts(),
-                  std::vector<wxString>{"GetMFTRecHeader() - mft_header is not a  MFTRecordHeader instance."});
+        ExpectRefusal([&] { return GetMFTRecHeader(record.data(), object); },
+                      "GetMFTRecHeader() - mft_header is not a  MFTRecordHeader instance.");
     }
     EXPECT_EQ(attr_header.attr_type, 0u);
 }

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "mft/attribute_walk.h"
+#include "decoding_test_support.h"
 #include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "mft/standard_information.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
@@ -28,21 +26,31 @@ Bytes StandardInformationRecord(std::uint32_t value_length)
     return RecordBuilder().ResidentAttribute(kTypeStandardInformation, value).BuildUnprotected();
 }
 
-MFTAttrHeader FirstHeader(const Bytes& record)
+// Decodes the value of StandardInformationRecord(value_length) into info.
+int DecodeValue(std::uint32_t value_length, MFTStdInfoAttr& info)
 {
-    MFTFileRecord owner;
-    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
-    EXPECT_FALSE(owner.attr_header_array.empty());
-    return owner.attr_header_array.empty() ? MFTAttrHeader() : *owner.attr_header_array[0];
+    Bytes record = StandardInformationRecord(value_length);
+    MFTAttrHeader header = OnlyHeader(record);
+    return GetStdInfoAttr(record.data(), &header, &info);
+}
+
+// A $STANDARD_INFORMATION header whose value of value_length bytes starts
+// 0x18 bytes into an attribute at attr_offset.
+MFTAttrHeader StdInfoHeader(std::uint32_t attr_offset, std::uint32_t value_length)
+{
+    MFTAttrHeader header;
+    header.attr_type = kAttrTypeStandardInformation;
+    header.attr_offset = attr_offset;
+    header.value_offset = 0x18;
+    header.value_length = value_length;
+    return header;
 }
 
 TEST(GetStdInfoAttr, ASeventyTwoByteValueFillsEveryMember)
 {
-    Bytes record = StandardInformationRecord(72);
-    MFTAttrHeader header = FirstHeader(record);
     MFTStdInfoAttr info;
     LogCapture log;
-    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    ASSERT_EQ(DecodeValue(72, info), 0);
     EXPECT_EQ(FormatUtcTime(info.create_time), "2012-12-14 23:06:40");
     EXPECT_EQ(FormatUtcTime(info.mod_time), "2012-12-14 23:06:41");
     EXPECT_EQ(FormatUtcTime(info.mft_mod_time), "2012-12-14 23:06:42");
@@ -60,10 +68,8 @@ TEST(GetStdInfoAttr, ASeventyTwoByteValueFillsEveryMember)
 
 TEST(GetStdInfoAttr, AFortyEightByteValueLeavesTheLaterMembersZero)
 {
-    Bytes record = StandardInformationRecord(48);
-    MFTAttrHeader header = FirstHeader(record);
     MFTStdInfoAttr info;
-    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    ASSERT_EQ(DecodeValue(48, info), 0);
     EXPECT_EQ(FormatUtcTime(info.access_time), "2012-12-14 23:06:43");
     EXPECT_EQ(info.class_id, 0x1111002Cu);
     EXPECT_EQ(info.owner_id, 0u);
@@ -75,15 +81,10 @@ TEST(GetStdInfoAttr, AFortyEightByteValueLeavesTheLaterMembersZero)
 TEST(GetStdInfoAttr, AShortValueIsReadAsIfPaddedWithZeroBytes)
 {
     // 50 bytes: the owner id keeps its two low bytes only.
-    Bytes record = StandardInformationRecord(50);
-    MFTAttrHeader header = FirstHeader(record);
     MFTStdInfoAttr info;
-    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    ASSERT_EQ(DecodeValue(50, info), 0);
     EXPECT_EQ(info.owner_id, 0x0030u);
-
-    Bytes empty = StandardInformationRecord(0);
-    MFTAttrHeader empty_header = FirstHeader(empty);
-    ASSERT_EQ(GetStdInfoAttr(empty.data(), &empty_header, &info), 0);
+    ASSERT_EQ(DecodeValue(0, info), 0);
     EXPECT_EQ(FormatUtcTime(info.create_time), "1601-01-01 00:00:00");  // FILETIME 0
     EXPECT_EQ(info.owner_id, 0u);
 }
@@ -91,7 +92,7 @@ TEST(GetStdInfoAttr, AShortValueIsReadAsIfPaddedWithZeroBytes)
 TEST(GetStdInfoAttr, TimesOfZeroAreTheStartOf1601)
 {
     Bytes record = RecordBuilder().StandardInformation(Times::All(0)).BuildUnprotected();
-    MFTAttrHeader header = FirstHeader(record);
+    MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
     ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
     for (const wxDateTime* time : {&info.create_time, &info.mod_time, &info.mft_mod_time, &info.access_time}) {
@@ -103,49 +104,37 @@ TEST(GetStdInfoAttr, TimesOfZeroAreTheStartOf1601)
 TEST(GetStdInfoAttr, ASeventyThreeByteValueIsRefused)
 {
     Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime), 0, 73).BuildUnprotected();
-    MFTAttrHeader header = FirstHeader(record);
+    MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    LogCapture log;
-    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{
-                               "GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute."});
+    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, &info); },
+                  "GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute.");
     EXPECT_FALSE(info.create_time.IsValid());
 }
 
 TEST(GetStdInfoAttr, RefusesAnotherAttributeType)
 {
     Bytes record = RecordBuilder().FileName(u"x", kWin32, 5).BuildUnprotected();
-    MFTAttrHeader header = FirstHeader(record);
+    MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    LogCapture log;
-    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetStdInfoAttr() - Attribute type is not a $STANDARD_INFORMATION."});
+    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, &info); },
+                  "GetStdInfoAttr() - Attribute type is not a $STANDARD_INFORMATION.");
 }
 
 TEST(GetStdInfoAttr, RefusesANullBufferAndAnOutputOfAnotherKind)
 {
     Bytes record = StandardInformationRecord(72);
-    MFTAttrHeader header = FirstHeader(record);
+    MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    {
-        LogCapture log;
-        EXPECT_EQ(GetStdInfoAttr(nullptr, &header, &info), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetStdInfoAttr() - mft_rec_buf is NULL."});
-    }
+    ExpectRefusal([&] { return GetStdInfoAttr(nullptr, &header, &info); }, "GetStdInfoAttr() - mft_rec_buf is NULL.");
     MFTFileNameAttr file_name;
     MFTRecordHeader record_header;
     for (wxObject* wrong : {static_cast<wxObject*>(&file_name), static_cast<wxObject*>(&record_header),
                             static_cast<wxObject*>(nullptr)}) {
-        LogCapture log;
-        EXPECT_EQ(GetStdInfoAttr(record.data(), &header, wrong), -1);
-        EXPECT_EQ(log.Texts(),
-                  std::vector<wxString>{"GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance."});
+        ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, wrong); },
+                      "GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance.");
     }
-    {
-        LogCapture log;
-        EXPECT_EQ(GetStdInfoAttr(record.data(), nullptr, &info), -1);
-        EXPECT_EQ(log.Texts(), std::vector<wxString>{"GetStdInfoAttr() - attr_header is NULL."});
-    }
+    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), nullptr, &info); },
+                  "GetStdInfoAttr() - attr_header is NULL.");
     EXPECT_FALSE(info.create_time.IsValid());
 }
 
@@ -154,16 +143,10 @@ TEST(GetStdInfoAttr, RefusesANullBufferAndAnOutputOfAnotherKind)
 TEST(GetStdInfoAttr, AValueRunningPastTheRecordEndIsRefused)
 {
     Bytes record(kRecordSize, 0x11);
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeStandardInformation;
-    header.attr_offset = 1000;
-    header.value_offset = 0x18;
-    header.value_length = 1;  // 1024 + 1 bytes
+    MFTAttrHeader header = StdInfoHeader(1000, 1);  // 1024 + 1 bytes
     MFTStdInfoAttr info;
-    LogCapture log;
-    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{
-                               "GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record."});
+    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, &info); },
+                  "GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record.");
     EXPECT_FALSE(info.create_time.IsValid());
     EXPECT_EQ(info.file_attributes, 0u);
 
@@ -178,11 +161,7 @@ TEST(GetStdInfoAttr, AValueEndingAtTheLastByteIsRead)
 {
     Bytes record(kRecordSize, 0);
     PutLE(record, 1024 - 72 + 0x20, 0x27, 4);  // file attributes
-    MFTAttrHeader header;
-    header.attr_type = kAttrTypeStandardInformation;
-    header.attr_offset = 1024 - 72 - 0x18;
-    header.value_offset = 0x18;
-    header.value_length = 72;
+    MFTAttrHeader header = StdInfoHeader(1024 - 72 - 0x18, 72);
     MFTStdInfoAttr info;
     ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
     EXPECT_EQ(info.file_attributes, 0x27u);

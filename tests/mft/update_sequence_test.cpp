@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 #include <wx/log.h>
 
+#include "decoding_test_support.h"
 #include "mft/update_sequence.h"
-#include "support/log_capture.h"
-#include "support/record_builder.h"
 
 namespace varneth_test {
 namespace {
@@ -42,6 +41,9 @@ TEST(WriteFixupValues, TheCountOnlyHasToBeNonZero)
     }
 }
 
+const char* const kBadOffset = "WriteFixupValues() - signature offset to fixup array is not valid.";
+const char* const kMismatch = "WriteFixupValues() - fixup signatures do not match.";
+
 struct Refusal {
     const char* what;
     void (*spoil)(Bytes&);
@@ -49,16 +51,13 @@ struct Refusal {
 };
 
 const Refusal kRefusals[] = {
-    {"array offset 0", [](Bytes& r) { PutLE(r, 4, 0, 2); },
-     "WriteFixupValues() - signature offset to fixup array is not valid."},
+    {"array offset 0", [](Bytes& r) { PutLE(r, 4, 0, 2); }, kBadOffset},
     // The array's three words must lie inside the record: 1018 is the last
     // offset that allows it, anything above is refused like offset 0.
-    {"array offset 1019", [](Bytes& r) { PutLE(r, 4, 1019, 2); },
-     "WriteFixupValues() - signature offset to fixup array is not valid."},
-    {"array offset 1023", [](Bytes& r) { PutLE(r, 4, 1023, 2); },
-     "WriteFixupValues() - signature offset to fixup array is not valid."},
-    {"array offset 0xFFFF", [](Bytes& r) { PutLE(r, 4, 0xFFFF, 2); },
-     "WriteFixupValues() - signature offset to fixup array is not valid."},
+    {"array offset 1019", [](Bytes& r) { PutLE(r, 4, 1019, 2); }, kBadOffset},
+    {"array offset 1023", [](Bytes& r) { PutLE(r, 4, 1023, 2); }, kBadOffset},
+    {"array offset 0xFFFF", [](Bytes& r) { PutLE(r, 4, 0xFFFF, 2); }, kBadOffset},
+    {"all-zero record", [](Bytes& r) { r.assign(kRecordSize, 0); }, kBadOffset},
     {"count 0", [](Bytes& r) { PutLE(r, 6, 0, 2); }, "WriteFixupValues() - signature count is not valid."},
     {"sequence number 0",
      [](Bytes& r) {
@@ -67,10 +66,8 @@ const Refusal kRefusals[] = {
          PutLE(r, 1022, 0, 2);
      },
      "WriteFixupValues() - signature value is not correct."},
-    {"first sector end differs", [](Bytes& r) { PutLE(r, 510, 0x0002, 2); },
-     "WriteFixupValues() - fixup signatures do not match."},
-    {"second sector end differs", [](Bytes& r) { PutLE(r, 1022, 0x0100, 2); },
-     "WriteFixupValues() - fixup signatures do not match."},
+    {"first sector end differs", [](Bytes& r) { PutLE(r, 510, 0x0002, 2); }, kMismatch},
+    {"second sector end differs", [](Bytes& r) { PutLE(r, 1022, 0x0100, 2); }, kMismatch},
 };
 
 TEST(WriteFixupValues, RefusesWithOneLineAndLeavesTheBufferAlone)
@@ -88,23 +85,11 @@ TEST(WriteFixupValues, RefusesWithOneLineAndLeavesTheBufferAlone)
     }
 }
 
-TEST(WriteFixupValues, AnAllZeroRecordFailsAtTheArrayOffset)
-{
-    Bytes record(kRecordSize, 0);
-    LogCapture log;
-    EXPECT_EQ(WriteFixupValues(record.data()), -1);
-    ASSERT_EQ(log.Texts().size(), 1u);
-    EXPECT_EQ(log.Texts()[0], "WriteFixupValues() - signature offset to fixup array is not valid.");
-}
-
 TEST(WriteFixupValues, ASecondApplicationFailsUnlessTheSavedWordsEqualTheNumber)
 {
     Bytes record = ProtectedRecord();
     ASSERT_EQ(WriteFixupValues(record.data()), 0);
-    LogCapture log;
-    EXPECT_EQ(WriteFixupValues(record.data()), -1);
-    ASSERT_EQ(log.Texts().size(), 1u);
-    EXPECT_EQ(log.Texts()[0], "WriteFixupValues() - fixup signatures do not match.");
+    ExpectRefusal([&] { return WriteFixupValues(record.data()); }, kMismatch);
 
     Bytes same = RecordBuilder().BuildUnprotected();
     PutLE(same, 510, 0x0001, 2);
@@ -114,43 +99,36 @@ TEST(WriteFixupValues, ASecondApplicationFailsUnlessTheSavedWordsEqualTheNumber)
     EXPECT_EQ(WriteFixupValues(same.data()), 0);
 }
 
-TEST(WriteFixupValues, TheLastAllowedArrayOffsetWorks)
+// An array whose second saved word is a sector end (which holds the number)
+// still yields the words it held: both are taken before either is written.
+TEST(WriteFixupValues, AnArrayOverlappingASectorEnd)
 {
-    // Array at 1018: the number at 1018, saved words at 1020 and 1022 (the
-    // second overlaps the sector end itself and so holds the number).
-    Bytes record(kRecordSize, 0);
-    PutLE(record, 4, 1018, 2);
-    PutLE(record, 6, 3, 2);
-    PutLE(record, 1018, 0x0007, 2);
-    PutLE(record, 1020, 0xABCD, 2);
-    PutLE(record, 510, 0x0007, 2);
-    PutLE(record, 1022, 0x0007, 2);
-    EXPECT_EQ(WriteFixupValues(record.data()), 0);
-    EXPECT_EQ(GetLE(record, 510, 2), 0xABCDu);
-    EXPECT_EQ(GetLE(record, 1022, 2), 0x0007u);
-}
-
-TEST(WriteFixupValues, BothSavedWordsAreTakenBeforeEitherIsWritten)
-{
-    // Array at 506: its second saved word is the first sector end itself.
-    Bytes record(kRecordSize, 0);
-    PutLE(record, 4, 506, 2);
-    PutLE(record, 6, 3, 2);
-    PutLE(record, 506, 0x0009, 2);
-    PutLE(record, 508, 0x1111, 2);
-    PutLE(record, 510, 0x0009, 2);
-    PutLE(record, 1022, 0x0009, 2);
-    EXPECT_EQ(WriteFixupValues(record.data()), 0);
-    EXPECT_EQ(GetLE(record, 510, 2), 0x1111u);
-    EXPECT_EQ(GetLE(record, 1022, 2), 0x0009u);
+    struct Case {
+        std::uint16_t usa_offset;
+        std::uint16_t usn;
+        std::uint16_t first_saved;
+    };
+    const Case cases[] = {
+        {1018, 0x0007, 0xABCD},  // the last allowed offset: second word at 1022
+        {506, 0x0009, 0x1111},   // second word at 510
+    };
+    for (const Case& c : cases) {
+        Bytes record(kRecordSize, 0);
+        PutLE(record, 4, c.usa_offset, 2);
+        PutLE(record, 6, 3, 2);
+        PutLE(record, c.usa_offset, c.usn, 2);
+        PutLE(record, c.usa_offset + 2, c.first_saved, 2);
+        PutLE(record, 510, c.usn, 2);
+        PutLE(record, 1022, c.usn, 2);
+        EXPECT_EQ(WriteFixupValues(record.data()), 0) << c.usa_offset;
+        EXPECT_EQ(GetLE(record, 510, 2), c.first_saved) << c.usa_offset;
+        EXPECT_EQ(GetLE(record, 1022, 2), c.usn) << c.usa_offset;
+    }
 }
 
 TEST(WriteFixupValues, ANullBufferIsRefused)
 {
-    LogCapture log;
-    EXPECT_EQ(WriteFixupValues(nullptr), -1);
-    ASSERT_EQ(log.Texts().size(), 1u);
-    EXPECT_EQ(log.Texts()[0], "WriteFixupValues() - mft_rec_buf is NULL.");
+    ExpectRefusal([] { return WriteFixupValues(nullptr); }, "WriteFixupValues() - mft_rec_buf is NULL.");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <regex>
 
 #include <wx/file.h>
@@ -15,7 +16,6 @@
 #include "report/report_rows.h"
 #include "support/cli_runner.h"
 #include "support/log_capture.h"
-#include "support/record_builder.h"
 #include "reference/full_path_reference.h"
 #include "util/utf8_text.h"
 
@@ -56,7 +56,7 @@ public:
 private:
     void Record(std::uint64_t recno)
     {
-        if (GetLE(Bytes(buffer_.begin(), buffer_.begin() + 4), 0, 4) != 0x454C4946) {
+        if (std::memcmp(buffer_.data(), "FILE", 4) != 0) {
             LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
             return;
         }

@@ -89,9 +89,7 @@ TEST(NameListsTest, ControlCharactersAreReplaced)
     MFTFileRecord record;
     AddFileName(record, wxString(L"a\tb\x1b[0m\x9b"), kNameSpacePosix);
     AddResidentData(record, 1, wxString(L"s\nt\x7f"));
-    const wxString r(wxUniChar(0xFFFD));
-    const std::vector<wxString> expected = {wxS("a") + r + wxS("b") + r + wxS("[0m") + r,
-                                            wxS("a") + r + wxS("b") + r + wxS("[0m") + r + wxS(":s") + r + wxS("t") + r};
+    const std::vector<wxString> expected = {Replaced("a#b#[0m#"), Replaced("a#b#[0m#:s#t#")};
     EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, false)), expected);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <wx/arrstr.h>
 #include <wx/string.h>
 
 #include "app/run_settings.h"
@@ -91,21 +92,21 @@ private:
 // or when the LF is not the last character.
 inline std::vector<wxString> SplitLine(const wxString& line)
 {
-    std::vector<wxString> fields;
     if (line.empty() || line.Last() != wxS('\n') || line.Freq(wxS('\n')) != 1) {
-        return fields;
+        return {};
     }
-    wxString field;
-    for (std::size_t i = 0; i + 1 < line.length(); ++i) {
-        if (line[i] == wxS('\t')) {
-            fields.push_back(field);
-            field.clear();
-        } else {
-            field.append(1, line[i]);
-        }
-    }
-    fields.push_back(field);
-    return fields;
+    // No escape character: a path's backslashes are text.
+    const wxArrayString fields = wxSplit(line.substr(0, line.length() - 1), wxS('\t'), wxS('\0'));
+    return std::vector<wxString>(fields.begin(), fields.end());
+}
+
+// The text with every '#' turned into U+FFFD, the character that stands in
+// for a replaced one.
+inline wxString Replaced(const char* text)
+{
+    wxString replaced(text);
+    replaced.Replace(wxS("#"), wxString(wxUniChar(0xFFFD)));
+    return replaced;
 }
 
 // The field of the named column in a line of the current format; "<none>"

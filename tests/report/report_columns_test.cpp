@@ -2,25 +2,12 @@
 
 #include <string>
 
-#include "app/run_settings.h"
+#include "record_fixtures.h"
 #include "report/report_columns.h"
+#include "util/utf8_text.h"
 
+namespace varneth_test {
 namespace {
-
-// Restores the format switches after each test.
-class ReportHeaderTest : public ::testing::Test {
-protected:
-    void SetFormat(bool long_format, bool short_format)
-    {
-        run_settings.long_format = long_format;
-        run_settings.short_format = short_format;
-    }
-    void TearDown() override { SetFormat(saved_long_, saved_short_); }
-
-private:
-    bool saved_long_ = run_settings.long_format;
-    bool saved_short_ = run_settings.short_format;
-};
 
 struct HeaderCase {
     const char* label;
@@ -46,15 +33,15 @@ const HeaderCase kHeaderCases[] = {
     {"both", true, true, ""},
 };
 
-TEST_F(ReportHeaderTest, HeaderLineOfEachFormatByteForByte)
+TEST(ReportHeaderTest, HeaderLineOfEachFormatByteForByte)
 {
+    const ReportSettingsGuard settings;
     for (const HeaderCase& c : kHeaderCases) {
         SCOPED_TRACE(c.label);
-        SetFormat(c.long_format, c.short_format);
-        const wxString header = GetReportHeaderString();
-        const wxScopedCharBuffer utf8 = header.utf8_str();
-        EXPECT_EQ(std::string(utf8.data(), utf8.length()), c.expected);
+        ReportSettingsGuard::SetFormat(c.long_format, c.short_format);
+        EXPECT_EQ(ToUtf8(GetReportHeaderString()), c.expected);
     }
 }
 
 }  // namespace
+}  // namespace varneth_test

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "app/run_settings.h"
 #include "record_fixtures.h"
 #include "report/report_rows.h"
@@ -16,9 +19,21 @@ protected:
         run_settings.host_name = wxS("localhost");
     }
 
+    using Fields = std::vector<std::pair<const char*, const char*>>;
+
     wxArrayString Rows(const wxString& full_path = wxS("\\dir\\file"))
     {
         return GetMFTRecordTabStringArr(&record_, full_path);
+    }
+
+    // The named fields of the record's only row.
+    void ExpectOnlyRow(const Fields& expected, const wxString& full_path = wxS("\\dir\\file"))
+    {
+        const wxArrayString rows = Rows(full_path);
+        ASSERT_EQ(rows.size(), 1u);
+        for (const auto& [column, value] : expected) {
+            EXPECT_EQ(Field(rows[0], column), wxString(value)) << column;
+        }
     }
 
     ReportSettingsGuard guard_;
@@ -30,19 +45,9 @@ TEST_F(RowValuesTest, ResidentFileInUse)
     record_.mft_header.record_flags = kRecordInUse;
     AddFileName(record_, wxS("report.txt"), kNameSpaceWin32AndDos);
     AddResidentData(record_, 120);
-    const wxArrayString rows = Rows(wxS("\\docs\\report.txt"));
-    ASSERT_EQ(rows.size(), 1u);
-    const struct {
-        const char* column;
-        const char* value;
-    } expected[] = {
-        {"Deleted", "0"},          {"Directory", "0"}, {"ADS", "0"},
-        {"Filename", "report.txt"}, {"Ext", "txt"},    {"ActualSize", "120"},
-        {"AllocSize", "120"},      {"FullPath", "\\docs\\report.txt"},
-    };
-    for (const auto& e : expected) {
-        EXPECT_EQ(Field(rows[0], e.column), wxString(e.value)) << e.column;
-    }
+    ExpectOnlyRow({{"Deleted", "0"}, {"Directory", "0"}, {"ADS", "0"}, {"Filename", "report.txt"}, {"Ext", "txt"},
+                   {"ActualSize", "120"}, {"AllocSize", "120"}, {"FullPath", "\\docs\\report.txt"}},
+                  wxS("\\docs\\report.txt"));
 }
 
 // The "?" marks wrap the whole path of a deleted record, stream name included.
@@ -78,13 +83,7 @@ TEST_F(RowValuesTest, DirectoryWithoutData)
     ReportSettingsGuard::SetFormat(true, false);
     record_.mft_header.record_flags = kRecordInUse | kRecordIsDirectory;
     AddFileName(record_, wxS("My.Dir"), kNameSpaceWin32);
-    const wxArrayString rows = Rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(Field(rows[0], wxS("Directory")), wxS("1"));
-    EXPECT_EQ(Field(rows[0], wxS("ActualSize")), wxS(""));
-    EXPECT_EQ(Field(rows[0], wxS("AllocSize")), wxS(""));
-    EXPECT_EQ(Field(rows[0], wxS("Ext")), wxS("Dir"));
-    EXPECT_EQ(Field(rows[0], wxS("Resident")), wxS("0"));
+    ExpectOnlyRow({{"Directory", "1"}, {"ActualSize", ""}, {"AllocSize", ""}, {"Ext", "Dir"}, {"Resident", "0"}});
 }
 
 // Each stream row shows its own sizes and residency, the record row those of
@@ -134,13 +133,11 @@ TEST_F(RowValuesTest, NameSelectionAndFileNameTimes)
     SetTimes(AddFileName(record_, wxS("PROGRA~1"), kNameSpaceDos), kFiletime2009);
     SetTimes(AddFileName(record_, wxS("Program Files.d"), kNameSpaceWin32), kFiletime2012);
     SetTimes(AddFileName(record_, wxS("Other.x"), kNameSpacePosix), kFiletime2013);
-    const wxArrayString rows = Rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(Field(rows[0], wxS("Filename")), wxS("Program Files.d"));
-    EXPECT_EQ(Field(rows[0], wxS("Ext")), wxS("d"));
-    EXPECT_EQ(Field(rows[0], wxS("DOSFilename")), wxS("PROGRA~1"));
-    EXPECT_EQ(Field(rows[0], wxS("fnCreateTime (UTC)")), wxS("2009-10-14 13:20:00"));
-    EXPECT_EQ(Field(rows[0], wxS("fnMFTModTime (UTC)")), wxS("2009-10-14 13:20:00"));
+    ExpectOnlyRow({{"Filename", "Program Files.d"},
+                   {"Ext", "d"},
+                   {"DOSFilename", "PROGRA~1"},
+                   {"fnCreateTime (UTC)", "2009-10-14 13:20:00"},
+                   {"fnMFTModTime (UTC)", "2009-10-14 13:20:00"}});
 }
 
 TEST_F(RowValuesTest, DosOnlyRecordHasNoFilename)
@@ -148,11 +145,7 @@ TEST_F(RowValuesTest, DosOnlyRecordHasNoFilename)
     ReportSettingsGuard::SetFormat(true, false);
     record_.mft_header.record_flags = kRecordInUse;
     AddFileName(record_, wxS("NOTES~1.TXT"), kNameSpaceDos);
-    const wxArrayString rows = Rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(Field(rows[0], wxS("Filename")), wxS(""));
-    EXPECT_EQ(Field(rows[0], wxS("Ext")), wxS(""));
-    EXPECT_EQ(Field(rows[0], wxS("DOSFilename")), wxS("NOTES~1.TXT"));
+    ExpectOnlyRow({{"Filename", ""}, {"Ext", ""}, {"DOSFilename", "NOTES~1.TXT"}});
 }
 
 TEST_F(RowValuesTest, FilenameAndExtension)
@@ -167,12 +160,10 @@ TEST_F(RowValuesTest, FilenameAndExtension)
         {"dir\\f.txt", "f.txt", "txt"}, {"C:x.y", "x.y", "y"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         record_.Clear();
         AddFileName(record_, wxString::FromUTF8(c.name), kNameSpacePosix);
-        const wxArrayString rows = Rows();
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(Field(rows[0], wxS("Filename")), wxString(c.filename)) << c.name;
-        EXPECT_EQ(Field(rows[0], wxS("Ext")), wxString(c.ext)) << c.name;
+        ExpectOnlyRow({{"Filename", c.filename}, {"Ext", c.ext}});
     }
 }
 
@@ -181,13 +172,8 @@ TEST_F(RowValuesTest, RootDirectoryRow)
     record_.mft_header.mft_recno = 5;
     record_.mft_header.record_flags = kRecordInUse | kRecordIsDirectory;
     AddFileName(record_, wxS("."), kNameSpaceWin32AndDos);
-    const wxArrayString rows = Rows(wxS("\\"));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(Field(rows[0], wxS("RecNo")), wxS("5"));
-    EXPECT_EQ(Field(rows[0], wxS("Filename")), wxS("."));
-    EXPECT_EQ(Field(rows[0], wxS("Ext")), wxS(""));
-    EXPECT_EQ(Field(rows[0], wxS("Directory")), wxS("1"));
-    EXPECT_EQ(Field(rows[0], wxS("FullPath")), wxS("\\"));
+    ExpectOnlyRow({{"RecNo", "5"}, {"Filename", "."}, {"Ext", ""}, {"Directory", "1"}, {"FullPath", "\\"}},
+                  wxS("\\"));
 }
 
 TEST_F(RowValuesTest, RecordNumbersAndLargeSizes)
@@ -205,14 +191,11 @@ TEST_F(RowValuesTest, RecordNumbersAndLargeSizes)
         {281474976710655ULL, 18446744073709551615ULL, "281474976710655", "18446744073709551615"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.recno_text);
         record_.mft_header.mft_recno = c.recno;
         data.real_size = c.size;
         data.alloc_size = c.size;
-        const wxArrayString rows = Rows();
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(Field(rows[0], wxS("RecNo")), wxString(c.recno_text));
-        EXPECT_EQ(Field(rows[0], wxS("ActualSize")), wxString(c.size_text));
-        EXPECT_EQ(Field(rows[0], wxS("AllocSize")), wxString(c.size_text));
+        ExpectOnlyRow({{"RecNo", c.recno_text}, {"ActualSize", c.size_text}, {"AllocSize", c.size_text}});
     }
 }
 
@@ -240,10 +223,7 @@ TEST_F(RowValuesTest, AttributeFlagColumns)
         }
     }
     record_.std_info.file_attributes = 0xFFFFFFFF & ~0x0027u;  // every other bit set
-    const wxArrayString rows = Rows();
-    EXPECT_EQ(Field(rows[0], wxS("Archive")), wxS("0"));
-    EXPECT_EQ(Field(rows[0], wxS("ReadOnly")), wxS("0"));
-    EXPECT_EQ(Field(rows[0], wxS("Indexed")), wxS("1"));
+    ExpectOnlyRow({{"Archive", "0"}, {"ReadOnly", "0"}, {"Indexed", "1"}});
 }
 
 // A record without $STANDARD_INFORMATION and with a name whose times were
@@ -259,7 +239,7 @@ TEST_F(RowValuesTest, NeverSetTimesAreEmpty)
         EXPECT_EQ(Field(rows[0], column), wxS("")) << column;
     }
     record_.std_info.access_time = FiletimeToDateTime(0);  // set, but to the epoch of FILETIME
-    EXPECT_EQ(Field(Rows()[0], wxS("siAccessTime (UTC)")), wxS("1601-01-01 00:00:00"));
+    ExpectOnlyRow({{"siAccessTime (UTC)", "1601-01-01 00:00:00"}});
 }
 
 }  // namespace

@@ -7,15 +7,10 @@
 #include "report/report_rows.h"
 #include "support/log_capture.h"
 #include "record_fixtures.h"
+#include "util/utf8_text.h"
 
 namespace varneth_test {
 namespace {
-
-std::string Utf8(const wxString& text)
-{
-    const wxScopedCharBuffer utf8 = text.utf8_str();
-    return std::string(utf8.data(), utf8.length());
-}
 
 // The record of the worked example: a DOS name first, then the Win32 name;
 // an unnamed non-resident stream, then a resident named one.
@@ -78,8 +73,8 @@ TEST(ReportRowsTest, WorkedExampleInEachFormatByteForByte)
         ReportSettingsGuard::SetFormat(c.long_format, c.short_format);
         const wxArrayString lines = GetMFTRecordTabStringArr(&record, wxS("\\Users\\x\\Report 2012.txt"));
         ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(Utf8(lines[0]), c.record_row);
-        EXPECT_EQ(Utf8(lines[1]), c.stream_row);
+        EXPECT_EQ(ToUtf8(lines[0]), c.record_row);
+        EXPECT_EQ(ToUtf8(lines[1]), c.stream_row);
     }
 }
 
@@ -130,7 +125,6 @@ TEST(ReportRowsTest, ControlCharactersNeverSplitOrCorruptALine)
     AddResidentData(record, 3);
     AddResidentData(record, 4, wxS("s\tt\nu"));
     const wxString path = wxString(L"\\dir\nx\\a\tb") + wxUniChar(0xD800) + wxUniChar(0x110000);
-    const wxString replacement(wxUniChar(0xFFFD));
     for (int format = 0; format < 3; ++format) {
         ReportSettingsGuard::SetFormat(format == 1, format == 2);
         const std::size_t header_fields = SplitLine(GetReportHeaderString()).size();
@@ -138,29 +132,27 @@ TEST(ReportRowsTest, ControlCharactersNeverSplitOrCorruptALine)
         ASSERT_EQ(lines.size(), 2u);
         for (const wxString& line : lines) {
             const std::vector<wxString> fields = SplitLine(line);
-            ASSERT_EQ(fields.size(), header_fields) << Utf8(line);
+            ASSERT_EQ(fields.size(), header_fields) << ToUtf8(line);
             for (const wxString& field : fields) {
                 for (wxUniChar c : field) {
                     const auto value = static_cast<std::uint32_t>(c.GetValue());
                     EXPECT_FALSE(value < 0x20 || (value >= 0x7F && value <= 0x9F) ||
                                  (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF)
-                        << "U+" << std::hex << value << " in " << Utf8(field);
+                        << "U+" << std::hex << value << " in " << ToUtf8(field);
                 }
             }
-            EXPECT_EQ(fields.back(), wxS("host") + replacement + wxS("name") + replacement);
+            EXPECT_EQ(fields.back(), Replaced("host#name#"));
         }
-        const wxString name = wxS("a") + replacement + wxS("b") + replacement + wxS("c") + replacement + wxS("d") +
-                              replacement + replacement + replacement + wxS(".t") + replacement + wxS("x");
-        const wxString stream_name = wxS(":s") + replacement + wxS("t") + replacement + wxS("u");
-        const wxString full_path = wxS("\\dir") + replacement + wxS("x\\a") + replacement + wxS("b") +
-                                   replacement + replacement;
+        const wxString name = Replaced("a#b#c#d###.t#x");
+        const wxString stream_name = Replaced(":s#t#u");
+        const wxString full_path = Replaced("\\dir#x\\a#b##");
         EXPECT_EQ(Field(lines[0], wxS("Filename")), name);
         EXPECT_EQ(Field(lines[1], wxS("Filename")), name + stream_name);
-        EXPECT_EQ(Field(lines[0], wxS("Ext")), wxS("t") + replacement + wxS("x"));
+        EXPECT_EQ(Field(lines[0], wxS("Ext")), Replaced("t#x"));
         EXPECT_EQ(Field(lines[0], wxS("FullPath")), full_path);
         EXPECT_EQ(Field(lines[1], wxS("FullPath")), full_path + stream_name);
         if (format == 1) {
-            EXPECT_EQ(Field(lines[0], wxS("DOSFilename")), wxS("PO") + replacement + wxS("[2J~1"));
+            EXPECT_EQ(Field(lines[0], wxS("DOSFilename")), Replaced("PO#[2J~1"));
         }
     }
 }

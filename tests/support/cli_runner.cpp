@@ -145,4 +145,10 @@ RunResult RunVarnethBinary(const std::vector<std::string>& args, const RunOption
     return result;
 }
 
+RunResult RunVarnethIn(const TempDir& dir, const std::vector<std::string>& args, RunOptions options)
+{
+    options.working_dir = dir.path();
+    return RunVarnethBinary(args, options);
+}
+
 }  // namespace varneth_test

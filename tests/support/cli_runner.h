@@ -39,6 +39,8 @@ struct RunOptions {
 };
 
 RunResult RunVarnethBinary(const std::vector<std::string>& args, const RunOptions& options = {});
+// The same, run in the given directory.
+RunResult RunVarnethIn(const TempDir& dir, const std::vector<std::string>& args, RunOptions options = {});
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);

@@ -14,21 +14,23 @@ namespace {
 
 constexpr std::uint64_t kCreated = 132000000000000000ULL;   // 2019-04-17 18:40:00 UTC
 constexpr std::uint64_t kModified = 133000000000000000ULL;  // 2022-06-18 04:26:40 UTC
+const Times kRecordTimes{kCreated, kModified, kModified, kModified};
+const Times kNameTimes = Times::All(kCreated);
 
 Bytes Directory(const std::u16string& name, std::uint64_t parent)
 {
     return RecordBuilder()
         .Directory(true)
-        .StandardInformation(Times{kCreated, kModified, kModified, kModified}, 0x0010)
-        .FileName(name, kWin32AndDos, parent, Times::All(kCreated))
+        .StandardInformation(kRecordTimes, 0x0010)
+        .FileName(name, kWin32AndDos, parent, kNameTimes)
         .Build();
 }
 
 Bytes File(const std::u16string& name, std::uint64_t parent, std::uint32_t size, std::uint32_t attributes = 0x20)
 {
     return RecordBuilder()
-        .StandardInformation(Times{kCreated, kModified, kModified, kModified}, attributes)
-        .FileName(name, kWin32AndDos, parent, Times::All(kCreated))
+        .StandardInformation(kRecordTimes, attributes)
+        .FileName(name, kWin32AndDos, parent, kNameTimes)
         .ResidentData(size)
         .Build();
 }
@@ -40,17 +42,17 @@ MftImage SampleImage()
     image.Add(Directory(u"examiner", 16));                  // 17
     image.Add(Directory(u"Documents", 17));                 // 18
     image.Add(RecordBuilder()                               // 19
-                  .StandardInformation(Times{kCreated, kModified, kModified, kModified}, 0x20)
-                  .FileName(u"REPORT~1.TXT", kDos, 18, Times::All(kCreated))
-                  .FileName(u"Report 2012.txt", kWin32, 18, Times::All(kCreated))
+                  .StandardInformation(kRecordTimes, 0x20)
+                  .FileName(u"REPORT~1.TXT", kDos, 18, kNameTimes)
+                  .FileName(u"Report 2012.txt", kWin32, 18, kNameTimes)
                   .NonResidentData(5000, 8192)
                   .ResidentData(26, u"Zone.Identifier")
                   .Build());
     image.Add(File(u"notes.txt", 18, 120));                 // 20
     image.Add(RecordBuilder()                               // 21: deleted
                   .InUse(false)
-                  .StandardInformation(Times{kCreated, kModified, kModified, kModified}, 0x20)
-                  .FileName(u"old draft.docx", kWin32AndDos, 18, Times::All(kCreated))
+                  .StandardInformation(kRecordTimes, 0x20)
+                  .FileName(u"old draft.docx", kWin32AndDos, 18, kNameTimes)
                   .NonResidentData(20480, 20480)
                   .Build());
     image.Add(File(U16("Привет.txt"), 17, 64));             // 22
@@ -63,8 +65,8 @@ MftImage SampleImage()
     image.Add(Directory(u".config", 17));                   // 26
     image.Add(File(u"app.ini", 26, 300));                   // 27
     image.Add(RecordBuilder()                               // 28: POSIX name
-                  .StandardInformation(Times{kCreated, kModified, kModified, kModified}, 0x20)
-                  .FileName(u"Makefile", kPosix, 17, Times::All(kCreated))
+                  .StandardInformation(kRecordTimes, 0x20)
+                  .FileName(u"Makefile", kPosix, 17, kNameTimes)
                   .ResidentData(0)
                   .Build());
     image.Add(File(u"desktop.ini", 17, 282, 0x26));         // 29: hidden, system

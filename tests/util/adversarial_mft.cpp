@@ -118,11 +118,7 @@ Bytes DirectoryWithCutStreamName(const std::u16string& name, std::uint64_t paren
 
 MftImage AdversarialMft()
 {
-    std::map<std::uint64_t, Bytes> records;
-    const Bytes system = SystemRecords().bytes();
-    for (std::uint64_t recno = 0; recno < 16; ++recno) {
-        records[recno] = Bytes(system.begin() + recno * kRecordSize, system.begin() + (recno + 1) * kRecordSize);
-    }
+    std::map<std::uint64_t, Bytes> records = SystemRecordMap();
     AddOddParents(records);
     AddChain(records, 60, 49, "e");   // 60 to 108: 49 names and the root, 50 passes
     AddChain(records, 109, 50, "d");  // 109 to 158: 50 names, the root out of reach
@@ -131,6 +127,16 @@ MftImage AdversarialMft()
     AddFiles(records, 159, 199);
     AddFiles(records, 202, kRecordCount - 1);
     return ImageOf(records, kRecordCount);
+}
+
+std::map<std::uint64_t, Bytes> SystemRecordMap()
+{
+    std::map<std::uint64_t, Bytes> records;
+    const Bytes system = SystemRecords().bytes();
+    for (std::uint64_t recno = 0; recno < system.size() / kRecordSize; ++recno) {
+        records[recno] = Bytes(system.begin() + recno * kRecordSize, system.begin() + (recno + 1) * kRecordSize);
+    }
+    return records;
 }
 
 MftImage ImageOf(const std::map<std::uint64_t, Bytes>& records, std::uint64_t count)

@@ -17,6 +17,9 @@ namespace varneth_test {
 
 MftImage AdversarialMft();
 
+// Records 0 to 15 of SystemRecords(), by number, to add others to.
+std::map<std::uint64_t, Bytes> SystemRecordMap();
+
 // The records at their numbers, zero blocks in the gaps, count in all.
 MftImage ImageOf(const std::map<std::uint64_t, Bytes>& records, std::uint64_t count);
 

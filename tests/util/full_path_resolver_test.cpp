@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include "bench/mft_generator.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
+#include "support/cli_runner.h"
 #include "support/log_capture.h"
 #include "support/record_builder.h"
 #include "util/adversarial_mft.h"
@@ -86,54 +85,27 @@ private:
     MFTFileRecord record_;
 };
 
+// The path, the log and the file position a call leaves, log_message set
+// beforehand so that a call that should leave it alone shows it.
+template <typename Call>
+Outcome OutcomeOf(wxFile& file, Call call)
+{
+    LogCapture capture;
+    log_message = wxS("before the call");
+    Outcome outcome;
+    outcome.path = call();
+    outcome.log = Lines(capture);
+    outcome.log_message = log_message.utf8_string();
+    outcome.position = file.Tell();
+    return outcome;
+}
+
 class FullPathResolverTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        path_ = ::testing::TempDir() + "varneth_resolver_" + std::to_string(::getpid()) + ".mft";
-    }
-    void TearDown() override { std::remove(path_.c_str()); }
-
     void Write(const MftImage& image)
     {
         image.WriteTo(path_);
         record_count_ = image.RecordCount();
-    }
-
-    Outcome Reference(wxFile& file, std::uint64_t recno)
-    {
-        LogCapture capture;
-        log_message = wxS("before the call");
-        Outcome outcome;
-        outcome.path = ToUtf8(ReferenceFullPath(file, recno));
-        outcome.log = Lines(capture);
-        outcome.log_message = log_message.utf8_string();
-        outcome.position = file.Tell();
-        return outcome;
-    }
-
-    Outcome Plain(wxFile& file, std::uint64_t recno)
-    {
-        LogCapture capture;
-        log_message = wxS("before the call");
-        Outcome outcome;
-        outcome.path = ToUtf8(GetFullPathString(file, recno));
-        outcome.log = Lines(capture);
-        outcome.log_message = log_message.utf8_string();
-        outcome.position = file.Tell();
-        return outcome;
-    }
-
-    Outcome Resolved(FullPathResolver& resolver, wxFile& file, std::uint64_t recno, const MFTFileRecord* own)
-    {
-        LogCapture capture;
-        log_message = wxS("before the call");
-        Outcome outcome;
-        outcome.path = resolver.Resolve(file, recno, own);
-        outcome.log = Lines(capture);
-        outcome.log_message = log_message.utf8_string();
-        outcome.position = file.Tell();
-        return outcome;
     }
 
     // Every record number in the order given, the file placed as the record
@@ -149,13 +121,13 @@ protected:
             SCOPED_TRACE("record " + std::to_string(recno));
             const wxFileOffset position = static_cast<wxFileOffset>((recno + 1) * kRecordSize);
             file.Seek(position);
-            const Outcome expected = Reference(file, recno);
+            const Outcome expected = OutcomeOf(file, [&] { return ToUtf8(ReferenceFullPath(file, recno)); });
             EXPECT_EQ(expected.position, position);
             file.Seek(position);
-            ExpectSame(Plain(file, recno), expected);
+            ExpectSame(OutcomeOf(file, [&] { return ToUtf8(GetFullPathString(file, recno)); }), expected);
             const MFTFileRecord* own = hand_in ? loop_record.Read(path_, recno) : nullptr;
             file.Seek(position);
-            ExpectSame(Resolved(resolver, file, recno, own), expected);
+            ExpectSame(OutcomeOf(file, [&] { return resolver.Resolve(file, recno, own); }), expected);
             logged += expected.log.empty() ? 0 : 1;
         }
         return logged;
@@ -170,7 +142,8 @@ protected:
         return order;
     }
 
-    std::string path_;
+    TempDir dir_;
+    const std::string path_ = dir_.File("resolver.mft");
     std::uint64_t record_count_ = 0;
 };
 
@@ -210,7 +183,6 @@ TEST_F(FullPathResolverTest, TinyCachesThatFillAndEmptyAllTheTime)
 
 TEST_F(FullPathResolverTest, GeneratedMftInTheRecordLoopsOrder)
 {
-    Write(MftImage().AddRawBytes(Bytes()));
     const varneth_bench::MftGenerator generator(12000, 7);
     ASSERT_TRUE(generator.WriteTo(path_));
     record_count_ = generator.record_count();

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <wx/file.h>
 
+#include "support/cli_runner.h"
 #include "support/log_capture.h"
 #include "support/record_builder.h"
 #include "util/adversarial_mft.h"
@@ -35,11 +33,7 @@ Bytes Named(const std::string& name, std::uint64_t parent, bool directory = fals
 // Every record the tests walk through, by record number; gaps stay zero.
 std::map<std::uint64_t, Bytes> TestRecords()
 {
-    std::map<std::uint64_t, Bytes> records;
-    const Bytes system = SystemRecords().bytes();
-    for (std::uint64_t recno = 0; recno < 16; ++recno) {
-        records[recno] = Bytes(system.begin() + recno * kRecordSize, system.begin() + (recno + 1) * kRecordSize);
-    }
+    std::map<std::uint64_t, Bytes> records = SystemRecordMap();
     records[16] = Named("Windows", kRoot, true);
     records[17] = Named("System32", 16, true);
     records[18] = Named("drivers", 17, true);
@@ -98,20 +92,16 @@ std::string LoopPath()
 
 class FullPathTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        path_ = ::testing::TempDir() + "varneth_full_path_" + std::to_string(::getpid()) + ".mft";
         ImageOf(TestRecords(), kRecordCount).WriteTo(path_);
+        ASSERT_TRUE(file_.Open(path_));
     }
-    static void TearDownTestSuite() { std::remove(path_.c_str()); }
 
-    void SetUp() override { ASSERT_TRUE(file_.Open(path_)); }
-
-    static std::string path_;
-    wxFile file_;
+    TempDir dir_;
+    const std::string path_ = dir_.File("full_path.mft");
+    wxFile file_;  // closed before the directory goes
 };
-
-std::string FullPathTest::path_;
 
 struct PathCase {
     const char* label;
