@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # For CI: builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in
 # build-fuzz and runs every seed, every committed regression input and the
-# shared real records once through each target. Fails on any finding.
+# real records and $MFT files of tests/data once through each target. Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,9 +14,8 @@ seeds=$(mktemp -d)
 trap 'rm -rf "$seeds"' EXIT
 build-fuzz/fuzz/make_fuzz_seeds "$seeds"
 mkdir -p fuzz/regression/fuzz_record fuzz/regression/fuzz_number_formatter fuzz/regression/fuzz_run
-shared=()
-shared_corpus=${VARNETH_SHARED_CORPUS:-$root/../shared/corpus}
-[ -d "$shared_corpus" ] && shared=("$shared_corpus")
+real_data=$root/tests/data
+[ -d "$real_data/records" ] || { echo "test data missing: $real_data" >&2; exit 1; }
 replay() {
   local target=$1 max_len=$2 status=0
   shift 2
@@ -25,6 +24,6 @@ replay() {
   echo "$target: $(grep -cE '^(Running|Executed)|INITED' "$seeds/$target.log" || true) / $(grep -E 'INITED' "$seeds/$target.log" || true)"
   [ "$status" -eq 0 ] || { cat "$seeds/$target.log"; return 1; }
 }
-replay fuzz_record 16384 "$seeds/record" fuzz/regression/fuzz_record "${shared[@]}"
+replay fuzz_record 16384 "$seeds/record" fuzz/regression/fuzz_record "$real_data"
 replay fuzz_number_formatter 4096 "$seeds/number" fuzz/regression/fuzz_number_formatter
-replay fuzz_run 32768 "$seeds/run" fuzz/regression/fuzz_run "${shared[@]}"
+replay fuzz_run 32768 "$seeds/run" fuzz/regression/fuzz_run "$real_data"

@@ -20,7 +20,7 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_record fuzz_number_formatter fuzz_run)
-shared_corpus=${VARNETH_SHARED_CORPUS:-$root/../shared/corpus}
+real_data=$root/tests/data
 
 if [ ! -f build-fuzz/CMakeCache.txt ]; then
   CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -61,9 +61,9 @@ run_target() {
   local logs=$root/fuzz/out/logs/$target
   mkdir -p "$corpus" "$artifacts" "$logs" "$root/fuzz/regression/$target"
   local extra_corpora=("$root/fuzz/out/seeds/$seeds" "$root/fuzz/regression/$target")
-  # Real records and $MFT files, read in place (never copied into the project).
-  if [ "$seeds" != number ] && [ -d "$shared_corpus" ]; then
-    extra_corpora+=("$shared_corpus")
+  # Real records and $MFT files, read in place.
+  if [ "$seeds" != number ]; then
+    extra_corpora+=("$real_data")
   fi
   local started=$SECONDS executions=0 status=0 found=no
   while [ $((seconds - (SECONDS - started))) -gt 5 ]; do

@@ -10,7 +10,7 @@ root=$PWD
 binary=$(realpath "${1:-build/varneth}")
 inputs=("$root/samples/sample.mft")
 for corpus_file in win10-20h1.mft win10-ntfs-ptrn.mft; do
-  [ -f "$root/../shared/corpus/$corpus_file" ] && inputs+=("$(realpath "$root/../shared/corpus/$corpus_file")")
+  inputs+=("$root/tests/data/$corpus_file")
 done
 modes=("" "-l -z -d -v" "-s" "-f" "-a")
 

@@ -95,9 +95,7 @@ class CorpusMft : public ::testing::TestWithParam<CorpusFile> {
 protected:
     void SetUp() override
     {
-        if (!CorpusAvailable()) {
-            GTEST_SKIP() << "no corpus at " << CorpusDir();
-        }
+        ASSERT_TRUE(CorpusAvailable()) << "test data missing: " << CorpusDir();
         const Bytes image = ReadWholeFile(CorpusDir() + "/" + GetParam().name);
         ASSERT_EQ(image.size(), 256 * kRecordSize) << GetParam().name;
         decoded_ = DecodeAll(image);

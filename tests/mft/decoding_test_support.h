@@ -30,15 +30,10 @@ inline Bytes ReadWholeFile(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Skips the test when the corpus is not there.
+// The real data ships with the sources: missing data is a failure, never a skip.
 class CorpusTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!CorpusAvailable()) {
-            GTEST_SKIP() << "no corpus at " << CorpusDir();
-        }
-    }
+    void SetUp() override { ASSERT_TRUE(CorpusAvailable()) << "test data missing: " << CorpusDir(); }
 };
 
 // The names of the record's $FILE_NAME attributes, in record order.
