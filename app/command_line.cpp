@@ -6,8 +6,8 @@
 #include <wx/filefn.h>
 
 #include "app/console.h"
-#include "app/platform.h"
-#include "app/run_settings.h"
+#include "base/platform.h"
+#include "base/run_settings.h"
 
 namespace {
 

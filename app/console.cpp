@@ -4,7 +4,7 @@
 
 #include <wx/log.h>
 
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <wx/file.h>
 #include <wx/filefn.h>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/byte_reader.h"
 #include "mft/record_buffer.h"
 #include "mft/record_header.h"

@@ -3,9 +3,9 @@
 #include <wx/log.h>
 
 #include "app/console.h"
-#include "app/log_message.h"
-#include "app/platform.h"
-#include "app/run_settings.h"
+#include "base/log_message.h"
+#include "base/platform.h"
+#include "base/run_settings.h"
 
 namespace {
 

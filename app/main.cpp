@@ -1,7 +1,7 @@
 #include <wx/init.h>
 
-#include "app/platform.h"
 #include "app/run_sequence.h"
+#include "base/platform.h"
 
 int main(int argc, char** argv)
 {

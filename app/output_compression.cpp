@@ -12,9 +12,9 @@
 #include <wx/wfstream.h>
 #include <wx/zipstrm.h>
 
-#include "app/log_message.h"
 #include "app/report_line_reader.h"
-#include "app/run_settings.h"
+#include "base/log_message.h"
+#include "base/run_settings.h"
 
 namespace {
 

@@ -7,16 +7,17 @@
 #include <wx/filefn.h>
 
 #include "app/console.h"
-#include "app/log_message.h"
-#include "app/run_settings.h"
+#include "app/format_count.h"
 #include "app/run_state.h"
+#include "base/log_message.h"
+#include "base/log_watch.h"
+#include "base/run_settings.h"
 #include "mft/record_buffer.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
+#include "path/full_path_resolver.h"
 #include "report/name_lists.h"
 #include "report/report_rows.h"
-#include "util/full_path_resolver.h"
-#include "util/log_watch.h"
 
 namespace {
 

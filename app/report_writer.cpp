@@ -1,7 +1,7 @@
 #include "app/report_writer.h"
 
-#include "app/platform.h"
-#include "util/utf8_text.h"
+#include "base/platform.h"
+#include "text/utf8_text.h"
 
 namespace {
 

@@ -11,14 +11,15 @@
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/format_count.h"
 #include "app/input_verification.h"
-#include "app/log_message.h"
 #include "app/log_setup.h"
 #include "app/output_compression.h"
-#include "app/platform.h"
 #include "app/record_loop.h"
-#include "app/run_settings.h"
 #include "app/run_state.h"
+#include "base/log_message.h"
+#include "base/platform.h"
+#include "base/run_settings.h"
 #include "report/report_columns.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <wx/string.h>
 
 #include "app/report_writer.h"
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 #include "mft/mft_file_record.h"
-#include "util/number_formatter.h"
+#include "numbers/number_formatter.h"
 
 // Everything the driver holds for the whole run.
 struct RunState {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 #include "reference/reference_run.h"
 
 using varneth_test::ReferenceMode;

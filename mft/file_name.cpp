@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/attribute_walk.h"
 #include "mft/filetime.h"
 #include "mft/kind_check.h"

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/attribute_walk.h"
 #include "mft/data_attribute.h"
 #include "mft/file_name.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_buffer.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/record_buffer.h"
 #include "mft/record_header.h"
 

@@ -1,40 +1,24 @@
 #include "report/name_lists.h"
 
-#include "app/log_message.h"
+#include "base/log_message.h"
+#include "mft/file_name_choice.h"
+#include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
 #include "report/report_text.h"
-
-namespace {
-
-// Null when no name qualifies.
-const wxString* ChooseWin32Name(const MFTFileRecord& record)
-{
-    const auto& names = record.file_name_array;
-    if (names.size() == 1) {
-        return names.front() != nullptr ? &names.front()->file_name : nullptr;
-    }
-    for (const MFTFileNameAttr* name : names) {
-        if (name != nullptr && name->name_space != kNameSpaceDos) {
-            return &name->file_name;
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 wxArrayString GetMFTRecordWin32FileName(wxObject* mft_file_record, bool streams_only)
 {
     wxArrayString names;
-    const auto* record = dynamic_cast<const MFTFileRecord*>(mft_file_record);
+    const MFTFileRecord* record = AsKindOf<MFTFileRecord>(mft_file_record);
     if (record == nullptr) {
         LogErrorText(wxS("GetMFTRecordWin32FileName() - mft_file_record is not of type MFTFileRecord."));
         return names;
     }
-    const wxString* name = ChooseWin32Name(*record);
-    if (name == nullptr) {
+    const MFTFileNameAttr* listed = ListedFileName(*record);
+    if (listed == nullptr) {
         return names;
     }
+    const wxString* name = &listed->file_name;
     const wxString shown_name = SanitizedText(*name);
     if (!streams_only) {
         names.Add(shown_name);  // even an empty sole name gets its line

@@ -1,6 +1,6 @@
 #include "report/report_columns.h"
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 
 ReportFormat CurrentReportFormat()
 {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "mft/file_name_choice.h"
 #include "report/dos_file_name.h"
 #include "report/report_text.h"
 
@@ -14,16 +15,6 @@ constexpr wxDateTime MFTStdInfoAttr::*kStdInfoTimes[] = {
 constexpr wxDateTime MFTFileNameAttr::*kFileNameTimes[] = {
     &MFTFileNameAttr::create_time, &MFTFileNameAttr::access_time, &MFTFileNameAttr::mod_time,
     &MFTFileNameAttr::mft_mod_time};
-
-const MFTFileNameAttr* FirstName(const MFTFileRecord& record, bool dos)
-{
-    for (const MFTFileNameAttr* name : record.file_name_array) {
-        if (name != nullptr && (name->name_space == kNameSpaceDos) == dos) {
-            return name;
-        }
-    }
-    return nullptr;
-}
 
 template <typename Line>
 void AppendFlag(Line& line, bool set)
@@ -146,22 +137,16 @@ void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_pat
     values.full_path_utf8 = nullptr;
     values.host_name = &host_name;
     values.std_info = &record.std_info;
-    values.first_file_name = nullptr;
-    for (const MFTFileNameAttr* name : record.file_name_array) {
-        if (name != nullptr) {
-            values.first_file_name = name;
-            break;
-        }
-    }
+    values.first_file_name = FirstFileName(record);
     values.first_data = record.data_attr_array.empty() ? nullptr : record.data_attr_array.front();
 
     values.filename.clear();
     values.ext.clear();
     values.dos_filename.clear();
-    if (const MFTFileNameAttr* name = FirstName(record, false)) {
+    if (const MFTFileNameAttr* name = FirstWin32FileName(record)) {
         SplitDosFileName(name->file_name, values.filename, values.ext);
     }
-    if (const MFTFileNameAttr* dos_name = FirstName(record, true)) {
+    if (const MFTFileNameAttr* dos_name = FirstDosFileName(record)) {
         wxString unused_ext;
         SplitDosFileName(dos_name->file_name, values.dos_filename, unused_ext);
     }

@@ -1,7 +1,8 @@
 #include "report/report_rows.h"
 
-#include "app/log_message.h"
-#include "app/run_settings.h"
+#include "base/log_message.h"
+#include "base/run_settings.h"
+#include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
 #include "report/report_columns.h"
 #include "report/report_line.h"
@@ -14,7 +15,7 @@ constexpr std::size_t kLineReserve = 512;
 
 const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_empty)
 {
-    const auto* record = dynamic_cast<const MFTFileRecord*>(mft_file_record);
+    const MFTFileRecord* record = AsKindOf<MFTFileRecord>(mft_file_record);
     if (record == nullptr) {
         LogErrorText(wxS("GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."));
         return nullptr;

@@ -29,7 +29,7 @@ protected:
 enum class ReportRowsResult { kWritten, kNoRows, kSinkFailed };
 
 // The same lines as GetMFTRecordTabStringArr, with the same checks and log
-// lines, in UTF-8 (util/utf8_text), with the path given in UTF-8 as well.
+// lines, in UTF-8 (text/utf8_text), with the path given in UTF-8 as well.
 ReportRowsResult AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
                                      const std::string& full_path_utf8);
 

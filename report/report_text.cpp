@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 // The scan below reads the string's own code units.
 static_assert(wxUSE_UNICODE_WCHAR, "wxString must hold wchar_t");

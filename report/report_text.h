@@ -42,7 +42,7 @@ inline void AppendCharacter(wxString& out, char c)
 }
 
 // The same builders for lines made straight in UTF-8: each appends the
-// UTF-8 form (util/utf8_text) of what its wide twin appends.
+// UTF-8 form (text/utf8_text) of what its wide twin appends.
 void AppendSanitized(std::string& out, const wxString& text);
 void AppendUnsigned(std::string& out, std::uint64_t value);
 void AppendAscii(std::string& out, const char* text, std::size_t length);
@@ -52,7 +52,7 @@ inline void AppendCharacter(std::string& out, char c)
     out.push_back(c);
 }
 
-// Text already in UTF-8 as util/utf8_text writes it, sanitized on the way:
+// Text already in UTF-8 as text/utf8_text writes it, sanitized on the way:
 // the bytes its wide form would give through AppendSanitized.
 void AppendSanitizedUtf8(std::string& out, std::string_view utf8);
 

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake make libwxgtk3.2-dev libgtest-dev
   python3 python3-libfsntfs libfsntfs-utils sleuthkit ntfs-3g fuse3
-  unzip time
+  unzip time groff-base man-db dpkg-dev file
   valgrind clang-14 libclang-rt-14-dev
 )
 missing=()

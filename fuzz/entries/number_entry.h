@@ -14,7 +14,7 @@
 #include <wx/strconv.h>
 
 #include "fuzz/entries/findings.h"
-#include "util/number_formatter.h"
+#include "numbers/number_formatter.h"
 
 namespace fuzz_entry {
 

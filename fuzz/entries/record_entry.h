@@ -17,15 +17,15 @@
 
 #include <wx/file.h>
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 #include "fuzz/entries/findings.h"
 #include "mft/byte_reader.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
+#include "path/full_path.h"
 #include "report/name_lists.h"
 #include "report/report_columns.h"
 #include "report/report_rows.h"
-#include "util/full_path.h"
 
 namespace fuzz_entry {
 

@@ -22,9 +22,9 @@
 #include <wx/arrstr.h>
 #include <wx/log.h>
 
-#include "app/log_message.h"
 #include "app/run_sequence.h"
-#include "app/run_settings.h"
+#include "base/log_message.h"
+#include "base/run_settings.h"
 #include "fuzz/entries/findings.h"
 #include "mft/byte_reader.h"
 

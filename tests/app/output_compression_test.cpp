@@ -18,9 +18,9 @@
 #include <wx/datetime.h>
 #include <wx/textfile.h>
 
-#include "app/log_message.h"
 #include "app/output_compression.h"
-#include "app/run_settings.h"
+#include "base/log_message.h"
+#include "base/run_settings.h"
 #include "support/cli_runner.h"
 #include "support/log_capture.h"
 

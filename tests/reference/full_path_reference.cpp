@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 

@@ -7,17 +7,17 @@
 
 #include <wx/file.h>
 
-#include "app/log_message.h"
+#include "base/log_message.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
+#include "reference/full_path_reference.h"
 #include "report/name_lists.h"
 #include "report/report_columns.h"
 #include "report/report_rows.h"
 #include "support/cli_runner.h"
 #include "support/log_capture.h"
-#include "reference/full_path_reference.h"
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace varneth_test {
 

@@ -10,7 +10,7 @@
 #include <wx/arrstr.h>
 #include <wx/string.h>
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 #include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "report/report_columns.h"

@@ -4,7 +4,7 @@
 
 #include "record_fixtures.h"
 #include "report/report_columns.h"
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace varneth_test {
 namespace {

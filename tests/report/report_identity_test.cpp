@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "bench/mft_generator.h"
+#include "path/adversarial_mft.h"
 #include "record_fixtures.h"
 #include "reference/reference_run.h"
 #include "support/cli_runner.h"
 #include "support/record_builder.h"
-#include "util/adversarial_mft.h"
 
 namespace varneth_test {
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 #include "record_fixtures.h"
 #include "report/report_rows.h"
 

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
+#include "record_fixtures.h"
 #include "report/report_columns.h"
 #include "report/report_rows.h"
 #include "support/log_capture.h"
-#include "record_fixtures.h"
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace varneth_test {
 namespace {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/run_settings.h"
+#include "base/run_settings.h"
 #include "record_fixtures.h"
 #include "report/report_rows.h"
 #include "support/log_capture.h"
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace varneth_test {
 namespace {

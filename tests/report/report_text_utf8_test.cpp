@@ -9,7 +9,7 @@
 
 #include "mft/filetime.h"
 #include "report/report_text.h"
-#include "util/utf8_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 

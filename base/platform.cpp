@@ -1,0 +1,125 @@
+#include "base/platform.h"
+
+#include <cerrno>
+
+#include <wx/arrstr.h>
+#include <wx/file.h>
+#include <wx/filename.h>
+#include <wx/strconv.h>
+
+#ifdef __WINDOWS__
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+
+wxString SwitchChars()
+{
+#ifdef __WINDOWS__
+    return wxS("-/");
+#else
+    return wxS("-");
+#endif
+}
+
+namespace {
+
+wxMBConv& ByteExactConverter()
+{
+#ifdef __WINDOWS__
+    return *wxConvFileName;
+#else
+    static wxMBConvUTF8 converter(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
+    return converter;
+#endif
+}
+
+}  // namespace
+
+void UseByteExactFileNames()
+{
+#ifndef __WINDOWS__
+    wxConvFileName = &ByteExactConverter();
+#endif
+}
+
+wxArrayString WideArguments(int argc, char** argv)
+{
+    wxArrayString arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.Add(wxString(argv[i], ByteExactConverter()));
+    }
+    return arguments;
+}
+
+#ifdef __WINDOWS__
+
+bool IsSameFile(const wxString& first, const wxString& second)
+{
+    auto open = [](const wxString& name) {
+        return CreateFileW(name.wc_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    HANDLE a = open(first);
+    HANDLE b = open(second);
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    bool same = a != INVALID_HANDLE_VALUE && b != INVALID_HANDLE_VALUE &&
+                GetFileInformationByHandle(a, &ia) && GetFileInformationByHandle(b, &ib) &&
+                ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+                ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    if (a != INVALID_HANDLE_VALUE) CloseHandle(a);
+    if (b != INVALID_HANDLE_VALUE) CloseHandle(b);
+    return same;
+}
+
+DiskFlushResult FlushToDisk(wxFile& file)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.fd()));
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        return DiskFlushResult::NotSupported;
+    }
+    return FlushFileBuffers(handle) ? DiskFlushResult::Flushed : DiskFlushResult::Failed;
+}
+
+void ReleaseFlushedPages(wxFile&, long long, long long) {}
+
+#else
+
+bool IsSameFile(const wxString& first, const wxString& second)
+{
+    struct stat a {};
+    struct stat b {};
+    if (stat(first.fn_str(), &a) != 0 || stat(second.fn_str(), &b) != 0) {
+        return false;
+    }
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+DiskFlushResult FlushToDisk(wxFile& file)
+{
+    if (fsync(file.fd()) == 0) {
+        return DiskFlushResult::Flushed;
+    }
+    // Pipes, terminals and character devices cannot be forced to a disk.
+    if (errno == EINVAL || errno == EROFS || errno == ENOTSUP) {
+        return DiskFlushResult::NotSupported;
+    }
+    return DiskFlushResult::Failed;
+}
+
+void ReleaseFlushedPages(wxFile& file, long long begin, long long end)
+{
+    if (begin >= 0 && end > begin) {
+        posix_fadvise(file.fd(), static_cast<off_t>(begin), static_cast<off_t>(end - begin),
+                      POSIX_FADV_DONTNEED);
+    }
+}
+
+#endif
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#ifndef VARNETH_BASE_PLATFORM_H
+#define VARNETH_BASE_PLATFORM_H
+
+// Every difference between the platforms the tool runs on lives here.
+
+#include <wx/string.h>
+
+class wxFile;
+class wxArrayString;
+
+namespace platform {
+
+// Characters that introduce a switch on the command line. "/" is one on
+// Windows only: elsewhere it begins every absolute path.
+wxString SwitchChars();
+
+// Makes the names of files (command line arguments, file system calls) round
+// trip as bytes, whatever the locale: UTF-8, with undecodable bytes kept.
+void UseByteExactFileNames();
+
+// Converts the narrow argument vector to wide strings the same way.
+wxArrayString WideArguments(int argc, char** argv);
+
+// True when both names lead to one and the same existing file (same device
+// and inode; symbolic and hard links included).
+bool IsSameFile(const wxString& first, const wxString& second);
+
+enum class DiskFlushResult { Flushed, NotSupported, Failed };
+
+// Forces the file's written data to the disk. Files that cannot be forced
+// (a pipe, /dev/null) report NotSupported, which is not an error.
+DiskFlushResult FlushToDisk(wxFile& file);
+
+// Tells the system that the bytes from `begin` to `end`, already forced to
+// the disk, will not be read again, so their cached pages can be reused at once. A
+// report of a million rows would otherwise fill the cache with a gigabyte
+// of pages that nobody reads, each one new memory for the system to find.
+// Only a hint: nothing is reported.
+void ReleaseFlushedPages(wxFile& file, long long begin, long long end);
+
+}  // namespace platform
+
+#endif

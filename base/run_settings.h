@@ -1,0 +1,27 @@
+#ifndef VARNETH_BASE_RUN_SETTINGS_H
+#define VARNETH_BASE_RUN_SETTINGS_H
+
+#include <wx/log.h>
+#include <wx/string.h>
+
+// Program-wide settings, filled once from the command line and read by the
+// rest of the tool.
+struct RunSettings {
+    bool dump_ads = false;
+    bool debug_log = false;
+    bool dump_filenames = false;
+    bool long_format = false;
+    bool short_format = false;
+    bool verbose_output = false;
+    bool zip_output = false;
+    wxLogLevel log_level = wxLOG_Error;
+    wxString host_name = wxS("localhost");
+    wxString output_filename = wxS("varneth_localhost.txt");
+    wxString mft_filename;
+};
+
+extern RunSettings run_settings;
+
+extern const wxString tool_version;
+
+#endif

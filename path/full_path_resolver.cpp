@@ -1,0 +1,260 @@
+#include "path/full_path_resolver.h"
+
+#include <optional>
+
+#include "base/log_watch.h"
+#include "text/utf8_text.h"
+
+using namespace full_path_pass;
+
+namespace {
+
+constexpr unsigned kCallsBetweenLengthChecks = 4096;
+// Longer paths are not remembered, which keeps the memos to a few hundred
+// KiB even for names of 255 characters fifty deep.
+constexpr std::size_t kLongestMemoPath = 512;
+
+}  // namespace
+
+// One call's walk.
+struct FullPathResolver::Walk {
+    wxFile& file;
+    std::uint64_t mft_recno;
+    const MFTFileRecord* own_record;
+    std::uint64_t current;
+    int names = 0;
+    // The first pass added a name, and every pass after it logged nothing:
+    // the rest of the walk is the same for any record in that directory.
+    bool memo_candidate = false;
+    int passes = 0;  // made or answered so far
+    std::optional<FilePositionKeeper> keeper;  // set before the first read
+};
+
+const std::string& FullPathResolver::Resolve(wxFile& mft_file, std::uint64_t mft_recno,
+                                             const MFTFileRecord* own_record)
+{
+    path_.clear();
+    // A record the caller has just read lies inside the file.
+    if ((own_record == nullptr || !mft_file.IsOpened()) && !CheckWalkStart(mft_file, mft_recno)) {
+        return path_;
+    }
+    CheckFileLength(mft_file);
+    if (cache_.Full()) {
+        cache_.Clear();
+    }
+    Walk walk{mft_file, mft_recno, own_record, mft_recno, 0, false, 0, std::nullopt};
+    WalkFrom(walk);
+    return path_;
+}
+
+void FullPathResolver::WalkFrom(Walk& walk)
+{
+    WalkEnd end = WalkEnd::kFinished;
+    for (int pass = 0; pass < kMaxPasses; ++pass) {
+        PathStep step;
+        walk.passes = pass + 1;
+        if (!TakeStep(walk, pass, step, end)) {
+            break;
+        }
+        if (step.kind == PathStep::Kind::kNoFileNames) {
+            end = WalkEnd::kUnfinished;
+            break;
+        }
+        if (step.kind == PathStep::Kind::kNoUsableName) {
+            continue;  // the same record again
+        }
+        if (step.root) {
+            end = WalkEnd::kRoot;  // the root's "." itself is not written
+            break;
+        }
+        parents_[static_cast<std::size_t>(walk.names)] = step.parent;
+        names_[static_cast<std::size_t>(walk.names++)] = step.name;
+        walk.current = step.parent;
+        if (pass == 0) {
+            walk.memo_candidate = true;
+        }
+        if (FinishFromMemo(walk, pass)) {
+            return;
+        }
+    }
+    Compose(walk.names, end);
+    KeepMemo(walk, end);
+}
+
+// The rest of the walk, when a recent row's walk went on from the same
+// parent: with the same passes left over (first pass), or ending at the root
+// within the passes left (any pass).
+bool FullPathResolver::FinishFromMemo(Walk& walk, int pass)
+{
+    const Memo& memo = MemoFor(walk.current);
+    if (!memo.valid || memo.parent != walk.current) {
+        return false;
+    }
+    if (pass > 0 && (!memo.ends_at_root || memo.passes_after > kMaxPasses - walk.passes)) {
+        return false;
+    }
+    path_.assign(memo.before);
+    AppendNames(walk.names, false);
+    path_.append(memo.after);
+    if (pass > 0) {
+        walk.passes += memo.passes_after;
+        KeepMemo(walk, WalkEnd::kRoot);
+    }
+    return true;
+}
+
+bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
+{
+    if (pass == 0 && walk.own_record != nullptr) {
+        StepOfRecord(*walk.own_record, pass, step);
+        NoteOwnRecord(walk.mft_recno, *walk.own_record, step);
+        return true;
+    }
+    if (cache_.Find(walk.current, step)) {
+        return true;
+    }
+    return ReadStep(walk, pass, step, end);
+}
+
+// The pass made on the file, as the plain walk makes it; kept when silent.
+bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
+{
+    if (!walk.keeper) {
+        walk.keeper.emplace(walk.file);
+    }
+    const LogWatch watch;
+    const ReadResult read = ReadRecord(walk.file, walk.mft_recno, walk.current, record_, buffer_);
+    // A failed read is logged by the file library itself, past the watch.
+    if ((watch.Logged() || read == ReadResult::kReadFailed) && pass > 0) {
+        walk.memo_candidate = false;
+    }
+    if (read != ReadResult::kDecoded) {
+        end = read == ReadResult::kFailed ? WalkEnd::kUnfinished : WalkEnd::kFinished;
+        return false;
+    }
+    StepOfRecord(record_, pass, step);
+    if (!watch.Logged()) {
+        cache_.Insert(walk.current, step);
+    }
+    return true;
+}
+
+void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathStep& step)
+{
+    if (record.file_name_array.empty()) {
+        step.kind = PathStep::Kind::kNoFileNames;
+        return;
+    }
+    const MFTFileNameAttr* name = PathFileName(record);
+    if (name == nullptr) {
+        step.kind = PathStep::Kind::kNoUsableName;
+        return;
+    }
+    std::string& text = read_names_[static_cast<std::size_t>(pass)];
+    text.clear();
+    AppendUtf8(text, name->file_name);
+    step.kind = PathStep::Kind::kName;
+    step.root = IsRootName(name->file_name);
+    step.parent = name->parent_recno;
+    step.name = text;
+}
+
+// Directories are kept for the rows below them; one already kept must
+// still read the same, or the file has changed under the run.
+void FullPathResolver::NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& record, const PathStep& step)
+{
+    if ((record.mft_header.record_flags & kRecordIsDirectory) == 0) {
+        return;
+    }
+    if (cache_.Insert(recno, step) == PathStepCache::InsertResult::kDiffers) {
+        DropCache();
+    }
+}
+
+// The walk's result, built as the plain walk builds it: every name followed
+// by a separator, the root's "." dropped, and the last separator dropped
+// from a finished path (a single separator when nothing is left).
+void FullPathResolver::Compose(int names, WalkEnd end)
+{
+    path_.clear();
+    if (end == WalkEnd::kRoot) {
+        path_.push_back('\\');
+    }
+    AppendNames(names, end == WalkEnd::kUnfinished);
+    if (path_.empty() && end != WalkEnd::kUnfinished) {
+        path_.push_back('\\');
+    }
+}
+
+// The names added so far in path order (the last added first), separated,
+// and followed by one more separator when asked.
+void FullPathResolver::AppendNames(int names, bool trailing_separator)
+{
+    for (int i = names - 1; i >= 0; --i) {
+        path_.append(names_[static_cast<std::size_t>(i)]);
+        if (i > 0 || trailing_separator) {
+            path_.push_back('\\');
+        }
+    }
+}
+
+// What the walk found is kept for the rows that come next: for a walk that
+// ended at the root, the path in front of each name is kept for every
+// directory on the way (rows in a sibling directory then stop one level up);
+// for any other, only the first name's.
+void FullPathResolver::KeepMemo(const Walk& walk, WalkEnd end)
+{
+    if (!walk.memo_candidate || path_.size() > kLongestMemoPath) {
+        return;
+    }
+    const std::size_t last_separator = end == WalkEnd::kUnfinished ? 1 : 0;
+    std::size_t names_length = static_cast<std::size_t>(walk.names) - 1 + last_separator;
+    for (int i = 0; i < walk.names; ++i) {
+        names_length += names_[static_cast<std::size_t>(i)].size();
+    }
+    std::size_t at = path_.size() - names_length;  // where the walk's last name starts
+    const int lowest = end == WalkEnd::kRoot ? walk.names - 1 : 0;
+    for (int i = walk.names - 1; i >= 0; --i) {
+        if (i <= lowest) {
+            Memo& memo = MemoFor(parents_[static_cast<std::size_t>(i)]);
+            memo.valid = true;
+            memo.parent = parents_[static_cast<std::size_t>(i)];
+            memo.ends_at_root = end == WalkEnd::kRoot;
+            memo.passes_after = walk.passes - 1 - i;
+            memo.before.assign(path_, 0, at);
+            if (i == 0) {
+                memo.after.assign(path_, at + names_[0].size(), std::string::npos);
+            } else {
+                memo.after.clear();
+            }
+        }
+        at += names_[static_cast<std::size_t>(i)].size() + 1;
+    }
+}
+
+FullPathResolver::Memo& FullPathResolver::MemoFor(std::uint64_t parent)
+{
+    return memos_[static_cast<std::size_t>((parent * 0x9E3779B97F4A7C15ULL) >> 32) % kMemos];
+}
+
+void FullPathResolver::CheckFileLength(wxFile& mft_file)
+{
+    if (calls_until_length_ > 0) {
+        --calls_until_length_;
+        return;
+    }
+    calls_until_length_ = kCallsBetweenLengthChecks;
+    const wxFileOffset length = mft_file.Length();
+    if (length != file_length_) {
+        DropCache();
+        file_length_ = length;
+    }
+}
+
+void FullPathResolver::DropCache()
+{
+    cache_.Clear();
+    for (Memo& memo : memos_) {
+        memo.valid = false;
+    }
+}

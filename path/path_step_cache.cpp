@@ -1,0 +1,122 @@
+#include "path/path_step_cache.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kFirstSlots = std::size_t{1} << 12;
+constexpr std::uint64_t kLargestKept = 0xFFFFFFFEULL;  // keys are record number + 1 in 32 bits
+
+// The table is kept at most five eighths full, so that probes stay short.
+std::size_t SlotsFor(std::size_t entries)
+{
+    std::size_t slots = kFirstSlots;
+    while (slots / 8 * 5 < entries) {
+        slots *= 2;
+    }
+    return slots;
+}
+
+}  // namespace
+
+PathStepCache::PathStepCache(std::size_t max_entries, std::size_t max_name_bytes)
+    : max_entries_(max_entries),
+      max_name_bytes_(max_name_bytes),
+      max_slots_(SlotsFor(max_entries)),
+      slots_(kFirstSlots),
+      names_(new char[max_name_bytes + kMaxNameLength])
+{
+}
+
+std::size_t PathStepCache::SlotIndex(std::uint32_t key) const
+{
+    // Fibonacci hashing spreads the neighbouring numbers of one directory's
+    // files over the table; the table size is a power of two.
+    const std::uint64_t hash = static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL;
+    std::size_t index = static_cast<std::size_t>(hash >> 32) & (slots_.size() - 1);
+    while (slots_[index].key != 0 && slots_[index].key != key) {
+        index = (index + 1) & (slots_.size() - 1);
+    }
+    return index;
+}
+
+PathStep PathStepCache::StepOf(const Slot& slot) const
+{
+    PathStep step;
+    step.kind = slot.kind;
+    step.root = slot.root;
+    step.parent = slot.parent;
+    step.name = std::string_view(names_.get() + slot.name_offset, slot.name_length);
+    return step;
+}
+
+bool PathStepCache::Find(std::uint64_t recno, PathStep& step) const
+{
+    if (recno > kLargestKept) {
+        return false;
+    }
+    const Slot& slot = slots_[SlotIndex(static_cast<std::uint32_t>(recno + 1))];
+    if (slot.key == 0) {
+        return false;
+    }
+    step = StepOf(slot);
+    return true;
+}
+
+PathStepCache::InsertResult PathStepCache::Insert(std::uint64_t recno, const PathStep& step)
+{
+    if (recno > kLargestKept || step.parent > 0xFFFFFFFFULL || step.name.size() > kMaxNameLength) {
+        return InsertResult::kNotKept;
+    }
+    const InsertResult kept = Check(recno, step);
+    if (kept != InsertResult::kNotKept || Full()) {
+        return kept;
+    }
+    const auto key = static_cast<std::uint32_t>(recno + 1);
+    if ((entries_ + 1) * 8 > slots_.size() * 5 && slots_.size() < max_slots_) {
+        Grow();
+    }
+    Slot& slot = slots_[SlotIndex(key)];
+    slot.key = key;
+    slot.parent = static_cast<std::uint32_t>(step.parent);
+    slot.kind = step.kind;
+    slot.root = step.root;
+    slot.name_offset = static_cast<std::uint32_t>(name_bytes_used_);
+    slot.name_length = static_cast<std::uint16_t>(step.name.size());
+    if (!step.name.empty()) {  // an empty view may hold a null pointer
+        std::memcpy(names_.get() + name_bytes_used_, step.name.data(), step.name.size());
+    }
+    name_bytes_used_ += step.name.size();
+    ++entries_;
+    return InsertResult::kInserted;
+}
+
+PathStepCache::InsertResult PathStepCache::Check(std::uint64_t recno, const PathStep& step) const
+{
+    PathStep kept;
+    if (!Find(recno, kept)) {
+        return InsertResult::kNotKept;
+    }
+    const bool same = kept.kind == step.kind && kept.root == step.root && kept.parent == step.parent &&
+                      kept.name == step.name;
+    return same ? InsertResult::kSame : InsertResult::kDiffers;
+}
+
+void PathStepCache::Grow()
+{
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+        if (slot.key != 0) {
+            slots_[SlotIndex(slot.key)] = slot;
+        }
+    }
+}
+
+void PathStepCache::Clear()
+{
+    std::fill(slots_.begin(), slots_.end(), Slot());
+    entries_ = 0;
+    name_bytes_used_ = 0;
+}

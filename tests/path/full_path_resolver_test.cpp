@@ -1,0 +1,239 @@
+// The cached full path walk against the plain reference walk: the same path
+// (in UTF-8), the same log lines at the same levels in the same order, the
+// same log_message and the same file position, call after call, for every
+// record of adversarial and generated $MFT files, in the record loop's order
+// and in others, with caches large and tiny.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <wx/file.h>
+
+#include "base/log_message.h"
+#include "base/log_watch.h"
+#include "bench/mft_generator.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_construction.h"
+#include "path/adversarial_mft.h"
+#include "path/full_path.h"
+#include "path/full_path_resolver.h"
+#include "reference/full_path_reference.h"
+#include "support/cli_runner.h"
+#include "support/log_capture.h"
+#include "support/record_builder.h"
+#include "text/utf8_text.h"
+
+namespace varneth_test {
+namespace {
+
+struct Outcome {
+    std::string path;
+    std::vector<std::string> log;  // level and text
+    std::string log_message;
+    wxFileOffset position;
+};
+
+void ExpectSame(const Outcome& actual, const Outcome& expected)
+{
+    EXPECT_EQ(actual.path, expected.path);
+    EXPECT_EQ(actual.log, expected.log);
+    EXPECT_EQ(actual.log_message, expected.log_message);
+    EXPECT_EQ(actual.position, expected.position);
+}
+
+std::vector<std::string> Lines(const LogCapture& capture)
+{
+    std::vector<std::string> lines;
+    for (const LogCapture::Line& line : capture.lines()) {
+        lines.push_back(std::to_string(line.level) + " " + line.text.utf8_string());
+    }
+    return lines;
+}
+
+// The record as the record loop hands it over: decoded without a log line,
+// a base record with a name. Null otherwise.
+class LoopRecord {
+public:
+    const MFTFileRecord* Read(const std::string& path, std::uint64_t recno)
+    {
+        Bytes block(kRecordSize, 0);
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        const bool read = file != nullptr && std::fseek(file, static_cast<long>(recno * kRecordSize), SEEK_SET) == 0 &&
+                          std::fread(block.data(), 1, kRecordSize, file) == kRecordSize;
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+        record_.Clear();
+        if (!read || GetLE(block, 0, 4) != 0x454C4946 || GetLE(block, 40, 2) == 0) {
+            return nullptr;
+        }
+        LogCapture quiet;
+        const LogWatch watch;
+        if (CreateMFTFileRecord(block.data(), &record_, recno) != 0 || watch.Logged()) {
+            return nullptr;
+        }
+        const bool named_base = record_.mft_header.base_recno == 0 && !record_.file_name_array.empty();
+        return named_base ? &record_ : nullptr;
+    }
+
+private:
+    MFTFileRecord record_;
+};
+
+// The path, the log and the file position a call leaves, log_message set
+// beforehand so that a call that should leave it alone shows it.
+template <typename Call>
+Outcome OutcomeOf(wxFile& file, Call call)
+{
+    LogCapture capture;
+    log_message = wxS("before the call");
+    Outcome outcome;
+    outcome.path = call();
+    outcome.log = Lines(capture);
+    outcome.log_message = log_message.utf8_string();
+    outcome.position = file.Tell();
+    return outcome;
+}
+
+class FullPathResolverTest : public ::testing::Test {
+protected:
+    void Write(const MftImage& image)
+    {
+        image.WriteTo(path_);
+        record_count_ = image.RecordCount();
+    }
+
+    // Every record number in the order given, the file placed as the record
+    // loop leaves it before each call; the tool's plain walk is held to the
+    // reference as well. Returns how many calls logged.
+    int ExpectSameWalks(FullPathResolver& resolver, const std::vector<std::uint64_t>& order, bool hand_in)
+    {
+        wxFile file;
+        EXPECT_TRUE(file.Open(path_));
+        LoopRecord loop_record;
+        int logged = 0;
+        for (std::uint64_t recno : order) {
+            SCOPED_TRACE("record " + std::to_string(recno));
+            const wxFileOffset position = static_cast<wxFileOffset>((recno + 1) * kRecordSize);
+            file.Seek(position);
+            const Outcome expected = OutcomeOf(file, [&] { return ToUtf8(ReferenceFullPath(file, recno)); });
+            EXPECT_EQ(expected.position, position);
+            file.Seek(position);
+            ExpectSame(OutcomeOf(file, [&] { return ToUtf8(GetFullPathString(file, recno)); }), expected);
+            const MFTFileRecord* own = hand_in ? loop_record.Read(path_, recno) : nullptr;
+            file.Seek(position);
+            ExpectSame(OutcomeOf(file, [&] { return resolver.Resolve(file, recno, own); }), expected);
+            logged += expected.log.empty() ? 0 : 1;
+        }
+        return logged;
+    }
+
+    std::vector<std::uint64_t> Sequential(std::uint64_t extra = 0) const
+    {
+        std::vector<std::uint64_t> order(record_count_ + extra);
+        for (std::uint64_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        return order;
+    }
+
+    TempDir dir_;
+    const std::string path_ = dir_.File("resolver.mft");
+    std::uint64_t record_count_ = 0;
+};
+
+TEST_F(FullPathResolverTest, AdversarialChainsInTheRecordLoopsOrder)
+{
+    Write(AdversarialMft());
+    FullPathResolver resolver;
+    const int logged = ExpectSameWalks(resolver, Sequential(), true);
+    EXPECT_GE(logged, 30);  // the odd parents log again on every call
+}
+
+TEST_F(FullPathResolverTest, AdversarialChainsInOtherOrdersWithoutTheCallersRecord)
+{
+    Write(AdversarialMft());
+    std::vector<std::uint64_t> order = Sequential(3);  // past the end too: bound errors
+    std::reverse(order.begin(), order.end());
+    FullPathResolver backwards;
+    ExpectSameWalks(backwards, order, false);
+    std::vector<std::uint64_t> shuffled = Sequential();
+    for (std::size_t i = 0; i < shuffled.size(); ++i) {
+        std::swap(shuffled[i], shuffled[(i * 7919 + 13) % shuffled.size()]);
+    }
+    FullPathResolver mixed;
+    ExpectSameWalks(mixed, shuffled, false);
+    ExpectSameWalks(mixed, shuffled, true);
+}
+
+TEST_F(FullPathResolverTest, TinyCachesThatFillAndEmptyAllTheTime)
+{
+    Write(AdversarialMft());
+    for (std::size_t entries : {1, 2, 3, 7}) {
+        SCOPED_TRACE("cache of " + std::to_string(entries));
+        FullPathResolver resolver(entries, 16);
+        ExpectSameWalks(resolver, Sequential(), true);
+    }
+}
+
+TEST_F(FullPathResolverTest, GeneratedMftInTheRecordLoopsOrder)
+{
+    const varneth_bench::MftGenerator generator(12000, 7);
+    ASSERT_TRUE(generator.WriteTo(path_));
+    record_count_ = generator.record_count();
+    FullPathResolver resolver;
+    const int logged = ExpectSameWalks(resolver, Sequential(), true);
+    EXPECT_GT(logged, 0);  // damaged blocks and dangling parents
+    FullPathResolver small(500, 4096);
+    ExpectSameWalks(small, Sequential(), true);
+}
+
+// A directory rewritten after its path was remembered: handed in again, it
+// no longer matches, and nothing remembered from before is used.
+TEST_F(FullPathResolverTest, ADirectoryThatChangesUnderTheRunIsNotRememberedAsItWas)
+{
+    MftImage image = SystemRecords();
+    image.Add(RecordBuilder().Directory(true).FileName(u"old", kWin32AndDos, 5).Build());  // 16
+    image.Add(RecordBuilder().FileName(u"a", kWin32AndDos, 16).Build());                   // 17
+    image.Add(RecordBuilder().FileName(u"b", kWin32AndDos, 16).Build());                   // 18
+    Write(image);
+    wxFile file;
+    ASSERT_TRUE(file.Open(path_, wxFile::read_write));
+    FullPathResolver resolver;
+    LoopRecord loop_record;
+    EXPECT_EQ(resolver.Resolve(file, 17, loop_record.Read(path_, 17)), "\\old\\a");
+    const Bytes renamed = RecordBuilder().Directory(true).FileName(u"new", kWin32AndDos, 5).Build();
+    file.Seek(16 * kRecordSize);
+    ASSERT_EQ(file.Write(renamed.data(), renamed.size()), renamed.size());
+    EXPECT_EQ(resolver.Resolve(file, 16, loop_record.Read(path_, 16)), "\\new");
+    EXPECT_EQ(resolver.Resolve(file, 18, loop_record.Read(path_, 18)), "\\new\\b");
+}
+
+TEST_F(FullPathResolverTest, AFileThatIsNotOpen)
+{
+    wxFile closed;
+    FullPathResolver resolver;
+    LogCapture capture;
+    EXPECT_EQ(resolver.Resolve(closed, 5, nullptr), "");
+    const std::vector<wxString> expected = {wxS("GetFullPathString() - passed in MFT file is not opened.")};
+    EXPECT_EQ(capture.TextsAt(wxLOG_Error), expected);
+}
+
+// The fixture itself: the directory meant to warn does warn, and decodes.
+TEST(AdversarialMftTest, TheCutStreamNameDecodesWithAWarning)
+{
+    Bytes record = DirectoryWithCutStreamName(u"w", 5);
+    MFTFileRecord decoded;
+    LogCapture capture;
+    EXPECT_EQ(CreateMFTFileRecord(record.data(), &decoded, 0), 0);
+    EXPECT_EQ(capture.TextsAt(wxLOG_Warning).size(), 1u);
+    ASSERT_EQ(decoded.file_name_array.size(), 1u);
+}
+
+}  // namespace
+}  // namespace varneth_test
