@@ -18,7 +18,6 @@ public:
     ByteReader(const unsigned char* data, std::size_t size) : data_(data), size_(data ? size : 0) {}
 
     std::uint64_t size() const { return size_; }
-    std::uint64_t position() const { return position_; }
     bool failed() const { return failed_; }
     bool ok() const { return !failed_; }
 
@@ -29,41 +28,12 @@ public:
         return offset <= size_ && length <= size_ - offset;
     }
 
-    // Reads at an explicit offset; the position does not move.
+    // Reads at an offset inside the view.
     std::uint8_t U8At(std::uint64_t offset) { return static_cast<std::uint8_t>(ReadAt(offset, 1)); }
     std::uint16_t U16At(std::uint64_t offset) { return static_cast<std::uint16_t>(ReadAt(offset, 2)); }
     std::uint32_t U32At(std::uint64_t offset) { return static_cast<std::uint32_t>(ReadAt(offset, 4)); }
     std::uint64_t U48At(std::uint64_t offset) { return ReadAt(offset, 6); }
     std::uint64_t U64At(std::uint64_t offset) { return ReadAt(offset, 8); }
-
-    // Reads at the position, which moves on by the size read (and stays put
-    // when the read fails).
-    std::uint8_t U8() { return static_cast<std::uint8_t>(ReadNext(1)); }
-    std::uint16_t U16() { return static_cast<std::uint16_t>(ReadNext(2)); }
-    std::uint32_t U32() { return static_cast<std::uint32_t>(ReadNext(4)); }
-    std::uint64_t U48() { return ReadNext(6); }
-    std::uint64_t U64() { return ReadNext(8); }
-
-    // Moves the position; a position past the end fails and leaves it where
-    // it was. The end itself is a valid position.
-    bool Seek(std::uint64_t position)
-    {
-        if (position > size_) {
-            failed_ = true;
-            return false;
-        }
-        position_ = position;
-        return true;
-    }
-    bool Skip(std::uint64_t count)
-    {
-        if (!Fits(position_, count)) {
-            failed_ = true;
-            return false;
-        }
-        position_ += count;
-        return true;
-    }
 
     // Copies length bytes at offset into out. When they do not fit, out is
     // zero-filled, the view is marked failed and false is returned.
@@ -82,7 +52,7 @@ public:
         return true;
     }
 
-    // A view of [offset, offset + length) of this one, its own position at 0.
+    // A view of [offset, offset + length) of this one.
     // When the range does not fit, both this view and the returned (empty)
     // one are marked failed.
     ByteReader SubReader(std::uint64_t offset, std::uint64_t length)
@@ -125,20 +95,9 @@ protected:
         return value;
     }
 
-    std::uint64_t ReadNext(unsigned width)
-    {
-        bool fits = Fits(position_, width);
-        std::uint64_t value = ReadAt(position_, width);
-        if (fits) {
-            position_ += width;
-        }
-        return value;
-    }
-
 private:
     const unsigned char* data_ = nullptr;
     std::uint64_t size_ = 0;
-    std::uint64_t position_ = 0;
     bool failed_ = false;
 };
 

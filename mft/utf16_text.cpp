@@ -50,13 +50,6 @@ private:
 
 }  // namespace
 
-wxString DecodeUtf16Le(ByteReader units, std::uint64_t unit_count)
-{
-    wxString text;
-    DecodeUtf16LeInto(units, unit_count, text);
-    return text;
-}
-
 void DecodeUtf16LeInto(ByteReader units, std::uint64_t unit_count, wxString& out)
 {
     const std::uint64_t available = units.size() / 2;

@@ -17,19 +17,21 @@ Bytes Units(const std::u16string& text)
 
 wxString Decode(const Bytes& bytes, std::uint64_t unit_count)
 {
-    return DecodeUtf16Le(ByteReader(bytes.data(), bytes.size()), unit_count);
+    wxString text = wxS("stale");  // what the text held before must go
+    DecodeUtf16LeInto(ByteReader(bytes.data(), bytes.size()), unit_count, text);
+    return text;
 }
 
 wxString Decode(const std::u16string& text) { return Decode(Units(text), text.size()); }
 
-TEST(DecodeUtf16Le, DecodesTheBasicPlane)
+TEST(DecodeUtf16LeInto, DecodesTheBasicPlane)
 {
     EXPECT_EQ(Decode(u"$MFT"), "$MFT");
     EXPECT_EQ(Decode(U16("Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD")), wxString::FromUTF8("Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD"));
     EXPECT_EQ(Decode(u""), "");
 }
 
-TEST(DecodeUtf16Le, ASurrogatePairIsOneCharacter)
+TEST(DecodeUtf16LeInto, ASurrogatePairIsOneCharacter)
 {
     wxString text = Decode(std::u16string{0xD83D, 0xDE00});
     ASSERT_EQ(text.length(), sizeof(wchar_t) == 4 ? 1u : 2u);
@@ -37,7 +39,7 @@ TEST(DecodeUtf16Le, ASurrogatePairIsOneCharacter)
     EXPECT_STREQ(Decode(std::u16string{0xDBFF, 0xDFFF}).utf8_str().data(), "\xF4\x8F\xBF\xBF");  // U+10FFFF
 }
 
-TEST(DecodeUtf16Le, ALoneSurrogateBecomesTheReplacementCharacter)
+TEST(DecodeUtf16LeInto, ALoneSurrogateBecomesTheReplacementCharacter)
 {
     const wxString replacement = wxString::FromUTF8("\xEF\xBF\xBD");
     EXPECT_EQ(Decode(std::u16string{0xD800}), replacement);                    // high at the end
@@ -50,13 +52,13 @@ TEST(DecodeUtf16Le, ALoneSurrogateBecomesTheReplacementCharacter)
     EXPECT_FALSE(Decode(std::u16string{u'a', 0xDFFF, u'b'}).utf8_str().length() == 0);
 }
 
-TEST(DecodeUtf16Le, TheTextEndsAtTheFirstZeroUnit)
+TEST(DecodeUtf16LeInto, TheTextEndsAtTheFirstZeroUnit)
 {
     EXPECT_EQ(Decode(std::u16string(u"ab\0cd", 5)), "ab");
     EXPECT_EQ(Decode(std::u16string(u"\0ab", 3)), "");
 }
 
-TEST(DecodeUtf16Le, ReadsOnlyWholeUnitsInsideTheReader)
+TEST(DecodeUtf16LeInto, ReadsOnlyWholeUnitsInsideTheReader)
 {
     Bytes bytes = Units(u"abcd");
     EXPECT_EQ(Decode(bytes, 100), "abcd");
@@ -65,7 +67,7 @@ TEST(DecodeUtf16Le, ReadsOnlyWholeUnitsInsideTheReader)
     EXPECT_EQ(Decode(Bytes(), 255), "");
 }
 
-TEST(DecodeUtf16Le, LongTextsAreDecodedWhole)
+TEST(DecodeUtf16LeInto, LongTextsAreDecodedWhole)
 {
     std::u16string text;
     for (int i = 0; i < 700; ++i) {
