@@ -111,7 +111,8 @@ RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uin
                               const MFTFileRecord* own_record)
 {
     const std::string& full_path = paths.Resolve(state.mft_file, recno, own_record);
-    if (AppendMFTRecordRows(state.report_file, &state.record, full_path) == ReportRowsResult::kSinkFailed) {
+    if (state.report_rows->AppendMFTRecordRows(state.report_file, &state.record, full_path) ==
+        ReportRowsResult::kSinkFailed) {
         return ReportWriteFailed();
     }
     if (recno % kProgressInterval == 0) {

@@ -133,6 +133,9 @@ bool OpenReport(RunState& state)
         LogErrorText(wxS("Error writing header row to ") + name + wxS(" report file."));
         return false;
     }
+    // The command line refuses the long and the short switch together, so
+    // there is always a format here.
+    state.report_rows.emplace(CurrentReportFormat().value());
     return true;
 }
 

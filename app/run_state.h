@@ -2,6 +2,7 @@
 #define VARNETH_APP_RUN_STATE_H
 
 #include <cstdint>
+#include <optional>
 
 #include <wx/file.h>
 #include <wx/string.h>
@@ -10,6 +11,7 @@
 #include "base/run_settings.h"
 #include "mft/mft_file_record.h"
 #include "numbers/number_formatter.h"
+#include "report/report_rows.h"
 
 // Everything the driver holds for the whole run.
 struct RunState {
@@ -19,6 +21,7 @@ struct RunState {
     std::uint64_t mft_file_size = 0;
     std::uint64_t mft_record_count = 0;
     MFTFileRecord record;
+    std::optional<ReportRowBuilder> report_rows;  // made in the report's format when the report is opened
 
     // A report, unless a name listing was asked for.
     bool ReportMode() const { return !run_settings.dump_ads && !run_settings.dump_filenames; }

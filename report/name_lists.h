@@ -7,11 +7,9 @@
 // The names a record is listed under on the console: its Win32 name (unless
 // streams_only), then name:stream for each named $DATA stream. The name is
 // the only $FILE_NAME whatever its namespace, or else the first one that is
-// not a DOS name. Control characters in names come out as U+FFFD. An object
-// that is not an MFTFileRecord is logged and gives an empty list.
+// not a DOS name. Control characters in names come out as U+FFFD
+// (text/replacement). An object that is not an MFTFileRecord is logged and
+// gives an empty list.
 wxArrayString GetMFTRecordWin32FileName(wxObject* mft_file_record, bool streams_only);
-
-// The stream entries only.
-wxArrayString GetMFTRecordStreamNames(wxObject* mft_file_record);
 
 #endif

@@ -2,23 +2,26 @@
 
 #include "base/run_settings.h"
 
-ReportFormat CurrentReportFormat()
+std::optional<ReportFormat> CurrentReportFormat()
 {
-    ReportFormat format;
-    format.long_format = run_settings.long_format;
-    format.short_format = run_settings.short_format;
-    return format;
+    if (run_settings.long_format && run_settings.short_format) {
+        return std::nullopt;
+    }
+    if (run_settings.long_format) {
+        return ReportFormat::kLong;
+    }
+    return run_settings.short_format ? ReportFormat::kShort : ReportFormat::kDefault;
 }
 
 wxString GetReportHeaderString()
 {
-    const ReportFormat format = CurrentReportFormat();
-    if (format.long_format && format.short_format) {
+    const std::optional<ReportFormat> format = CurrentReportFormat();
+    if (!format) {
         return wxString();
     }
     wxString header;
     for (std::size_t i = 0; i < kReportColumns.size(); ++i) {
-        if (!ColumnInFormat(kReportColumns[i], format)) {
+        if (!ColumnInFormat(kReportColumns[i], *format)) {
             continue;
         }
         header += wxString::FromAscii(kReportColumns[i].name);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include <wx/string.h>
 
@@ -90,11 +91,7 @@ inline constexpr std::array<ReportColumn, kReportColumnCount> kReportColumns = {
 // The line ends after the last column, so it must stand in every format.
 static_assert(kReportColumns.back().formats == ColumnFormats::kAll, "the last column ends every line");
 
-// The two format switches as the run settings hold them.
-struct ReportFormat {
-    bool long_format = false;
-    bool short_format = false;
-};
+enum class ReportFormat : std::uint8_t { kDefault, kShort, kLong };
 
 constexpr bool ColumnInFormat(const ReportColumn& column, ReportFormat format)
 {
@@ -102,18 +99,19 @@ constexpr bool ColumnInFormat(const ReportColumn& column, ReportFormat format)
     case ColumnFormats::kAll:
         return true;
     case ColumnFormats::kNotShort:
-        return !format.short_format;
+        return format != ReportFormat::kShort;
     case ColumnFormats::kLongOnly:
-        return format.long_format;
+        return format == ReportFormat::kLong;
     }
     return false;
 }
 
-// The format of this run, from the run settings.
-ReportFormat CurrentReportFormat();
+// The format of this run, from the run settings; none when both the long and
+// the short switch are set (the command line never allows that).
+std::optional<ReportFormat> CurrentReportFormat();
 
-// The header line of the current format, its LF included; empty when both
-// format switches are set (the command line never allows that).
+// The header line of the current format, its LF included; empty when there
+// is no format.
 wxString GetReportHeaderString();
 
 #endif

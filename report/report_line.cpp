@@ -4,7 +4,8 @@
 
 #include "mft/file_name_choice.h"
 #include "report/dos_file_name.h"
-#include "report/report_text.h"
+#include "text/digits.h"
+#include "text/replacement.h"
 
 namespace {
 
@@ -16,23 +17,18 @@ constexpr wxDateTime MFTFileNameAttr::*kFileNameTimes[] = {
     &MFTFileNameAttr::create_time, &MFTFileNameAttr::access_time, &MFTFileNameAttr::mod_time,
     &MFTFileNameAttr::mft_mod_time};
 
-template <typename Line>
-void AppendFlag(Line& line, bool set)
+void AppendFlag(std::string& line, bool set)
 {
-    AppendCharacter(line, set ? '1' : '0');
+    line.push_back(set ? '1' : '0');
 }
 
 // A never-set time gives an empty field.
-template <typename Line>
-void AppendTime(Line& line, const wxDateTime& time)
+void AppendTime(std::string& line, const wxDateTime& time, UtcTimeTexts& time_texts)
 {
-    static UtcTimeTexts texts;
-    const std::string_view text = texts.Of(time);
-    AppendAscii(line, text.data(), text.size());
+    line.append(time_texts.Of(time));
 }
 
-template <typename Line>
-void AppendSize(Line& line, const MFTDataAttr* data, bool allocated)
+void AppendSize(std::string& line, const MFTDataAttr* data, bool allocated)
 {
     if (data == nullptr) {
         return;
@@ -44,46 +40,29 @@ void AppendSize(Line& line, const MFTDataAttr* data, bool allocated)
     }
 }
 
-template <typename Line>
-void AppendStreamSuffix(Line& line, const MFTDataAttr* stream)
+void AppendStreamSuffix(std::string& line, const MFTDataAttr* stream)
 {
     if (stream != nullptr) {
-        AppendCharacter(line, ':');
+        line.push_back(':');
         AppendSanitized(line, stream->stream_name);
     }
 }
 
-void AppendPathText(wxString& line, const RecordRowValues& values)
-{
-    AppendSanitized(line, *values.full_path);
-}
-
-void AppendPathText(std::string& line, const RecordRowValues& values)
-{
-    if (values.full_path_utf8 != nullptr) {
-        AppendSanitizedUtf8(line, *values.full_path_utf8);
-    } else {
-        AppendSanitized(line, *values.full_path);
-    }
-}
-
 // A record that is not in use has its path marked with "?" on both sides.
-template <typename Line>
-void AppendFullPath(Line& line, const RecordRowValues& values, const MFTDataAttr* stream)
+void AppendFullPath(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream)
 {
     if (!values.in_use) {
-        AppendCharacter(line, '?');
+        line.push_back('?');
     }
-    AppendPathText(line, values);
+    AppendSanitizedUtf8(line, *values.full_path);
     AppendStreamSuffix(line, stream);
     if (!values.in_use) {
-        AppendCharacter(line, '?');
+        line.push_back('?');
     }
 }
 
-template <typename Line>
-void AppendColumnValue(Line& line, const ReportColumn& column, const RecordRowValues& values,
-                       const MFTDataAttr* stream)
+void AppendColumnValue(std::string& line, const ReportColumn& column, const RecordRowValues& values,
+                       const MFTDataAttr* stream, UtcTimeTexts& time_texts)
 {
     const MFTDataAttr* data = stream != nullptr ? stream : values.first_data;
     const auto time = static_cast<std::size_t>(column.time);
@@ -102,7 +81,7 @@ void AppendColumnValue(Line& line, const ReportColumn& column, const RecordRowVa
     case ColumnValue::kDosFilename:
         return AppendSanitized(line, values.dos_filename);
     case ColumnValue::kStdInfoTime:
-        return AppendTime(line, values.std_info->*kStdInfoTimes[time]);
+        return AppendTime(line, values.std_info->*kStdInfoTimes[time], time_texts);
     case ColumnValue::kActualSize:
         return AppendSize(line, data, false);
     case ColumnValue::kAllocSize:
@@ -113,7 +92,7 @@ void AppendColumnValue(Line& line, const ReportColumn& column, const RecordRowVa
         return AppendFullPath(line, values, stream);
     case ColumnValue::kFileNameTime:
         if (values.first_file_name != nullptr) {
-            AppendTime(line, values.first_file_name->*kFileNameTimes[time]);
+            AppendTime(line, values.first_file_name->*kFileNameTimes[time], time_texts);
         }
         return;
     case ColumnValue::kAttributeFlag:
@@ -127,14 +106,13 @@ void AppendColumnValue(Line& line, const ReportColumn& column, const RecordRowVa
 
 }  // namespace
 
-void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_path, const wxString& host_name,
-                           RecordRowValues& values)
+void GatherRecordRowValues(const MFTFileRecord& record, const std::string& full_path_utf8,
+                           const wxString& host_name, RecordRowValues& values)
 {
     values.recno = record.mft_header.mft_recno;
     values.in_use = (record.mft_header.record_flags & kRecordInUse) != 0;
     values.directory = (record.mft_header.record_flags & kRecordIsDirectory) != 0;
-    values.full_path = &full_path;
-    values.full_path_utf8 = nullptr;
+    values.full_path = &full_path_utf8;
     values.host_name = &host_name;
     values.std_info = &record.std_info;
     values.first_file_name = FirstFileName(record);
@@ -152,26 +130,14 @@ void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_pat
     }
 }
 
-template <typename Line>
-void AppendColumns(Line& line, const RecordRowValues& values, const MFTDataAttr* stream, ReportFormat format)
+void AppendReportLine(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream,
+                      ReportFormat format, UtcTimeTexts& time_texts)
 {
     for (std::size_t i = 0; i < kReportColumns.size(); ++i) {
         if (!ColumnInFormat(kReportColumns[i], format)) {
             continue;
         }
-        AppendColumnValue(line, kReportColumns[i], values, stream);
-        AppendCharacter(line, (i + 1 == kReportColumns.size()) ? '\n' : '\t');
+        AppendColumnValue(line, kReportColumns[i], values, stream, time_texts);
+        line.push_back((i + 1 == kReportColumns.size()) ? '\n' : '\t');
     }
-}
-
-void AppendReportLine(wxString& line, const RecordRowValues& values, const MFTDataAttr* stream,
-                      ReportFormat format)
-{
-    AppendColumns(line, values, stream, format);
-}
-
-void AppendReportLine(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream,
-                      ReportFormat format)
-{
-    AppendColumns(line, values, stream, format);
 }

@@ -12,6 +12,7 @@
 
 #include "mft/mft_file_record.h"
 #include "report/report_columns.h"
+#include "report/time_text.h"
 
 struct RecordRowValues {
     std::uint64_t recno = 0;
@@ -20,8 +21,7 @@ struct RecordRowValues {
     wxString filename;      // full name of the first non-DOS name, as split
     wxString ext;           // its extension, without the dot
     wxString dos_filename;  // full name of the first DOS name
-    const wxString* full_path = nullptr;          // wide lines: the path as given
-    const std::string* full_path_utf8 = nullptr;  // UTF-8 lines: the path in UTF-8, when given so
+    const std::string* full_path = nullptr;  // in UTF-8
     const wxString* host_name = nullptr;
     const MFTStdInfoAttr* std_info = nullptr;
     const MFTFileNameAttr* first_file_name = nullptr;  // null: no fn times
@@ -29,16 +29,14 @@ struct RecordRowValues {
 };
 
 // Gathers the shared values; the two strings must outlive the result.
-void GatherRecordRowValues(const MFTFileRecord& record, const wxString& full_path, const wxString& host_name,
-                           RecordRowValues& values);
+void GatherRecordRowValues(const MFTFileRecord& record, const std::string& full_path_utf8,
+                           const wxString& host_name, RecordRowValues& values);
 
-// Appends one complete line (TABs, final LF): the record row when stream is
-// null, else the row of that alternate data stream. Names, paths and the host
-// name are written with control characters replaced. The UTF-8 line holds
-// exactly the UTF-8 form of the wide one.
-void AppendReportLine(wxString& line, const RecordRowValues& values, const MFTDataAttr* stream,
-                      ReportFormat format);
+// Appends one complete UTF-8 line (TABs, final LF): the record row when
+// stream is null, else the row of that alternate data stream. Names, paths
+// and the host name are written with control characters replaced
+// (text/replacement); times come from time_texts.
 void AppendReportLine(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream,
-                      ReportFormat format);
+                      ReportFormat format, UtcTimeTexts& time_texts);
 
 #endif

@@ -1,17 +1,14 @@
 #include "report/report_rows.h"
 
+#include <optional>
+
 #include "base/log_message.h"
 #include "base/run_settings.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
-#include "report/report_columns.h"
-#include "report/report_line.h"
+#include "text/utf8_text.h"
 
 namespace {
-
-// Typical lines are well under this; one reservation avoids regrowing the
-// line as its columns are appended.
-constexpr std::size_t kLineReserve = 512;
 
 const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_empty)
 {
@@ -31,60 +28,59 @@ const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_
     return record;
 }
 
-// The record's own line, then one per alternate data stream; false when
-// add_line refuses one, which ends the record's lines.
-template <typename AddLine>
-bool AddRecordLines(const MFTFileRecord& record, AddLine add_line)
-{
-    if (!add_line(nullptr)) {
-        return false;
+// Each line kept apart, as wide text.
+class WideLines final : public ReportLineSink {
+public:
+    explicit WideLines(wxArrayString& lines) : lines_(lines) {}
+
+    std::string& Bytes() override { return bytes_; }
+    bool LineDone() override
+    {
+        lines_.Add(wxString::FromUTF8(bytes_));
+        bytes_.clear();
+        return true;
     }
-    for (const MFTDataAttr* data : record.data_attr_array) {
-        if (data != nullptr && data->is_ads && !add_line(data)) {
-            return false;
-        }
-    }
-    return true;
-}
+
+private:
+    wxArrayString& lines_;
+    std::string bytes_;
+};
 
 }  // namespace
 
-wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path)
-{
-    wxArrayString lines;
-    const MFTFileRecord* record = CheckedArguments(mft_file_record, full_path.empty());
-    if (record == nullptr) {
-        return lines;
-    }
-    RecordRowValues values;
-    GatherRecordRowValues(*record, full_path, run_settings.host_name, values);
-    const ReportFormat format = CurrentReportFormat();
-    AddRecordLines(*record, [&](const MFTDataAttr* stream) {
-        lines.Add(wxString());
-        wxString& line = lines.Last();
-        line.reserve(kLineReserve);
-        AppendReportLine(line, values, stream, format);
-        return true;
-    });
-    return lines;
-}
-
-ReportRowsResult AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
-                                     const std::string& full_path_utf8)
+ReportRowsResult ReportRowBuilder::AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
+                                                       const std::string& full_path_utf8)
 {
     const MFTFileRecord* record = CheckedArguments(mft_file_record, full_path_utf8.empty());
     if (record == nullptr) {
         return ReportRowsResult::kNoRows;
     }
-    // Kept from record to record: its strings keep their storage.
-    static RecordRowValues values;
-    static const wxString no_wide_path;
-    GatherRecordRowValues(*record, no_wide_path, run_settings.host_name, values);
-    values.full_path_utf8 = &full_path_utf8;
-    const ReportFormat format = CurrentReportFormat();
-    const bool written = AddRecordLines(*record, [&](const MFTDataAttr* stream) {
-        AppendReportLine(sink.Bytes(), values, stream, format);
-        return sink.LineDone();
-    });
-    return written ? ReportRowsResult::kWritten : ReportRowsResult::kSinkFailed;
+    GatherRecordRowValues(*record, full_path_utf8, run_settings.host_name, values_);
+    if (!AppendLine(sink, nullptr)) {
+        return ReportRowsResult::kSinkFailed;
+    }
+    for (const MFTDataAttr* data : record->data_attr_array) {
+        if (data != nullptr && data->is_ads && !AppendLine(sink, data)) {
+            return ReportRowsResult::kSinkFailed;
+        }
+    }
+    return ReportRowsResult::kWritten;
+}
+
+bool ReportRowBuilder::AppendLine(ReportLineSink& sink, const MFTDataAttr* stream)
+{
+    AppendReportLine(sink.Bytes(), values_, stream, format_, time_texts_);
+    return sink.LineDone();
+}
+
+wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path)
+{
+    wxArrayString lines;
+    const std::optional<ReportFormat> format = CurrentReportFormat();
+    if (!format) {
+        return lines;  // as the header, which is then empty
+    }
+    WideLines sink(lines);
+    ReportRowBuilder(*format).AppendMFTRecordRows(sink, mft_file_record, ToUtf8(full_path));
+    return lines;
 }

@@ -7,16 +7,12 @@
 #include <wx/object.h>
 #include <wx/string.h>
 
-// The report lines of one decoded record: its own line first, then one line
-// per alternate data stream in the order of its $DATA attributes. Each line
-// is complete (TABs, final LF) in the current output format. An object that
-// is not an MFTFileRecord, an empty full_path or an empty host name is
-// logged and gives an empty list.
-wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path);
+#include "report/report_columns.h"
+#include "report/report_line.h"
+#include "report/time_text.h"
 
-// Where the lines of a record go when they are made straight in UTF-8: each
-// line is appended to Bytes(), then LineDone() is called; a false return
-// stops the record's lines.
+// Where the lines of a record go: each line is appended to Bytes(), then
+// LineDone() is called; a false return stops the record's lines.
 class ReportLineSink {
 public:
     virtual std::string& Bytes() = 0;
@@ -28,9 +24,34 @@ protected:
 
 enum class ReportRowsResult { kWritten, kNoRows, kSinkFailed };
 
-// The same lines as GetMFTRecordTabStringArr, with the same checks and log
-// lines, in UTF-8 (text/utf8_text), with the path given in UTF-8 as well.
-ReportRowsResult AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
-                                     const std::string& full_path_utf8);
+// Makes the report lines of decoded records in one format, in UTF-8
+// (text/utf8_text). What it keeps from record to record (the gathered
+// values' storage, the time texts already made) only saves work: one
+// builder serves a whole run, and its lines never depend on what it made
+// before.
+class ReportRowBuilder {
+public:
+    explicit ReportRowBuilder(ReportFormat format) : format_(format) {}
+
+    // The record's own line first, then one line per alternate data stream in
+    // the order of its $DATA attributes, each complete (TABs, final LF). An
+    // object that is not an MFTFileRecord, an empty full path or an empty
+    // host name is logged, in that order of checks, and gives no lines.
+    ReportRowsResult AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
+                                         const std::string& full_path_utf8);
+
+private:
+    // The record row when stream is null; false when the sink refuses it.
+    bool AppendLine(ReportLineSink& sink, const MFTDataAttr* stream);
+
+    ReportFormat format_;
+    RecordRowValues values_;
+    UtcTimeTexts time_texts_;
+};
+
+// The same lines as wide strings, made by a builder of the current format
+// for this one call; the path is given as wide text. An empty list when a
+// check fails (logged as above) or there is no current format.
+wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path);
 
 #endif

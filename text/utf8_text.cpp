@@ -1,8 +1,8 @@
 #include "text/utf8_text.h"
 
-namespace {
+#include "text/replacement.h"
 
-constexpr char32_t kReplacement = 0xFFFD;
+namespace {
 
 void AppendCodePoint(std::string& out, char32_t c)
 {
@@ -44,7 +44,7 @@ void AppendUtf8(std::string& out, const wxString& text)
             }
         }
         if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = kReplacement;
+            c = kReplacementCharacter;
         }
         AppendCodePoint(out, c);
     }

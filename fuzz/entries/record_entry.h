@@ -92,10 +92,10 @@ inline void CheckNames(const wxArrayString& names, Findings& findings)
 inline void CheckRowsInEveryFormat(MFTFileRecord& record, const wxString& full_path, Findings& findings)
 {
     const RunSettings saved = run_settings;
-    const ReportFormat formats[] = {{false, false}, {true, false}, {false, true}};
-    for (const ReportFormat& format : formats) {
-        run_settings.long_format = format.long_format;
-        run_settings.short_format = format.short_format;
+    const bool long_and_short_switches[][2] = {{false, false}, {true, false}, {false, true}};
+    for (const auto& switches : long_and_short_switches) {
+        run_settings.long_format = switches[0];
+        run_settings.short_format = switches[1];
         CheckRows(GetMFTRecordTabStringArr(&record, full_path), findings);
     }
     run_settings = saved;

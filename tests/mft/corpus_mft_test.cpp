@@ -6,7 +6,6 @@
 #include <wx/log.h>
 
 #include "decoding_test_support.h"
-#include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
@@ -85,8 +84,8 @@ Decoded DecodeAll(const Bytes& image)
         }
         result.parents[recno] = record.parent_recno;
         result.create_times[recno] = {
-            FormatUtcTime(record.std_info.create_time).ToStdString(),
-            record.file_name_array.empty() ? "" : FormatUtcTime(record.file_name_array[0]->create_time).ToStdString()};
+            UtcText(record.std_info.create_time),
+            record.file_name_array.empty() ? "" : UtcText(record.file_name_array[0]->create_time)};
     }
     return result;
 }

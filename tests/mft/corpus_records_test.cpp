@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "decoding_test_support.h"
-#include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 #include "support/log_capture.h"
@@ -38,15 +37,15 @@ TEST_F(CorpusRecord, ASingleFileWithADosAndAWin32Name)
     EXPECT_EQ(record_.mft_header.link_count, 2);
     EXPECT_EQ(record_.mft_header.base_recno, 0u);
     EXPECT_EQ(record_.mft_header.lsn, 226819164u);
-    EXPECT_EQ(FormatUtcTime(record_.std_info.create_time), "2008-02-29 04:12:36");
-    EXPECT_EQ(FormatUtcTime(record_.std_info.mft_mod_time), "2009-11-13 01:56:44");
+    EXPECT_EQ(UtcText(record_.std_info.create_time), "2008-02-29 04:12:36");
+    EXPECT_EQ(UtcText(record_.std_info.mft_mod_time), "2009-11-13 01:56:44");
     EXPECT_EQ(record_.std_info.file_attributes, 0x20u);
     EXPECT_EQ(record_.std_info.security_id, 261u);
     EXPECT_EQ(record_.std_info.usn, 29607584u);
     ASSERT_EQ(FileNames(record_), (std::vector<wxString>{"TEST_C~3.PY", "test_cfuncs.py"}));
     EXPECT_EQ(record_.file_name_array[0]->name_space, kNameSpaceDos);
     EXPECT_EQ(record_.file_name_array[1]->name_space, kNameSpaceWin32);
-    EXPECT_EQ(FormatUtcTime(record_.file_name_array[1]->create_time), "2009-11-13 01:56:44");
+    EXPECT_EQ(UtcText(record_.file_name_array[1]->create_time), "2009-11-13 01:56:44");
     EXPECT_EQ(record_.parent_recno, 26359u);
     ASSERT_EQ(record_.data_attr_array.size(), 1u);
     const MFTDataAttr& data = *record_.data_attr_array[0];
@@ -100,7 +99,7 @@ TEST_F(CorpusRecord, ADirectoryWithIndexAttributes)
     EXPECT_EQ(record_.file_name_array[0]->name_space, kNameSpaceWin32AndDos);
     EXPECT_EQ(record_.parent_recno, 26354u);
     EXPECT_TRUE(record_.data_attr_array.empty());
-    EXPECT_EQ(FormatUtcTime(record_.std_info.create_time), "2009-11-13 01:56:43");
+    EXPECT_EQ(UtcText(record_.std_info.create_time), "2009-11-13 01:56:43");
 }
 
 TEST_F(CorpusRecord, APosixNameWithAResidentAlternateStream)
@@ -115,7 +114,7 @@ TEST_F(CorpusRecord, APosixNameWithAResidentAlternateStream)
     EXPECT_EQ(record_.data_attr_array[0]->value_length, 24u);
     EXPECT_EQ(record_.data_attr_array[1]->value_length, 37u);
     EXPECT_TRUE(record_.has_ads);
-    EXPECT_EQ(FormatUtcTime(record_.std_info.mod_time), "2017-04-20 00:39:14");
+    EXPECT_EQ(UtcText(record_.std_info.mod_time), "2017-04-20 00:39:14");
 }
 
 TEST_F(CorpusRecord, AVeryLongPosixName)
@@ -128,7 +127,7 @@ TEST_F(CorpusRecord, AVeryLongPosixName)
     EXPECT_EQ(name.file_name.length(), 228u);
     EXPECT_TRUE(name.file_name.StartsWith("time_for_a_super_super_"));
     EXPECT_TRUE(name.file_name.EndsWith("_super_longname.txt"));
-    EXPECT_EQ(FormatUtcTime(name.mft_mod_time), "2017-04-20 00:40:05");
+    EXPECT_EQ(UtcText(name.mft_mod_time), "2017-04-20 00:40:05");
     EXPECT_EQ(record_.parent_recno, 39u);
     ASSERT_EQ(record_.data_attr_array.size(), 1u);
     EXPECT_EQ(record_.data_attr_array[0]->value_length, 31u);

@@ -16,6 +16,7 @@
 #include "mft/mft_file_record.h"
 #include "support/log_capture.h"
 #include "support/record_builder.h"
+#include "support/utc_text.h"
 
 namespace varneth_test {
 

@@ -2,7 +2,6 @@
 
 #include "decoding_test_support.h"
 #include "mft/file_name.h"
-#include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 
 namespace varneth_test {
@@ -54,10 +53,10 @@ TEST(GetFileNameAttr, DecodesEveryMember)
     ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
     EXPECT_EQ(name.parent_recno, 26359u);
     EXPECT_EQ(name.parent_sequence, 3);
-    EXPECT_EQ(FormatUtcTime(name.create_time), "2012-12-14 23:06:40");
-    EXPECT_EQ(FormatUtcTime(name.mod_time), "2012-12-14 23:06:41");
-    EXPECT_EQ(FormatUtcTime(name.mft_mod_time), "2012-12-14 23:06:42");
-    EXPECT_EQ(FormatUtcTime(name.access_time), "2012-12-14 23:06:43");
+    EXPECT_EQ(UtcText(name.create_time), "2012-12-14 23:06:40");
+    EXPECT_EQ(UtcText(name.mod_time), "2012-12-14 23:06:41");
+    EXPECT_EQ(UtcText(name.mft_mod_time), "2012-12-14 23:06:42");
+    EXPECT_EQ(UtcText(name.access_time), "2012-12-14 23:06:43");
     EXPECT_EQ(name.alloc_size, 8192u);
     EXPECT_EQ(name.real_size, 8072u);
     EXPECT_EQ(name.name_flags, 0x0020);

@@ -2,7 +2,6 @@
 #include <wx/log.h>
 
 #include "decoding_test_support.h"
-#include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 
@@ -42,7 +41,7 @@ TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
     EXPECT_EQ(record.mft_header.next_attr_id, 5);
     ASSERT_EQ(record.attr_header_array.size(), 5u);
 
-    EXPECT_EQ(FormatUtcTime(record.std_info.create_time), "2012-12-14 23:06:40");
+    EXPECT_EQ(UtcText(record.std_info.create_time), "2012-12-14 23:06:40");
     EXPECT_EQ(record.std_info.file_attributes, 0x20u);
 
     ASSERT_EQ(FileNames(record), (std::vector<wxString>{"Long File Name.txt", "LONGFI~1.TXT"}));
@@ -102,7 +101,7 @@ TEST(CreateMFTFileRecord, WithoutStandardInformationTheTimesStayUnset)
     MFTFileRecord record;
     ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3), 0);
     EXPECT_FALSE(record.std_info.create_time.IsValid());
-    EXPECT_EQ(FormatUtcTime(record.std_info.access_time), "");
+    EXPECT_EQ(UtcText(record.std_info.access_time), "");
     EXPECT_EQ(record.std_info.file_attributes, 0u);
     EXPECT_FALSE(record.has_ads);
     ASSERT_EQ(record.data_attr_array.size(), 1u);

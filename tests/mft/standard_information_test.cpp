@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "decoding_test_support.h"
-#include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "mft/standard_information.h"
 
@@ -51,10 +50,10 @@ TEST(GetStdInfoAttr, ASeventyTwoByteValueFillsEveryMember)
     MFTStdInfoAttr info;
     LogCapture log;
     ASSERT_EQ(DecodeValue(72, info), 0);
-    EXPECT_EQ(FormatUtcTime(info.create_time), "2012-12-14 23:06:40");
-    EXPECT_EQ(FormatUtcTime(info.mod_time), "2012-12-14 23:06:41");
-    EXPECT_EQ(FormatUtcTime(info.mft_mod_time), "2012-12-14 23:06:42");
-    EXPECT_EQ(FormatUtcTime(info.access_time), "2012-12-14 23:06:43");
+    EXPECT_EQ(UtcText(info.create_time), "2012-12-14 23:06:40");
+    EXPECT_EQ(UtcText(info.mod_time), "2012-12-14 23:06:41");
+    EXPECT_EQ(UtcText(info.mft_mod_time), "2012-12-14 23:06:42");
+    EXPECT_EQ(UtcText(info.access_time), "2012-12-14 23:06:43");
     EXPECT_EQ(info.file_attributes, 0x11110020u);
     EXPECT_EQ(info.max_versions, 0x11110024u);
     EXPECT_EQ(info.version_number, 0x11110028u);
@@ -70,7 +69,7 @@ TEST(GetStdInfoAttr, AFortyEightByteValueLeavesTheLaterMembersZero)
 {
     MFTStdInfoAttr info;
     ASSERT_EQ(DecodeValue(48, info), 0);
-    EXPECT_EQ(FormatUtcTime(info.access_time), "2012-12-14 23:06:43");
+    EXPECT_EQ(UtcText(info.access_time), "2012-12-14 23:06:43");
     EXPECT_EQ(info.class_id, 0x1111002Cu);
     EXPECT_EQ(info.owner_id, 0u);
     EXPECT_EQ(info.security_id, 0u);
@@ -85,7 +84,7 @@ TEST(GetStdInfoAttr, AShortValueIsReadAsIfPaddedWithZeroBytes)
     ASSERT_EQ(DecodeValue(50, info), 0);
     EXPECT_EQ(info.owner_id, 0x0030u);
     ASSERT_EQ(DecodeValue(0, info), 0);
-    EXPECT_EQ(FormatUtcTime(info.create_time), "1601-01-01 00:00:00");  // FILETIME 0
+    EXPECT_EQ(UtcText(info.create_time), "1601-01-01 00:00:00");  // FILETIME 0
     EXPECT_EQ(info.owner_id, 0u);
 }
 
@@ -97,7 +96,7 @@ TEST(GetStdInfoAttr, TimesOfZeroAreTheStartOf1601)
     ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
     for (const wxDateTime* time : {&info.create_time, &info.mod_time, &info.mft_mod_time, &info.access_time}) {
         EXPECT_TRUE(time->IsValid());
-        EXPECT_EQ(FormatUtcTime(*time), "1601-01-01 00:00:00");
+        EXPECT_EQ(UtcText(*time), "1601-01-01 00:00:00");
     }
 }
 

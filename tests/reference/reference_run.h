@@ -3,8 +3,9 @@
 
 // The record loop in its plainest form, made here to check the tool against:
 // one 1024-byte read after the other, the reference path walk (every
-// ancestor read and decoded for every row), the wide row lines converted to
-// UTF-8 one by one, the names of the listings as the name lists give them.
+// ancestor read and decoded for every row), the rows of a fresh row builder
+// for every record (through the wide GetMFTRecordTabStringArr, converted back
+// to UTF-8), the names of the listings as the name lists give them.
 // Its log lines are taken in order, together with the listed names.
 
 #include <string>

@@ -1,6 +1,8 @@
 // The tool, end to end, against the reference run (reference/reference_run.h):
 // the report must be the same bytes, the log lines the same lines in the
-// same order, the listings the same lines, nothing on standard error.
+// same order, the listings the same lines, nothing on standard error. The
+// tool's one row builder, kept for the whole run, must make what a fresh
+// one makes for each record.
 
 #include <gtest/gtest.h>
 

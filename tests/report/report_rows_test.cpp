@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "base/run_settings.h"
 #include "record_fixtures.h"
@@ -11,6 +12,24 @@
 
 namespace varneth_test {
 namespace {
+
+// Keeps the lines apart; can be told to refuse a line.
+class LineCollector : public ReportLineSink {
+public:
+    std::string& Bytes() override { return bytes_; }
+    bool LineDone() override
+    {
+        lines_.push_back(bytes_);
+        bytes_.clear();
+        return lines_.size() != refuse_at_;
+    }
+
+    std::vector<std::string> lines_;
+    std::size_t refuse_at_ = 0;  // the line whose LineDone fails, from 1; 0: none
+
+private:
+    std::string bytes_;
+};
 
 // The record of the worked example: a DOS name first, then the Win32 name;
 // an unnamed non-resident stream, then a resident named one.
@@ -106,9 +125,30 @@ TEST(ReportRowsTest, RefusedInputsAreLoggedAndGiveNoLines)
         run_settings.host_name = c.host_name;
         LogCapture log;
         EXPECT_TRUE(GetMFTRecordTabStringArr(c.object, c.full_path).empty());
-        const std::vector<wxString> errors = log.TextsAt(wxLOG_Error);
-        ASSERT_EQ(errors.size(), 1u);
-        EXPECT_EQ(errors[0], wxString(c.message));
+        // The driver's builder refuses the same way and leaves the sink untouched.
+        LineCollector collector;
+        EXPECT_EQ(ReportRowBuilder(ReportFormat::kDefault).AppendMFTRecordRows(collector, c.object, c.full_path),
+                  ReportRowsResult::kNoRows);
+        EXPECT_TRUE(collector.lines_.empty());
+        EXPECT_TRUE(collector.Bytes().empty());
+        const std::vector<wxString> expected = {wxString(c.message), wxString(c.message)};
+        EXPECT_EQ(log.Texts(), expected);
+    }
+}
+
+TEST(ReportRowsTest, ASinkThatFailsStopsTheRecordsLines)
+{
+    ReportSettingsGuard guard;
+    run_settings.host_name = wxS("localhost");
+    MFTFileRecord record;
+    BuildWorkedExample(record);
+    AddResidentData(record, 1, wxS("second"));
+    ReportRowBuilder builder(ReportFormat::kDefault);
+    for (std::size_t refuse_at : {1u, 2u, 3u}) {
+        LineCollector collector;
+        collector.refuse_at_ = refuse_at;
+        EXPECT_EQ(builder.AppendMFTRecordRows(collector, &record, "\\a.txt"), ReportRowsResult::kSinkFailed);
+        EXPECT_EQ(collector.lines_.size(), refuse_at);
     }
 }
 

@@ -1,0 +1,43 @@
+#ifndef VARNETH_REPORT_TIME_TEXT_H
+#define VARNETH_REPORT_TIME_TEXT_H
+
+// The report's text of a UTC instant: "YYYY-MM-DD HH:MM:SS", proleptic
+// Gregorian (years of five digits from 10000 on, a minus sign before year 0).
+// Nothing here looks at the machine's time zone.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include <wx/datetime.h>
+
+constexpr std::size_t kUtcTimeTextSize = 32;  // room for any 64-bit instant
+
+// Writes the text of the stored instant, whole seconds, NUL-terminated;
+// returns its length. An invalid (never set) time gives "".
+std::size_t FormatUtcTime(const wxDateTime& time, char (&out)[kUtcTimeTextSize]);
+
+// The same texts, made once per instant and per day: the report shows eight
+// instants a row, a record often shows one instant several times, and
+// records made together share their days. The last instants and days seen
+// are kept, a fixed few.
+class UtcTimeTexts {
+public:
+    // Valid until the next call.
+    std::string_view Of(const wxDateTime& time);
+
+private:
+    struct Text {
+        bool filled = false;
+        std::int64_t key = 0;
+        std::size_t length = 0;
+        char text[kUtcTimeTextSize] = {};
+    };
+    std::string_view DateOf(std::int64_t days);
+
+    std::array<Text, 16> instants_{};  // by milliseconds
+    std::array<Text, 1024> dates_{};   // by days since 1970, the date only
+};
+
+#endif
