@@ -134,8 +134,8 @@ bool OpenReport(RunState& state)
         return false;
     }
     // The command line refuses the long and the short switch together, so
-    // there is always a format here.
-    state.report_rows.emplace(CurrentReportFormat().value());
+    // there is always a format here; nothing may throw out of the run.
+    state.report_rows.emplace(CurrentReportFormat().value_or(ReportFormat::kDefault));
     return true;
 }
 
