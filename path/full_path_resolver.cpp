@@ -113,7 +113,7 @@ bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
     return ReadStep(walk, pass, step, end);
 }
 
-// The pass made on the file, as the plain walk makes it; kept when silent.
+// The pass made on the file; kept when it logged nothing.
 bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
 {
     const std::uint64_t lines_before = LoggedLineCount();
@@ -166,9 +166,9 @@ void FullPathResolver::NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& r
     }
 }
 
-// The walk's result, built as the plain walk builds it: every name followed
-// by a separator, the root's "." dropped, and the last separator dropped
-// from a finished path (a single separator when nothing is left).
+// The walk's result: every name followed by a separator, the root's "."
+// dropped, and the last separator dropped from a finished path (a single
+// separator when nothing is left).
 void FullPathResolver::Compose(int names, WalkEnd end)
 {
     path_.clear();
