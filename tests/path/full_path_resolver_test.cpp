@@ -108,9 +108,10 @@ protected:
         record_count_ = image.RecordCount();
     }
 
-    // Every record number in the order given, the file placed as the record
-    // loop leaves it before each call; the tool's plain walk is held to the
-    // reference as well. Returns how many calls logged.
+    // Every record number in the order given, the file position set before
+    // each call so that a call that moves it shows; GetFullPathString, the
+    // walk of a single call, is held to the reference as well. Returns how
+    // many calls logged.
     int ExpectSameWalks(FullPathResolver& resolver, const std::vector<std::uint64_t>& order, bool hand_in)
     {
         wxFile file;
