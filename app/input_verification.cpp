@@ -7,23 +7,19 @@
 
 #include "base/log_message.h"
 #include "mft/byte_reader.h"
-#include "mft/record_buffer.h"
-#include "mft/record_header.h"
+#include "mft/record_source.h"
 
 namespace {
 
-constexpr int kRecordsChecked = 5;
+constexpr std::uint64_t kRecordsChecked = 5;
 
-bool FirstRecordsAreFileRecords(wxFile& file)
+bool FirstRecordsAreFileRecords(const RecordSource& records)
 {
-    for (int record = 0; record < kRecordsChecked; ++record) {
+    for (std::uint64_t recno = 0; recno < kRecordsChecked; ++recno) {
         unsigned char signature[4] = {0, 0, 0, 0};
         // A short read at the end of the file leaves zeros, which fail the test.
-        if (file.Seek(record * static_cast<wxFileOffset>(kMftRecordSize), wxFromStart) == wxInvalidOffset) {
-            return false;
-        }
-        file.Read(signature, sizeof signature);
-        if (ByteReader(signature, sizeof signature).U32At(record_header_field::kMagic) != kFileSignature) {
+        records.Read(recno, signature, sizeof signature);
+        if (!HasFileSignature(ByteReader(signature, sizeof signature))) {
             return false;
         }
     }
@@ -47,7 +43,7 @@ bool IsValidMFTFile(const wxString& strFilename)
         LogErrorText(wxS("Unable to open $MFT file ") + strFilename + wxS(".\n"));
         return false;
     }
-    const bool valid = FirstRecordsAreFileRecords(file);
+    const bool valid = FirstRecordsAreFileRecords(RecordSource(file.fd()));
     file.Close();
     if (!valid) {
         LogErrorText(wxS("File ") + strFilename + wxS(" is not a valid $MFT file.\n"));

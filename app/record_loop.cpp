@@ -1,20 +1,15 @@
 #include "app/record_loop.h"
 
-#include <array>
 #include <memory>
-#include <vector>
-
-#include <wx/filefn.h>
 
 #include "app/console.h"
 #include "app/format_count.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
-#include "base/log_watch.h"
 #include "base/run_settings.h"
-#include "mft/record_buffer.h"
 #include "mft/record_construction.h"
-#include "mft/record_header.h"
+#include "mft/record_sequence.h"
+#include "mft/record_source.h"
 #include "path/full_path_resolver.h"
 #include "report/name_lists.h"
 #include "report/report_rows.h"
@@ -22,70 +17,8 @@
 namespace {
 
 constexpr std::uint64_t kProgressInterval = 25000;
-constexpr std::size_t kBlocksPerPiece = 512;          // 512 KiB per read
 
 enum class RecordOutcome { Done, Failed };
-
-// Reads the input's blocks in order, many per read call. A piece that comes
-// back short or fails is dropped and its blocks are read again one by one,
-// so that the end of the input and read errors (with the file library's own
-// log line) show at exactly the block where single reads show them. Between
-// reads the file position is the end of what was read: the path walk, which
-// seeks elsewhere, puts it back there.
-class SequentialBlocks {
-public:
-    SequentialBlocks(wxFile& file, std::uint64_t block_count)
-        : file_(file), blocks_left_(block_count), piece_(kBlocksPerPiece * kMftRecordSize)
-    {
-    }
-
-    // The next block: in place in the piece read, or, block by block, read
-    // into a zeroed buffer of its own. Null when its read returns anything
-    // but a whole block.
-    unsigned char* ReadNext()
-    {
-        if (next_ == filled_ && !single_ && !FillPiece()) {
-            single_ = true;
-        }
-        if (single_) {
-            block_.fill(0);
-            const bool whole = file_.Read(block_.data(), kMftRecordSize) == static_cast<ssize_t>(kMftRecordSize);
-            return whole ? block_.data() : nullptr;
-        }
-        unsigned char* block = piece_.data() + next_;
-        next_ += kMftRecordSize;
-        return block;
-    }
-
-private:
-    bool FillPiece()
-    {
-        const wxFileOffset start = wxTell(file_.fd());  // unlike Tell(), logs nothing
-        const std::uint64_t blocks = blocks_left_ < kBlocksPerPiece ? blocks_left_ : kBlocksPerPiece;
-        const std::size_t wanted = static_cast<std::size_t>(blocks) * kMftRecordSize;
-        next_ = filled_ = 0;
-        if (blocks == 0 || start == wxInvalidOffset) {
-            return false;
-        }
-        // The raw read logs nothing, so a failure here leaves no trace.
-        const long long got = wxRead(file_.fd(), piece_.data(), static_cast<unsigned>(wanted));
-        if (got != static_cast<long long>(wanted)) {
-            file_.Seek(start, wxFromStart);
-            return false;
-        }
-        filled_ = wanted;
-        blocks_left_ -= blocks;
-        return true;
-    }
-
-    wxFile& file_;
-    std::uint64_t blocks_left_;
-    std::vector<unsigned char> piece_;
-    std::array<unsigned char, kMftRecordSize> block_{};
-    std::size_t next_ = 0;
-    std::size_t filled_ = 0;
-    bool single_ = false;
-};
 
 void PrintNames(const wxArrayString& names)
 {
@@ -129,23 +62,23 @@ RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uin
 // decode the record again itself so that the line comes out again.
 bool DecodeRecord(RunState& state, std::uint64_t recno, unsigned char* buffer, bool& logged)
 {
-    const LogWatch watch;
+    const std::uint64_t lines_before = LoggedLineCount();
     const bool decoded = CreateMFTFileRecord(buffer, &state.record, recno) == 0;
-    logged = watch.Logged();
+    logged = LoggedLineCount() != lines_before;
     return decoded;
 }
 
 // One block: skip what is not a named base record, then list or report it.
 RecordOutcome ProcessRecord(RunState& state, FullPathResolver& paths, std::uint64_t recno, unsigned char* buffer)
 {
-    ByteReader header = RecordReader(buffer);
-    if (header.U32At(record_header_field::kMagic) != kFileSignature) {
+    const ByteReader block(buffer, state.mft_file.record_size());
+    if (!HasFileSignature(block)) {
         LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
         return RecordOutcome::Done;
     }
     // A record without attributes is skipped silently: decoding would check
     // its update sequence first, and could log.
-    if (header.U16At(record_header_field::kNextAttrId) == 0) {
+    if (HasNoAttributes(block)) {
         return RecordOutcome::Done;
     }
     state.record.Clear();
@@ -177,11 +110,11 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 
 bool RunRecordLoop(RunState& state)
 {
-    SequentialBlocks blocks(state.mft_file, state.mft_record_count);
+    RecordSequence records(state.mft_file, state.mft_record_count);
     const auto paths = std::make_unique<FullPathResolver>();
     // The counter is 64-bit: a 32-bit one would wrap on a $MFT of 4 TiB and never end.
     for (std::uint64_t recno = 0; recno < state.mft_record_count; ++recno) {
-        unsigned char* block = blocks.ReadNext();
+        unsigned char* block = records.Next();
         if (block == nullptr) {
             // The file was measured before the loop: a short read means a
             // failing disk or a file that shrank, and the report is incomplete.

@@ -93,18 +93,20 @@ bool ListingWritten()
 
 bool OpenInput(RunState& state)
 {
-    if (!state.mft_file.Open(run_settings.mft_filename, wxFile::read)) {
+    if (!state.mft_input.Open(run_settings.mft_filename, wxFile::read)) {
         LogErrorText(wxS("Unable to open ") + run_settings.mft_filename + wxS(" $MFT file."));
         return false;
     }
-    const wxFileOffset length = state.mft_file.Length();
+    state.mft_file = RecordSource(state.mft_input.fd());
+    const wxFileOffset length = state.mft_input.Length();
+    const std::size_t record_size = state.mft_file.record_size();
     state.mft_file_size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
-    state.mft_record_count = state.mft_file_size >> 10;
+    state.mft_record_count = state.mft_file_size / record_size;
     if (state.mft_file_size == 0) {
         LogErrorText(wxS("$MFT file ") + run_settings.mft_filename + wxS(" is empty."));
         return false;
     }
-    if ((state.mft_file_size & 0x3FF) != 0) {
+    if (state.mft_file_size % record_size != 0) {
         LogErrorText(wxS("$MFT file ") + run_settings.mft_filename + wxS(" verification failed."));
         return false;
     }
@@ -173,10 +175,10 @@ int FinishRun(RunState& state)
     }
     if (state.report_file.IsOpened() && !state.report_file.Close()) {
         LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
-        state.mft_file.Close();
+        state.mft_input.Close();
         return -1;
     }
-    state.mft_file.Close();
+    state.mft_input.Close();
     if (!state.ReportMode()) {
         return ListingWritten() ? 0 : -1;
     }
@@ -196,7 +198,6 @@ int RunFromVerifiedInput(RunState& state)
     if (state.ReportMode() && !OpenReport(state)) {
         return -1;
     }
-    state.mft_file.Seek(0, wxFromStart);
     LogMessageText(wxS("Processing $MFT file."));
     if (!RunRecordLoop(state)) {
         return -1;

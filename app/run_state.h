@@ -10,13 +10,15 @@
 #include "app/report_writer.h"
 #include "base/run_settings.h"
 #include "mft/mft_file_record.h"
+#include "mft/record_source.h"
 #include "numbers/number_formatter.h"
 #include "report/report_rows.h"
 
 // Everything the driver holds for the whole run.
 struct RunState {
     NumberFormatter formatter{wxS("[,###]")};
-    wxFile mft_file;
+    wxFile mft_input;       // open for the whole run
+    RecordSource mft_file;  // reads mft_input record by record
     ReportWriter report_file;
     std::uint64_t mft_file_size = 0;
     std::uint64_t mft_record_count = 0;

@@ -1,6 +1,8 @@
 #ifndef VARNETH_BASE_LOG_MESSAGE_H
 #define VARNETH_BASE_LOG_MESSAGE_H
 
+#include <cstdint>
+
 #include <wx/string.h>
 
 // The last error or warning text composed by any part of the tool.
@@ -11,7 +13,12 @@ extern wxString log_message;
 void LogErrorText(const wxString& text);
 void LogWarningText(const wxString& text);
 
-// Message-level lines do not go through log_message.
+// How many lines the two above have logged so far: the count before and after
+// a step tells whether the step logged (a decoded record that logged must be
+// decoded again wherever it is needed, so that its lines come out again).
+std::uint64_t LoggedLineCount();
+
+// Message-level lines do not go through log_message, nor count.
 void LogMessageText(const wxString& text);
 
 #endif

@@ -88,6 +88,21 @@ DiskFlushResult FlushToDisk(wxFile& file)
 
 void ReleaseFlushedPages(wxFile&, long long, long long) {}
 
+// The offset goes with the call; on a handle opened for plain reads the
+// system still moves the handle's own position, which nothing here uses.
+long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handle, buffer, static_cast<DWORD>(size), &got, &at)) {
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    }
+    return got;
+}
+
 #else
 
 bool IsSameFile(const wxString& first, const wxString& second)
@@ -118,6 +133,11 @@ void ReleaseFlushedPages(wxFile& file, long long begin, long long end)
         posix_fadvise(file.fd(), static_cast<off_t>(begin), static_cast<off_t>(end - begin),
                       POSIX_FADV_DONTNEED);
     }
+}
+
+long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
+{
+    return pread(fd, buffer, size, static_cast<off_t>(offset));
 }
 
 #endif

@@ -3,6 +3,9 @@
 
 // Every difference between the platforms the tool runs on lives here.
 
+#include <cstddef>
+#include <cstdint>
+
 #include <wx/string.h>
 
 class wxFile;
@@ -37,6 +40,12 @@ DiskFlushResult FlushToDisk(wxFile& file);
 // of pages that nobody reads, each one new memory for the system to find.
 // Only a hint: nothing is reported.
 void ReleaseFlushedPages(wxFile& file, long long begin, long long end);
+
+// Reads up to size bytes at offset from the open descriptor in one call,
+// without using or moving its file position, so that readers of one file
+// never disturb each other. The count read (0 at the end), or -1 with the
+// system's error code set.
+long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 
 }  // namespace platform
 

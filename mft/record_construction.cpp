@@ -9,7 +9,9 @@
 #include "mft/file_name.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
+#include "mft/record_buffer.h"
 #include "mft/record_header.h"
+#include "mft/record_source.h"
 #include "mft/standard_information.h"
 #include "mft/update_sequence.h"
 
@@ -89,7 +91,7 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
         return -1;
     }
     record->mft_header.mft_recno = mft_recno;
-    if (record->mft_header.next_attr_id == 0) {
+    if (HasNoAttributes(RecordReader(mft_rec_buf))) {
         return -1;  // a record without attributes: silent
     }
     // Each pass below looks only at the headers this call's walk appends (never

@@ -3,25 +3,23 @@
 #include "base/log_message.h"
 #include "mft/byte_reader.h"
 #include "mft/record_construction.h"
-#include "mft/record_header.h"
 
 namespace full_path_pass {
 
 namespace {
 
-
-// mft_recno * 1024 <= length, without the product overflowing.
-bool RecordWithinFile(wxFile& mft_file, std::uint64_t mft_recno)
+// mft_recno * record size <= length, without the product overflowing.
+bool RecordWithinFile(const RecordSource& mft_file, std::uint64_t mft_recno)
 {
-    const wxFileOffset length = mft_file.Length();
-    return length >= 0 && mft_recno <= static_cast<std::uint64_t>(length) / kMftRecordSize;
+    const long long length = mft_file.FileLength();
+    return length >= 0 && mft_recno <= static_cast<std::uint64_t>(length) / mft_file.record_size();
 }
 
 }  // namespace
 
-bool CheckWalkStart(wxFile& mft_file, std::uint64_t mft_recno)
+bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno)
 {
-    if (!mft_file.IsOpened()) {
+    if (!mft_file.IsOpen()) {
         LogErrorText(wxS("GetFullPathString() - passed in MFT file is not opened."));
         return false;
     }
@@ -32,21 +30,16 @@ bool CheckWalkStart(wxFile& mft_file, std::uint64_t mft_recno)
     return true;
 }
 
-ReadResult ReadRecord(wxFile& mft_file, std::uint64_t mft_recno, std::uint64_t current_recno,
-                      MFTFileRecord& record, RecordBuffer& buffer)
+ReadResult ReadRecord(const RecordSource& mft_file, std::uint64_t mft_recno, std::uint64_t current_recno,
+                      MFTFileRecord& record, std::vector<unsigned char>& buffer)
 {
     record.Clear();
-    // A parent number has 48 bits, so the offset fits wxFileOffset.
-    if (mft_file.Seek(static_cast<wxFileOffset>(current_recno * kMftRecordSize), wxFromStart) == wxInvalidOffset) {
-        LogErrorText(wxS("GetFullPathString() - error on Seek() in MFT file."));
-        return ReadResult::kFailed;
+    buffer.resize(mft_file.record_size());
+    const RecordSource::ReadResult read = mft_file.Read(current_recno, buffer.data(), buffer.size());
+    if (read != RecordSource::ReadResult::kWhole) {
+        return read == RecordSource::ReadResult::kFailed ? ReadResult::kReadFailed : ReadResult::kShortRead;
     }
-    const ssize_t got = mft_file.Read(buffer.data(), kMftRecordSize);
-    if (got != static_cast<ssize_t>(kMftRecordSize)) {
-        return got == wxInvalidOffset ? ReadResult::kReadFailed : ReadResult::kShortRead;
-    }
-    ByteReader reader(buffer.data(), buffer.size());
-    if (reader.U32At(record_header_field::kMagic) != kFileSignature) {
+    if (!HasFileSignature(ByteReader(buffer.data(), buffer.size()))) {
         LogWarningText(wxS("GetFullPathString() - Invalid MFT magic in MFT file record."));
         return ReadResult::kFailed;
     }

@@ -1,8 +1,6 @@
 #include "path/full_path_resolver.h"
 
-#include <optional>
-
-#include "base/log_watch.h"
+#include "base/log_message.h"
 #include "text/utf8_text.h"
 
 using namespace full_path_pass;
@@ -18,7 +16,7 @@ constexpr std::size_t kLongestMemoPath = 512;
 
 // One call's walk.
 struct FullPathResolver::Walk {
-    wxFile& file;
+    const RecordSource& file;
     std::uint64_t mft_recno;
     const MFTFileRecord* own_record;
     std::uint64_t current;
@@ -27,22 +25,21 @@ struct FullPathResolver::Walk {
     // the rest of the walk is the same for any record in that directory.
     bool memo_candidate = false;
     int passes = 0;  // made or answered so far
-    std::optional<FilePositionKeeper> keeper;  // set before the first read
 };
 
-const std::string& FullPathResolver::Resolve(wxFile& mft_file, std::uint64_t mft_recno,
+const std::string& FullPathResolver::Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
                                              const MFTFileRecord* own_record)
 {
     path_.clear();
     // A record the caller has just read lies inside the file.
-    if ((own_record == nullptr || !mft_file.IsOpened()) && !CheckWalkStart(mft_file, mft_recno)) {
+    if ((own_record == nullptr || !mft_file.IsOpen()) && !CheckWalkStart(mft_file, mft_recno)) {
         return path_;
     }
     CheckFileLength(mft_file);
     if (cache_.Full()) {
         cache_.Clear();
     }
-    Walk walk{mft_file, mft_recno, own_record, mft_recno, 0, false, 0, std::nullopt};
+    Walk walk{mft_file, mft_recno, own_record, mft_recno, 0, false, 0};
     WalkFrom(walk);
     return path_;
 }
@@ -116,16 +113,14 @@ bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
     return ReadStep(walk, pass, step, end);
 }
 
-// The pass made on the file, as the plain walk makes it; kept when silent.
+// The pass made on the file; kept when it logged nothing.
 bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
 {
-    if (!walk.keeper) {
-        walk.keeper.emplace(walk.file);
-    }
-    const LogWatch watch;
+    const std::uint64_t lines_before = LoggedLineCount();
     const ReadResult read = ReadRecord(walk.file, walk.mft_recno, walk.current, record_, buffer_);
-    // A failed read is logged by the file library itself, past the watch.
-    if ((watch.Logged() || read == ReadResult::kReadFailed) && pass > 0) {
+    // A failed read logs the file library's own line, which is not counted.
+    const bool logged = LoggedLineCount() != lines_before || read == ReadResult::kReadFailed;
+    if (logged && pass > 0) {
         walk.memo_candidate = false;
     }
     if (read != ReadResult::kDecoded) {
@@ -133,7 +128,7 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
         return false;
     }
     StepOfRecord(record_, pass, step);
-    if (!watch.Logged()) {
+    if (!logged) {
         cache_.Insert(walk.current, step);
     }
     return true;
@@ -171,9 +166,9 @@ void FullPathResolver::NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& r
     }
 }
 
-// The walk's result, built as the plain walk builds it: every name followed
-// by a separator, the root's "." dropped, and the last separator dropped
-// from a finished path (a single separator when nothing is left).
+// The walk's result: every name followed by a separator, the root's "."
+// dropped, and the last separator dropped from a finished path (a single
+// separator when nothing is left).
 void FullPathResolver::Compose(int names, WalkEnd end)
 {
     path_.clear();
@@ -237,14 +232,14 @@ FullPathResolver::Memo& FullPathResolver::MemoFor(std::uint64_t parent)
     return memos_[static_cast<std::size_t>((parent * 0x9E3779B97F4A7C15ULL) >> 32) % kMemos];
 }
 
-void FullPathResolver::CheckFileLength(wxFile& mft_file)
+void FullPathResolver::CheckFileLength(const RecordSource& mft_file)
 {
     if (calls_until_length_ > 0) {
         --calls_until_length_;
         return;
     }
     calls_until_length_ = kCallsBetweenLengthChecks;
-    const wxFileOffset length = mft_file.Length();
+    const long long length = mft_file.FileLength();
     if (length != file_length_) {
         DropCache();
         file_length_ = length;

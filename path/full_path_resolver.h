@@ -1,15 +1,22 @@
 #ifndef VARNETH_PATH_FULL_PATH_RESOLVER_H
 #define VARNETH_PATH_FULL_PATH_RESOLVER_H
 
-// The full path walk for a whole run of rows. It walks pass by pass exactly
-// as GetFullPathString does, but answers a pass from memory when the record
-// was read before and its pass logged nothing: the record being reported
-// comes from the caller's own decoding, directories from a bounded cache,
-// and the rest of a walk that a recent row took from the same directory
-// (with passes enough left) from a small memo of finished path prefixes.
-// Every pass that logs, reads short or fails is made again on the file, so
-// each call logs exactly what the plain walk logs, in the same order, and
-// leaves the file position as it found it.
+// The full path walk: the path of a record ("\Windows\System32\drivers"),
+// rebuilt by reading the record and then its ancestors, one parent reference
+// at a time. The walk stops at the root (named "."), after 50 passes, at a
+// short read, or at a record it cannot use; an interrupted walk gives the
+// names gathered so far, each still followed by its separator. Problems are
+// logged; the result is then empty or cut short.
+//
+// Made for a whole run of rows, it answers a pass from memory when the
+// record was read before and its pass logged nothing: the record being
+// reported comes from the caller's own decoding, directories from a bounded
+// cache, and the rest of a walk that a recent row took from the same
+// directory (with passes enough left) from a small memo of finished path
+// prefixes. Every pass that logs, reads short or fails is made again on the
+// file, so each call logs what a walk without memory logs, in the same
+// order. Records are read through the record source, which moves no file
+// position.
 //
 // The input is evidence and is not expected to change during the run: as a
 // guard, every directory the caller hands in is compared with what is kept
@@ -21,9 +28,10 @@
 #include <string>
 #include <string_view>
 
-#include <wx/file.h>
+#include <vector>
 
 #include "mft/mft_file_record.h"
+#include "mft/record_source.h"
 #include "path/full_path_pass.h"
 #include "path/path_step_cache.h"
 
@@ -39,11 +47,12 @@ public:
     FullPathResolver(const FullPathResolver&) = delete;
     FullPathResolver& operator=(const FullPathResolver&) = delete;
 
-    // The path GetFullPathString(mft_file, mft_recno) returns, as UTF-8
-    // (text/utf8_text), valid until the next call. own_record, when not
-    // null, is the record at mft_recno as the caller has just read it from
-    // this file and decoded it without a log line.
-    const std::string& Resolve(wxFile& mft_file, std::uint64_t mft_recno, const MFTFileRecord* own_record);
+    // The path of record mft_recno, as UTF-8 (text/utf8_text), valid until
+    // the next call. own_record, when not null, is the record at mft_recno as
+    // the caller has just read it from this file and decoded it without a
+    // log line. Every call of one resolver must read the same file.
+    const std::string& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
+                               const MFTFileRecord* own_record);
 
 private:
     enum class WalkEnd { kRoot, kFinished, kUnfinished };
@@ -67,20 +76,20 @@ private:
     void AppendNames(int names, bool trailing_separator);
     void KeepMemo(const Walk& walk, WalkEnd end);
     bool FinishFromMemo(Walk& walk, int pass);
-    void CheckFileLength(wxFile& mft_file);
+    void CheckFileLength(const RecordSource& mft_file);
     void DropCache();
     Memo& MemoFor(std::uint64_t parent);
 
     PathStepCache cache_;
     std::array<Memo, kMemos> memos_;  // by parent record number
-    wxFileOffset file_length_ = wxInvalidOffset;
+    long long file_length_ = -1;
     unsigned calls_until_length_ = 0;
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache
     std::array<std::string_view, full_path_pass::kMaxPasses> names_;  // the names added, first pass first
     std::array<std::uint64_t, full_path_pass::kMaxPasses> parents_;   // and where each led
     std::string path_;
     MFTFileRecord record_;
-    full_path_pass::RecordBuffer buffer_{};
+    std::vector<unsigned char> buffer_;
 };
 
 #endif

@@ -21,7 +21,9 @@
 #include "fuzz/entries/findings.h"
 #include "mft/byte_reader.h"
 #include "mft/mft_file_record.h"
+#include "mft/record_buffer.h"
 #include "mft/record_construction.h"
+#include "mft/record_header.h"
 #include "path/full_path.h"
 #include "report/name_lists.h"
 #include "report/report_columns.h"
@@ -29,9 +31,8 @@
 
 namespace fuzz_entry {
 
-constexpr std::size_t kRecordBytes = 1024;
+constexpr std::size_t kRecordBytes = kMftRecordSize;
 constexpr std::size_t kMaxRecords = 16;
-constexpr std::uint64_t kNextAttrIdOffset = 40;  // the attribute walk's visit limit
 
 // The input as whole records, the last one padded with zeros.
 inline std::vector<unsigned char> AsRecords(const std::uint8_t* data, std::size_t size)
@@ -101,13 +102,14 @@ inline void CheckRowsInEveryFormat(MFTFileRecord& record, const wxString& full_p
     run_settings = saved;
 }
 
-// The path walk leaves the shared file where the record loop had it.
+// The path walk reads by positioned reads only: the file position is left
+// as found.
 inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, Findings& findings)
 {
     file.Seek(static_cast<wxFileOffset>((recno + 1) * kRecordBytes), wxFromStart);
     const wxFileOffset before = file.Tell();
     const wxString path = GetFullPathString(file, recno);
-    findings.Expect(file.Tell() == before, "the path walk restores the file position");
+    findings.Expect(file.Tell() == before, "the path walk leaves the file position as found");
     return path;
 }
 
@@ -117,7 +119,8 @@ inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t i
     // An exact 1024-byte heap block: any access past it is caught.
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kRecordBytes]);
     std::memcpy(buffer.get(), image.data() + index * kRecordBytes, kRecordBytes);
-    const std::size_t visit_limit = ByteReader(buffer.get(), kRecordBytes).U16At(kNextAttrIdOffset);
+    // The attribute walk visits at most next_attr_id attributes.
+    const std::size_t visit_limit = ByteReader(buffer.get(), kRecordBytes).U16At(record_header_field::kNextAttrId);
     MFTFileRecord record;
     const int result = CreateMFTFileRecord(buffer.get(), &record, index);
     findings.Expect(result == 0 || result == -1, "decoding returns 0 or -1");

@@ -15,10 +15,10 @@
 #include <wx/file.h>
 
 #include "base/log_message.h"
-#include "base/log_watch.h"
 #include "bench/mft_generator.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
+#include "mft/record_source.h"
 #include "path/adversarial_mft.h"
 #include "path/full_path.h"
 #include "path/full_path_resolver.h"
@@ -73,8 +73,8 @@ public:
             return nullptr;
         }
         LogCapture quiet;
-        const LogWatch watch;
-        if (CreateMFTFileRecord(block.data(), &record_, recno) != 0 || watch.Logged()) {
+        const std::uint64_t lines_before = LoggedLineCount();
+        if (CreateMFTFileRecord(block.data(), &record_, recno) != 0 || LoggedLineCount() != lines_before) {
             return nullptr;
         }
         const bool named_base = record_.mft_header.base_recno == 0 && !record_.file_name_array.empty();
@@ -108,9 +108,10 @@ protected:
         record_count_ = image.RecordCount();
     }
 
-    // Every record number in the order given, the file placed as the record
-    // loop leaves it before each call; the tool's plain walk is held to the
-    // reference as well. Returns how many calls logged.
+    // Every record number in the order given, the file position set before
+    // each call so that a call that moves it shows; GetFullPathString, the
+    // walk of a single call, is held to the reference as well. Returns how
+    // many calls logged.
     int ExpectSameWalks(FullPathResolver& resolver, const std::vector<std::uint64_t>& order, bool hand_in)
     {
         wxFile file;
@@ -127,7 +128,8 @@ protected:
             ExpectSame(OutcomeOf(file, [&] { return ToUtf8(GetFullPathString(file, recno)); }), expected);
             const MFTFileRecord* own = hand_in ? loop_record.Read(path_, recno) : nullptr;
             file.Seek(position);
-            ExpectSame(OutcomeOf(file, [&] { return resolver.Resolve(file, recno, own); }), expected);
+            ExpectSame(OutcomeOf(file, [&] { return resolver.Resolve(RecordSource(file.fd()), recno, own); }),
+                       expected);
             logged += expected.log.empty() ? 0 : 1;
         }
         return logged;
@@ -206,22 +208,13 @@ TEST_F(FullPathResolverTest, ADirectoryThatChangesUnderTheRunIsNotRememberedAsIt
     ASSERT_TRUE(file.Open(path_, wxFile::read_write));
     FullPathResolver resolver;
     LoopRecord loop_record;
-    EXPECT_EQ(resolver.Resolve(file, 17, loop_record.Read(path_, 17)), "\\old\\a");
+    const RecordSource records(file.fd());
+    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17)), "\\old\\a");
     const Bytes renamed = RecordBuilder().Directory(true).FileName(u"new", kWin32AndDos, 5).Build();
     file.Seek(16 * kRecordSize);
     ASSERT_EQ(file.Write(renamed.data(), renamed.size()), renamed.size());
-    EXPECT_EQ(resolver.Resolve(file, 16, loop_record.Read(path_, 16)), "\\new");
-    EXPECT_EQ(resolver.Resolve(file, 18, loop_record.Read(path_, 18)), "\\new\\b");
-}
-
-TEST_F(FullPathResolverTest, AFileThatIsNotOpen)
-{
-    wxFile closed;
-    FullPathResolver resolver;
-    LogCapture capture;
-    EXPECT_EQ(resolver.Resolve(closed, 5, nullptr), "");
-    const std::vector<wxString> expected = {wxS("GetFullPathString() - passed in MFT file is not opened.")};
-    EXPECT_EQ(capture.TextsAt(wxLOG_Error), expected);
+    EXPECT_EQ(resolver.Resolve(records, 16, loop_record.Read(path_, 16)), "\\new");
+    EXPECT_EQ(resolver.Resolve(records, 18, loop_record.Read(path_, 18)), "\\new\\b");
 }
 
 // The fixture itself: the directory meant to warn does warn, and decodes.

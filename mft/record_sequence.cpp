@@ -1,0 +1,47 @@
+#include "mft/record_sequence.h"
+
+namespace {
+
+constexpr std::size_t kPieceBytes = std::size_t{512} << 10;
+
+}  // namespace
+
+RecordSequence::RecordSequence(const RecordSource& source, std::uint64_t record_count)
+    : source_(source),
+      records_left_(record_count),
+      piece_(kPieceBytes / source.record_size() * source.record_size()),
+      single_(source.record_size())
+{
+}
+
+unsigned char* RecordSequence::Next()
+{
+    if (next_ == filled_ && !one_by_one_ && !FillPiece()) {
+        one_by_one_ = true;
+    }
+    const std::size_t size = source_.record_size();
+    if (one_by_one_) {
+        const bool whole = source_.Read(next_recno_++, single_.data(), size) == RecordSource::ReadResult::kWhole;
+        return whole ? single_.data() : nullptr;
+    }
+    unsigned char* record = piece_.data() + next_;
+    next_ += size;
+    ++next_recno_;
+    return record;
+}
+
+// The read logs nothing, so a piece that fails leaves no trace: its records
+// are read again one by one.
+bool RecordSequence::FillPiece()
+{
+    const std::uint64_t per_piece = piece_.size() / source_.record_size();
+    const std::uint64_t records = records_left_ < per_piece ? records_left_ : per_piece;
+    const std::size_t wanted = static_cast<std::size_t>(records) * source_.record_size();
+    next_ = filled_ = 0;
+    if (records == 0 || source_.ReadQuietly(next_recno_, piece_.data(), wanted) != RecordSource::ReadResult::kWhole) {
+        return false;
+    }
+    filled_ = wanted;
+    records_left_ -= records;
+    return true;
+}

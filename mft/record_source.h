@@ -1,0 +1,60 @@
+#ifndef VARNETH_MFT_RECORD_SOURCE_H
+#define VARNETH_MFT_RECORD_SOURCE_H
+
+// The one way the tool reads FILE records from the $MFT file, and the tests
+// that sort a block before anything decodes it. Every read is positioned (at
+// record number times the record size): no reader uses or moves a file
+// position, so the record loop and the path walk never disturb each other.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "mft/byte_reader.h"
+#include "mft/record_buffer.h"
+
+// "FILE" at the start of the block; damaged records read "BAAD", blocks never
+// used zeros.
+bool HasFileSignature(ByteReader block);
+
+// A next attribute id of zero: the record never held an attribute, and there
+// is nothing in it to decode.
+bool HasNoAttributes(ByteReader block);
+
+class RecordSource {
+public:
+    enum class ReadResult {
+        kWhole,   // every byte asked for
+        kShort,   // the file ended first
+        kFailed,  // the read failed (logged when the read logs)
+    };
+
+    // fd: a descriptor the caller keeps open while the source is used, or -1
+    // for a file that is not open. record_size: at least kMftRecordSize, the
+    // bytes the decoders read.
+    explicit RecordSource(int fd = -1, std::size_t record_size = kMftRecordSize)
+        : fd_(fd), record_size_(record_size)
+    {
+    }
+
+    bool IsOpen() const { return fd_ != -1; }
+    std::size_t record_size() const { return record_size_; }
+
+    // The file's length in bytes, negative when it cannot be measured (or
+    // the source is not open).
+    long long FileLength() const;
+
+    // Reads length bytes from the start of record recno (length may span
+    // several records) in one call. A failed read is logged as the file
+    // library logs its own: "can't read from file descriptor N" and the
+    // system's message. A short read logs nothing.
+    ReadResult Read(std::uint64_t recno, unsigned char* out, std::size_t length) const;
+
+    // The same, without the log line.
+    ReadResult ReadQuietly(std::uint64_t recno, unsigned char* out, std::size_t length) const;
+
+private:
+    int fd_;
+    std::size_t record_size_;
+};
+
+#endif
