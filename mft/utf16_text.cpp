@@ -1,8 +1,9 @@
 #include "mft/utf16_text.h"
 
+#include "text/replacement.h"
+
 namespace {
 
-constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
 constexpr std::uint32_t kHighSurrogateFirst = 0xD800;
 constexpr std::uint32_t kLowSurrogateFirst = 0xDC00;
 constexpr std::uint32_t kSurrogateEnd = 0xE000;
