@@ -8,11 +8,15 @@ namespace varneth_test {
 namespace {
 
 constexpr std::size_t kUsaOffset = 0x30;
-constexpr std::size_t kFirstAttrOffset = 0x38;
 constexpr std::size_t kResidentHeader = 0x18;
 constexpr std::size_t kNonResidentHeader = 0x40;
 
 std::size_t AlignUp8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+std::size_t UsaCountOf(std::size_t record_size) { return record_size / 512 + 1; }
+
+// Right after the update sequence array: 0x38 in a 1024-byte record, 0x48 in a 4096-byte one.
+std::size_t FirstAttrOffsetOf(std::size_t record_size) { return AlignUp8(kUsaOffset + 2 * UsaCountOf(record_size)); }
 
 void PutName(Bytes& bytes, std::size_t offset, const std::u16string& name)
 {
@@ -42,18 +46,19 @@ std::uint64_t GetLE(const Bytes& bytes, std::size_t offset, int width)
     return value;
 }
 
-RecordBuilder::RecordBuilder(std::size_t record_size) : record_size_(record_size), header_(kFirstAttrOffset, 0)
+RecordBuilder::RecordBuilder(std::size_t record_size)
+    : record_size_(record_size), header_(FirstAttrOffsetOf(record_size), 0)
 {
     header_[0] = 'F';
     header_[1] = 'I';
     header_[2] = 'L';
     header_[3] = 'E';
     PutLE(header_, 4, kUsaOffset, 2);
-    PutLE(header_, 6, record_size / 512 + 1, 2);
+    PutLE(header_, 6, UsaCountOf(record_size), 2);
     PutLE(header_, 8, 0x1234, 8);  // LSN
     PutLE(header_, 16, 1, 2);      // sequence number
     PutLE(header_, 18, 1, 2);      // link count
-    PutLE(header_, 20, kFirstAttrOffset, 2);
+    PutLE(header_, 20, header_.size(), 2);
     PutLE(header_, 22, 0x0001, 2);  // in use
     PutLE(header_, 28, record_size, 4);
 }

@@ -60,7 +60,7 @@ public:
     RecordBuilder& UpdateSequenceNumber(std::uint16_t usn);
     RecordBuilder& UsaOffset(std::uint16_t offset);
     RecordBuilder& UsaCount(std::uint16_t count);
-    RecordBuilder& FirstAttrOffset(std::uint16_t offset);  // default 0x38
+    RecordBuilder& FirstAttrOffset(std::uint16_t offset);  // default 0x38 (0x48 in 4096 bytes)
     RecordBuilder& NoEndMarker();
 
     // Attributes, appended in call order with ids 0, 1, 2, ...
