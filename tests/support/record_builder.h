@@ -78,6 +78,7 @@ public:
     RecordBuilder& ResidentAttribute(std::uint32_t type, const Bytes& value,
                                      const std::u16string& name = u"");
 
+    std::size_t RecordSize() const { return record_size_; }
     // Offset at which the next attribute would start.
     std::size_t NextAttributeOffset() const;
 
