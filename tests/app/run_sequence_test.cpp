@@ -51,24 +51,16 @@ Bytes FiveFileSignatures(std::size_t size, int bad_record = -1)
     return bytes;
 }
 
-// Records of 4096 bytes; record bad_record (if any) without its signature.
-Bytes LargeRecords(std::size_t count, int bad_record = -1)
+// Records of 4096 bytes, record bad_record without its signature, then extra zero bytes.
+Bytes LargeRecords(std::size_t count, int bad_record = -1, std::size_t extra = 0)
 {
     MftImage image(kLargeRecordSize);
     for (std::size_t record = 0; record < count; ++record) {
         Bytes bytes = RecordBuilder(kLargeRecordSize).Build();
-        if (static_cast<int>(record) == bad_record) {
-            bytes[0] = 'B';
-        }
+        bytes[0] = static_cast<int>(record) == bad_record ? 'B' : 'F';
         image.Add(bytes);
     }
-    return image.bytes();
-}
-
-Bytes Appended(Bytes bytes, const Bytes& more)
-{
-    bytes.insert(bytes.end(), more.begin(), more.end());
-    return bytes;
+    return image.AddRawBytes(Bytes(extra, 0)).bytes();
 }
 
 TEST_F(RunSequenceTest, InputChecksRefuseWhatIsNotAnMftFile)
@@ -86,8 +78,7 @@ TEST_F(RunSequenceTest, InputChecksRefuseWhatIsNotAnMftFile)
         {"5632 bytes", FiveFileSignatures(5632), "Error: $MFT file in.mft verification failed."},
         {"five 4096-byte records", LargeRecords(5), ""},
         {"4096-byte records, bad record 4", LargeRecords(8, 4), "Error: File in.mft is not a valid $MFT file."},
-        {"4096-byte records and 1024 more bytes", Appended(LargeRecords(5), Bytes(1024, 0)),
-         "Error: $MFT file in.mft verification failed."},
+        {"4096-byte records and 1024 bytes", LargeRecords(5, -1, 1024), "Error: $MFT file in.mft verification failed."},
         {"4096 said, 3 entries", three_entries, "Error: File in.mft is not a valid $MFT file."},
     };
     for (const InputCase& c : cases) {
