@@ -80,11 +80,12 @@ TEST(CreateMFTFileRecord, NamesAreCutOrRefusedAtByte4096)
     LogCapture log;
     ASSERT_EQ(CreateMFTFileRecord(cut.data(), &record, 1, kLargeRecordSize), 0);
     EXPECT_EQ(StreamNames(record), std::vector<wxString>{wxString(12, 'x')});
-    EXPECT_EQ(log.Texts(),
-              std::vector<wxString>{"MakeDataAttr() - stream name runs past the end of the record; cut at the record end."});
+    EXPECT_EQ(log.Texts(), std::vector<wxString>{
+                               "MakeDataAttr() - stream name runs past the end of the record; cut at the record end."});
 
     // A $FILE_NAME whose name would run past byte 4096 is refused.
-    Bytes refused = RecordBuilder(kLargeRecordSize).ResidentData(3800).FileName(std::u16string(100, u'z'), kWin32, 5).Build();
+    Bytes refused =
+        RecordBuilder(kLargeRecordSize).ResidentData(3800).FileName(std::u16string(100, u'z'), kWin32, 5).Build();
     record.Clear();
     log.Clear();
     EXPECT_EQ(CreateMFTFileRecord(refused.data(), &record, 1, kLargeRecordSize), -1);
