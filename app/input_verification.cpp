@@ -7,6 +7,8 @@
 
 #include "base/log_message.h"
 #include "mft/byte_reader.h"
+#include "mft/record_buffer.h"
+#include "mft/record_size.h"
 #include "mft/record_source.h"
 
 namespace {
@@ -28,7 +30,7 @@ bool FirstRecordsAreFileRecords(const RecordSource& records)
 
 }  // namespace
 
-bool IsValidMFTFile(const wxString& strFilename)
+bool IsValidMFTFile(const wxString& strFilename, std::size_t* record_size)
 {
     if (strFilename.empty()) {
         LogErrorText(wxS("IsValidMFTFile() - strFilename parameter is empty."));
@@ -43,10 +45,20 @@ bool IsValidMFTFile(const wxString& strFilename)
         LogErrorText(wxS("Unable to open $MFT file ") + strFilename + wxS(".\n"));
         return false;
     }
-    const bool valid = FirstRecordsAreFileRecords(RecordSource(file.fd()));
+    const std::size_t size_found = DetectRecordSize(file.fd());
+    const bool valid = FirstRecordsAreFileRecords(RecordSource(file.fd(), size_found));
     file.Close();
     if (!valid) {
         LogErrorText(wxS("File ") + strFilename + wxS(" is not a valid $MFT file.\n"));
+        return false;
     }
-    return valid;
+    // Said only when it is not the usual size, so that runs on 1024-byte
+    // records log what they always did.
+    if (size_found != kMftRecordSize) {
+        LogMessageText(wxString::Format(wxS("$MFT file records are %zu bytes each."), size_found));
+    }
+    if (record_size != nullptr) {
+        *record_size = size_found;
+    }
+    return true;
 }

@@ -1,10 +1,15 @@
 #ifndef VARNETH_APP_INPUT_VERIFICATION_H
 #define VARNETH_APP_INPUT_VERIFICATION_H
 
+#include <cstddef>
+
 #include <wx/string.h>
 
 // True when the file exists, opens for reading and its records 0 to 4 each
-// begin with "FILE". On false exactly one error line of its own is logged.
-bool IsValidMFTFile(const wxString& strFilename);
+// begin with "FILE", at the record size that record 0 tells
+// (mft/record_size.h). On false exactly one error line of its own is logged.
+// On true the size found goes to record_size when given; a size other than
+// 1024 is logged as a message line.
+bool IsValidMFTFile(const wxString& strFilename, std::size_t* record_size = nullptr);
 
 #endif

@@ -63,7 +63,7 @@ RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uin
 bool DecodeRecord(RunState& state, std::uint64_t recno, unsigned char* buffer, bool& logged)
 {
     const std::uint64_t lines_before = LoggedLineCount();
-    const bool decoded = CreateMFTFileRecord(buffer, &state.record, recno) == 0;
+    const bool decoded = CreateMFTFileRecord(buffer, &state.record, recno, state.mft_file.record_size()) == 0;
     logged = LoggedLineCount() != lines_before;
     return decoded;
 }

@@ -97,7 +97,7 @@ bool OpenInput(RunState& state)
         LogErrorText(wxS("Unable to open ") + run_settings.mft_filename + wxS(" $MFT file."));
         return false;
     }
-    state.mft_file = RecordSource(state.mft_input.fd());
+    state.mft_file = RecordSource(state.mft_input.fd(), state.mft_record_size);
     const wxFileOffset length = state.mft_input.Length();
     const std::size_t record_size = state.mft_file.record_size();
     state.mft_file_size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
@@ -223,7 +223,7 @@ int RunVarneth(const wxArrayString& arguments)
         return -1;
     }
     LogMessageText(wxS("Opening and verifying $MFT input file."));
-    if (!IsValidMFTFile(run_settings.mft_filename)) {
+    if (!IsValidMFTFile(run_settings.mft_filename, &state->mft_record_size)) {
         return -1;
     }
     const int status = RunFromVerifiedInput(*state);

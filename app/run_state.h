@@ -1,6 +1,7 @@
 #ifndef VARNETH_APP_RUN_STATE_H
 #define VARNETH_APP_RUN_STATE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -18,6 +19,7 @@
 struct RunState {
     NumberFormatter formatter{wxS("[,###]")};
     wxFile mft_input;       // open for the whole run
+    std::size_t mft_record_size = kMftRecordSize;  // as the input check found it
     RecordSource mft_file;  // reads mft_input record by record
     ReportWriter report_file;
     std::uint64_t mft_file_size = 0;

@@ -56,7 +56,7 @@ std::uint64_t AlignUp8(std::uint64_t n)
 std::uint64_t Room(const RecordBuilder& record)
 {
     const std::uint64_t used = record.NextAttributeOffset() + 8;
-    return used >= varneth_test::kRecordSize ? 0 : varneth_test::kRecordSize - used;
+    return used >= record.RecordSize() ? 0 : record.RecordSize() - used;
 }
 
 // Sizes spread over many orders of magnitude, as on a real volume. A value
@@ -115,8 +115,7 @@ Bytes MftGenerator::Block(std::uint64_t recno) const
 {
     switch (kinds_[recno]) {
     case BlockKind::kSystem:
-        return Bytes(system_.begin() + recno * varneth_test::kRecordSize,
-                     system_.begin() + (recno + 1) * varneth_test::kRecordSize);
+        return Bytes(system_.begin() + recno * record_size_, system_.begin() + (recno + 1) * record_size_);
     case BlockKind::kDirectory:
         return DirectoryBlock(recno);
     case BlockKind::kFile:
@@ -128,7 +127,7 @@ Bytes MftGenerator::Block(std::uint64_t recno) const
     case BlockKind::kDamaged:
         return DamagedBlock(recno);
     }
-    return Bytes(varneth_test::kRecordSize, 0);
+    return Bytes(record_size_, 0);
 }
 
 bool MftGenerator::FileDeleted(std::uint64_t recno) const
@@ -160,7 +159,7 @@ Bytes MftGenerator::DirectoryBlock(std::uint64_t recno) const
     Random random(seed_, recno, kDirectorySalt);
     const Directory* directory = FindDirectory(recno);
     const Times times = RandomTimes(random, recno, record_count_);
-    RecordBuilder record;
+    RecordBuilder record(record_size_);
     record.HeaderRecno(static_cast<std::uint32_t>(recno)).SequenceNumber(SequenceOf(recno)).Directory(true);
     record.InUse(!random.PerMille(80));
     record.StandardInformation(times, random.PerMille(50) ? 0x16 : 0x10);
@@ -175,7 +174,7 @@ Bytes MftGenerator::FileBlock(std::uint64_t recno) const
     const bool deleted = FileDeleted(recno);
     const std::uint64_t parent = ParentOfFile(recno);
     const Times times = RandomTimes(random, recno, record_count_);
-    RecordBuilder record;
+    RecordBuilder record(record_size_);
     record.HeaderRecno(static_cast<std::uint32_t>(recno)).SequenceNumber(SequenceOf(recno)).InUse(!deleted);
     record.StandardInformation(times, FileAttributes(random));
     AddNames(record, NameEntries(MakeFileName(random), random), parent, times);
@@ -199,7 +198,7 @@ Bytes MftGenerator::ExtensionBlock(std::uint64_t recno) const
             break;
         }
     }
-    RecordBuilder record;
+    RecordBuilder record(record_size_);
     record.HeaderRecno(static_cast<std::uint32_t>(recno)).BaseRecord(base, SequenceOf(base));
     if (random.PerMille(300)) {
         AddNames(record, NameEntries(MakeFileName(random), random), RunParent(base), RandomTimes(random, recno, record_count_));
@@ -212,7 +211,7 @@ Bytes MftGenerator::ExtensionBlock(std::uint64_t recno) const
 Bytes MftGenerator::DamagedBlock(std::uint64_t recno) const
 {
     Random random(seed_, recno, kDamagedSalt);
-    Bytes block(varneth_test::kRecordSize);
+    Bytes block(record_size_);
     for (std::uint8_t& byte : block) {
         byte = static_cast<std::uint8_t>(random.Next());
     }

@@ -1,6 +1,6 @@
 // Writes a realistic $MFT for the benchmark, the same for the same seed.
 //
-//   make_bench_mft [--seed N] [--stats] RECORDS OUTPUT
+//   make_bench_mft [--seed N] [--record-size 1024|4096] [--stats] RECORDS OUTPUT
 
 #include <cerrno>
 #include <cstdio>
@@ -17,7 +17,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: make_bench_mft [--seed N] [--stats] RECORDS OUTPUT\n");
+    std::fprintf(stderr, "usage: make_bench_mft [--seed N] [--record-size 1024|4096] [--stats] RECORDS OUTPUT\n");
     return 2;
 }
 
@@ -64,12 +64,17 @@ void PrintStats(const MftGenerator& generator)
 int main(int argc, char** argv)
 {
     std::uint64_t seed = 1;
+    std::uint64_t record_size = varneth_test::kRecordSize;
     bool stats = false;
     int arg = 1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
         if (std::strcmp(argv[arg], "--stats") == 0) {
             stats = true;
         } else if (std::strcmp(argv[arg], "--seed") == 0 && arg + 1 < argc && ParseCount(argv[arg + 1], seed)) {
+            ++arg;
+        } else if (std::strcmp(argv[arg], "--record-size") == 0 && arg + 1 < argc &&
+                   ParseCount(argv[arg + 1], record_size) &&
+                   (record_size == varneth_test::kRecordSize || record_size == varneth_test::kLargeRecordSize)) {
             ++arg;
         } else {
             return Usage();
@@ -79,7 +84,7 @@ int main(int argc, char** argv)
     if (argc - arg != 2 || !ParseCount(argv[arg], records) || records == 0 || records > 0xFFFFFFFFULL) {
         return Usage();
     }
-    const MftGenerator generator(records, seed);
+    const MftGenerator generator(records, seed, record_size);
     if (stats) {
         PrintStats(generator);
     }

@@ -49,8 +49,11 @@ BlockKind SampleKind(Random& random)
 
 }  // namespace
 
-MftGenerator::MftGenerator(std::uint64_t record_count, std::uint64_t seed)
-    : record_count_(record_count), seed_(seed), system_(varneth_test::SystemRecords().bytes())
+MftGenerator::MftGenerator(std::uint64_t record_count, std::uint64_t seed, std::size_t record_size)
+    : record_count_(record_count),
+      seed_(seed),
+      record_size_(record_size),
+      system_(varneth_test::SystemRecords(record_size).bytes())
 {
     PlanKinds();
     PlanDirectories();

@@ -14,6 +14,7 @@
 // and is small; records are then built one at a time, so a file of millions
 // of records is written without being held in memory.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,12 +34,15 @@ enum class BlockKind : std::uint8_t {
 
 class MftGenerator {
 public:
-    MftGenerator(std::uint64_t record_count, std::uint64_t seed);
+    // record_size: 1024, or 4096 for the records of a 4K-sector volume (the
+    // same attributes, more room after them).
+    MftGenerator(std::uint64_t record_count, std::uint64_t seed,
+                 std::size_t record_size = varneth_test::kRecordSize);
 
     std::uint64_t record_count() const { return record_count_; }
     BlockKind KindOf(std::uint64_t recno) const { return kinds_[recno]; }
 
-    // The 1024 bytes of one block. Any order, any number of times.
+    // The bytes of one block. Any order, any number of times.
     varneth_test::Bytes Block(std::uint64_t recno) const;
 
     // Writes every block to the file; false (errno set) when it cannot.
@@ -69,6 +73,7 @@ private:
 
     std::uint64_t record_count_;
     std::uint64_t seed_;
+    std::size_t record_size_;
     varneth_test::Bytes system_;  // records 0 to 15
     std::vector<BlockKind> kinds_;
     std::vector<Directory> directories_;  // by record number

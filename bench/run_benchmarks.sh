@@ -10,6 +10,9 @@
 #
 # Options:
 #   --records N[,N...]  sizes to generate (default 1000000,4000000)
+#   --large-records N   also time the default report on N records of 4096
+#                       bytes, as on 4K-sector volumes (default 250000; 0
+#                       leaves it out)
 #   --runs N            runs per measurement, the median is shown (default 3)
 #   --reference-runs N  runs of fsntfsinfo (default: as --runs; 0 leaves it out)
 #   --build-dir DIR     where varneth and bench/ were built (default build-bench)
@@ -25,6 +28,7 @@ set -euo pipefail
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 records="1000000,4000000"
+large_records=250000
 runs=3
 reference_runs=""
 build_dir="$source_dir/build-bench"
@@ -39,6 +43,7 @@ fail() { echo "run_benchmarks: $*" >&2; exit 1; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --records) records="$2"; shift 2 ;;
+    --large-records) large_records="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --reference-runs) reference_runs="$2"; shift 2 ;;
     --build-dir) build_dir="$2"; shift 2 ;;
@@ -71,6 +76,8 @@ for n in ${records//,/ }; do
   [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -gt 0 ] || fail "bad record count $n"
   [ "$n" -gt "$largest" ] && largest="$n"
 done
+[[ "$large_records" =~ ^[0-9]+$ ]] || fail "bad record count $large_records"
+[ $((large_records * 4)) -gt "$largest" ] && largest=$((large_records * 4))
 needed_kib=$((largest * (10 + 12 * runs) / 10 + 65536))
 free_kib="$(df -Pk "$work_dir" | awk 'NR == 2 { print $4 }')"
 [ "$free_kib" -ge "$needed_kib" ] || fail "$work_dir has $((free_kib / 1024)) MiB free, $((needed_kib / 1024)) MiB needed"
@@ -187,6 +194,18 @@ for n in ${records//,/ }; do
   fi
   rm -f "$mft" "$work_dir"/report-*.txt "$work_dir"/tool.* "$work_dir"/reference.*
 done
+
+if [ "$large_records" -gt 0 ]; then
+  n="$large_records"
+  mft="$input_dir/bench-$n-4096.mft"
+  read -r generated generator_kib < <(measure 1 "$generator" --seed "$seed" --record-size 4096 "$n" "$mft")
+  cat "$mft" > /dev/null
+  read -r floor kib < <(measure "$runs" cat "$mft")
+  row "$n" "cat (floor), 4096 B" "$floor" "$kib" "$floor"
+  read -r t kib < <(measure "$runs" "$tool" -o REPORT "$mft")
+  row "$n" "varneth, 4096 B" "$t" "$kib" "$floor"
+  rm -f "$mft" "$work_dir"/report-*.txt
+fi
 
 echo
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

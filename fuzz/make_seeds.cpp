@@ -58,6 +58,25 @@ MftImage Tree()
     return image;
 }
 
+// Eight 4096-byte records (the run needs five, the record target takes the
+// first four): a root at 1, a stream whose attribute starts past byte 1024,
+// a name across byte 2048, a parent past the end.
+MftImage LargeRecordTree()
+{
+    MftImage image(kLargeRecordSize);
+    auto record = [] { return RecordBuilder(kLargeRecordSize).StandardInformation(kTimes, 0x20); };
+    image.Add(record().FileName(u"$MFT", kWin32AndDos, 1, kTimes).NonResidentData(32768, 32768).Build());  // 0
+    image.Add(RecordBuilder(kLargeRecordSize).Directory(true).StandardInformation(kTimes, 0x10)
+                  .FileName(u".", kWin32AndDos, 1, kTimes).Build());  // 1: root
+    image.Add(record().FileName(u"late stream.txt", kWin32, 1, kTimes).ResidentData(1200)
+                  .ResidentData(26, u"Zone.Identifier").Build());  // 2
+    image.Add(record().ResidentData(1760, u"pad").FileName(std::u16string(40, u'n'), kWin32, 1, kTimes).Build());  // 3
+    image.Add(record().FileName(u"orphan", kWin32, 999999, kTimes).Build());  // 4
+    image.Add(RecordBuilder(kLargeRecordSize).InUse(false).StandardInformation(kTimes).FileName(u"gone", kPosix, 1).Build());  // 5
+    image.AddZeroBlocks(2);
+    return image;
+}
+
 // Single records at the edges of what decoding accepts.
 std::vector<Bytes> EdgeRecords()
 {
@@ -70,6 +89,8 @@ std::vector<Bytes> EdgeRecords()
     records.push_back(RecordBuilder().NextAttrId(0xFFFF).NoEndMarker().RawAttribute(AttributeBytes(kTypeData, 0, true, 0x48)).Build());
     records.push_back(RecordBuilder().StandardInformation(kTimes).FileName(u"a", kWin32, 5).ResidentData(600, u"s").Build());
     records.push_back(RecordBuilder().StandardInformation(Times::All(0)).FileName(u"", kWin32, 5).ResidentAttribute(kTypeAttributeList, Bytes(40, 7)).Build());
+    records.push_back(RecordBuilder(kLargeRecordSize).UsaOffset(4078).StandardInformation(kTimes).FileName(u"usa at end", kWin32, 5).Build());
+    records.push_back(RecordBuilder(kLargeRecordSize).FirstAttrOffset(4072).Build());
     return records;
 }
 
@@ -102,6 +123,7 @@ void WriteRecordSeeds(const std::filesystem::path& dir)
 {
     WriteBytes(dir / "tree", AsString(Tree().bytes()));
     WriteBytes(dir / "system", AsString(SystemRecords().bytes()));
+    WriteBytes(dir / "large-records", AsString(LargeRecordTree().bytes()));
     int index = 0;
     for (const Bytes& record : EdgeRecords()) {
         WriteBytes(dir / ("edge-" + std::to_string(index++)), AsString(record));
@@ -130,6 +152,9 @@ void WriteRunSeeds(const std::filesystem::path& dir)
         Bytes bytes = image.bytes();
         bytes[8] = static_cast<std::uint8_t>(mode);
         WriteBytes(dir / ("mode-" + std::to_string(mode)), AsString(bytes));
+        Bytes large = LargeRecordTree().bytes();
+        large[8] = static_cast<std::uint8_t>(mode);
+        WriteBytes(dir / ("large-records-mode-" + std::to_string(mode)), AsString(large));
     }
 }
 

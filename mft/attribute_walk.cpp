@@ -76,7 +76,7 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 }  // namespace
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
-                            SpareObjects<MFTAttrHeader>* spares)
+                            SpareObjects<MFTAttrHeader>* spares, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -86,7 +86,7 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         LogErrorText("PopulateAttrHeaderArray() - pAttrHeaderArray size is NULL.");
         return -1;
     }
-    ByteReader record = RecordReader(mft_rec_buf);
+    ByteReader record = RecordReader(mft_rec_buf, record_size);
     const std::uint16_t first_attr_offset = record.U16At(record_header_field::kFirstAttrOffset);
     if (first_attr_offset < kMinFirstAttrOffset) {
         // This check has always logged under the name of the
@@ -101,10 +101,10 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
 
     std::uint64_t offset = first_attr_offset;
     for (std::uint32_t visits = 0; visits < visit_limit; ++visits) {
-        if (offset + kCommonPartSize >= kMftRecordSize) {
+        if (offset + kCommonPartSize >= record.size()) {
             break;
         }
-        ByteReader attr = record.ClampedSubReader(offset, kMftRecordSize);
+        ByteReader attr = record.ClampedSubReader(offset, record.size());
         const std::uint32_t type = attr.U32At(kType);
         if (type == kAttrListEnd) {
             break;

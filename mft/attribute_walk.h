@@ -1,8 +1,11 @@
 #ifndef VARNETH_MFT_ATTRIBUTE_WALK_H
 #define VARNETH_MFT_ATTRIBUTE_WALK_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "mft/record_buffer.h"
 
 class MFTAttrHeader;
 template <typename T>
@@ -18,8 +21,10 @@ constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 // MFTAttrHeader (owned by the array) per $STANDARD_INFORMATION, $FILE_NAME and
 // $DATA attribute, in record order; other types are stepped over. At most
 // next_attr_id attributes are visited. Returns 0 on success, -1 on failure
-// (nothing appended then). The headers come from spares when given.
+// (nothing appended then). The headers come from spares when given. The
+// record ends at record_size.
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
-                            SpareObjects<MFTAttrHeader>* spares = nullptr);
+                            SpareObjects<MFTAttrHeader>* spares = nullptr,
+                            std::size_t record_size = kMftRecordSize);
 
 #endif

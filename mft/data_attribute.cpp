@@ -8,7 +8,7 @@
 #include "mft/utf16_text.h"
 
 std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf,
-                                          SpareObjects<MFTDataAttr>* spares)
+                                          SpareObjects<MFTDataAttr>* spares, std::size_t record_size)
 {
     std::unique_ptr<MFTDataAttr> data_attr = spares != nullptr ? spares->Take() : std::make_unique<MFTDataAttr>();
     static_cast<MFTAttrHeader&>(*data_attr) = attr_header;
@@ -20,7 +20,7 @@ std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, cons
     // This step cannot fail, so a name that would run past the end of the
     // record is cut there: only the whole units inside the record are read,
     // and a warning says so.
-    ByteReader record = RecordReader(mft_rec_buf);
+    ByteReader record = RecordReader(mft_rec_buf, record_size);
     const std::uint64_t name_start = std::uint64_t{attr_header.attr_offset} + attr_header.name_offset;
     const std::uint64_t name_bytes = 2 * std::uint64_t{attr_header.name_length};
     if (!record.Fits(name_start, name_bytes)) {

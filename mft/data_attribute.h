@@ -1,7 +1,10 @@
 #ifndef VARNETH_MFT_DATA_ATTRIBUTE_H
 #define VARNETH_MFT_DATA_ATTRIBUTE_H
 
+#include <cstddef>
 #include <memory>
+
+#include "mft/record_buffer.h"
 
 class MFTAttrHeader;
 class MFTDataAttr;
@@ -12,8 +15,9 @@ class SpareObjects;
 // header and, for a named stream (non-zero name length and name offset), the
 // stream name read from the record. Resident and non-resident data alike;
 // no value is read. It has no failure of its own. The object comes from
-// spares when given.
+// spares when given. The record ends at record_size.
 std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf,
-                                          SpareObjects<MFTDataAttr>* spares = nullptr);
+                                          SpareObjects<MFTDataAttr>* spares = nullptr,
+                                          std::size_t record_size = kMftRecordSize);
 
 #endif

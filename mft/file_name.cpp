@@ -29,7 +29,8 @@ constexpr std::uint64_t kFixedPartSize = kName;  // 66
 
 }  // namespace
 
-int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, const unsigned char* mft_rec_buf)
+int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, const unsigned char* mft_rec_buf,
+                    std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("GetFileNameAttr() - mft_rec_buf is NULL.");
@@ -53,7 +54,7 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
     // length is not consulted). A value that would run past the record's end
     // is corrupt: the decode fails, with nothing read outside and nothing
     // written to file_name_attr.
-    ByteReader record = RecordReader(mft_rec_buf);
+    ByteReader record = RecordReader(mft_rec_buf, record_size);
     const std::uint64_t value_start = std::uint64_t{header->attr_offset} + header->value_offset;
     ByteReader fixed = record.SubReader(value_start, kFixedPartSize);
     if (fixed.failed()) {

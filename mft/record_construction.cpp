@@ -19,12 +19,13 @@ namespace {
 
 // Only the first $STANDARD_INFORMATION is decoded; a record without one keeps
 // the defaults (times never set).
-int DecodeStandardInformation(const unsigned char* mft_rec_buf, MFTFileRecord& record, std::size_t first)
+int DecodeStandardInformation(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record,
+                              std::size_t first)
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         const MFTAttrHeader* header = record.attr_header_array[i];
         if (header->attr_type == kAttrTypeStandardInformation) {
-            return GetStdInfoAttr(mft_rec_buf, header, &record.std_info);
+            return GetStdInfoAttr(mft_rec_buf, header, &record.std_info, record_size);
         }
     }
     return 0;
@@ -32,7 +33,7 @@ int DecodeStandardInformation(const unsigned char* mft_rec_buf, MFTFileRecord& r
 
 // Every $FILE_NAME in record order; the last one outside the DOS namespace
 // gives the record its parent.
-int DecodeFileNames(const unsigned char* mft_rec_buf, MFTFileRecord& record, std::size_t first)
+int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record, std::size_t first)
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         MFTAttrHeader* header = record.attr_header_array[i];
@@ -40,7 +41,7 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, MFTFileRecord& record, std
             continue;
         }
         std::unique_ptr<MFTFileNameAttr> file_name = record.spare_file_names.Take();
-        if (GetFileNameAttr(header, file_name.get(), mft_rec_buf) != 0) {
+        if (GetFileNameAttr(header, file_name.get(), mft_rec_buf, record_size) != 0) {
             return -1;
         }
         if (file_name->name_space != kNameSpaceDos) {
@@ -52,14 +53,16 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, MFTFileRecord& record, std
     return 0;
 }
 
-void DecodeDataAttributes(const unsigned char* mft_rec_buf, MFTFileRecord& record, std::size_t first)
+void DecodeDataAttributes(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record,
+                          std::size_t first)
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         const MFTAttrHeader* header = record.attr_header_array[i];
         if (header->attr_type != kAttrTypeData) {
             continue;
         }
-        std::unique_ptr<MFTDataAttr> data_attr = MakeDataAttr(*header, mft_rec_buf, &record.spare_data_attrs);
+        std::unique_ptr<MFTDataAttr> data_attr =
+            MakeDataAttr(*header, mft_rec_buf, &record.spare_data_attrs, record_size);
         if (header->is_ads) {
             record.has_ads = true;
         }
@@ -70,7 +73,8 @@ void DecodeDataAttributes(const unsigned char* mft_rec_buf, MFTFileRecord& recor
 
 }  // namespace
 
-int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, std::uint64_t mft_recno)
+int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, std::uint64_t mft_recno,
+                        std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("CreateMFTFileRecord() - mft_rec_buf is NULL.");
@@ -81,35 +85,36 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
         LogErrorText("CreateMFTFileRecord() - mft_file_record is not of type MFTFileRecord.");
         return -1;
     }
-    if (WriteFixupValues(mft_rec_buf) != 0) {
+    if (WriteFixupValues(mft_rec_buf, record_size) != 0) {
         // The step is named differently here than in its own line; both stand.
         LogErrorText("CreateMFTFileRecord() - WriteFixupsToMFTRecord() failed.");
         return -1;
     }
-    if (GetMFTRecHeader(mft_rec_buf, &record->mft_header) != 0) {
+    if (GetMFTRecHeader(mft_rec_buf, &record->mft_header, record_size) != 0) {
         LogErrorText("CreateMFTFileRecord() - GetMFTRecHeader() failed.");
         return -1;
     }
     record->mft_header.mft_recno = mft_recno;
-    if (HasNoAttributes(RecordReader(mft_rec_buf))) {
+    if (HasNoAttributes(RecordReader(mft_rec_buf, record_size))) {
         return -1;  // a record without attributes: silent
     }
     // Each pass below looks only at the headers this call's walk appends (never
     // null): a record object that was not cleared still holds the headers of
     // an earlier buffer, which describe other bytes.
     const std::size_t first = record->attr_header_array.size();
-    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers) != 0) {
+    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers, record_size) !=
+        0) {
         LogErrorText("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");
         return -1;
     }
-    if (DecodeStandardInformation(mft_rec_buf, *record, first) != 0) {
+    if (DecodeStandardInformation(mft_rec_buf, record_size, *record, first) != 0) {
         LogErrorText("CreateMFTFileRecord() - GetStdInfoAttr() failed.");
         return -1;
     }
-    if (DecodeFileNames(mft_rec_buf, *record, first) != 0) {
+    if (DecodeFileNames(mft_rec_buf, record_size, *record, first) != 0) {
         LogErrorText("CreateMFTFileRecord() - GetFileNameAttr() failed.");
         return -1;
     }
-    DecodeDataAttributes(mft_rec_buf, *record, first);
+    DecodeDataAttributes(mft_rec_buf, record_size, *record, first);
     return 0;
 }

@@ -1,13 +1,18 @@
 #ifndef VARNETH_MFT_RECORD_CONSTRUCTION_H
 #define VARNETH_MFT_RECORD_CONSTRUCTION_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include <wx/object.h>
 
-// Decodes one raw 1024-byte FILE record into an MFTFileRecord, applying the
-// update sequence fixups to the buffer in place. Returns 0 on success, -1 on
-// failure (the record may then be partly filled and must be cleared).
-int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, std::uint64_t mft_recno);
+#include "mft/record_buffer.h"
+
+// Decodes one raw FILE record of record_size bytes (the record source's)
+// into an MFTFileRecord, applying the update sequence fixups to the buffer in
+// place. Returns 0 on success, -1 on failure (the record may then be partly
+// filled and must be cleared).
+int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, std::uint64_t mft_recno,
+                        std::size_t record_size = kMftRecordSize);
 
 #endif

@@ -7,7 +7,7 @@
 #include "mft/mft_file_record.h"
 #include "mft/record_buffer.h"
 
-int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header)
+int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("GetMFTRecHeader() - mft_rec_buf is NULL.");
@@ -21,7 +21,7 @@ int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header)
 
     // Stored as found: nothing here is validated. mft_recno is the caller's.
     using namespace record_header_field;
-    ByteReader record = RecordReader(mft_rec_buf);
+    ByteReader record = RecordReader(mft_rec_buf, record_size);
     header->magic = record.U32At(kMagic);
     header->usa_offset = record.U16At(kUsaOffset);
     header->usa_count = record.U16At(kUsaCount);

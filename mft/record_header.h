@@ -1,9 +1,12 @@
 #ifndef VARNETH_MFT_RECORD_HEADER_H
 #define VARNETH_MFT_RECORD_HEADER_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include <wx/object.h>
+
+#include "mft/record_buffer.h"
 
 // The signature a FILE record begins with: "FILE" read little-endian.
 constexpr std::uint32_t kFileSignature = 0x454C4946;
@@ -29,6 +32,7 @@ constexpr std::uint64_t kHeaderRecno = 44;      // u32
 
 // Decodes the 48-byte FILE record header (no fixups, no validation) into an
 // MFTRecordHeader. Returns 0 on success, -1 on failure.
-int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header);
+int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header,
+                    std::size_t record_size = kMftRecordSize);
 
 #endif

@@ -29,8 +29,8 @@ public:
     };
 
     // fd: a descriptor the caller keeps open while the source is used, or -1
-    // for a file that is not open. record_size: at least kMftRecordSize, the
-    // bytes the decoders read.
+    // for a file that is not open. record_size: the file's record size
+    // (record_size.h), the one value every count and bound of the run uses.
     explicit RecordSource(int fd = -1, std::size_t record_size = kMftRecordSize)
         : fd_(fd), record_size_(record_size)
     {

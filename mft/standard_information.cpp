@@ -28,7 +28,8 @@ constexpr std::size_t kMaxValueLength = 0x48;    // 72; the older form has 48
 
 }  // namespace
 
-int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_header, wxObject* std_info)
+int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_header, wxObject* std_info,
+                   std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("GetStdInfoAttr() - mft_rec_buf is NULL.");
@@ -57,7 +58,7 @@ int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_h
     const std::size_t value_length = attr_header->value_length;
     const std::uint64_t value_start = std::uint64_t{attr_header->attr_offset} + attr_header->value_offset;
     unsigned char value[kMaxValueLength] = {};  // zero padding for the short forms
-    ByteReader record = RecordReader(mft_rec_buf);
+    ByteReader record = RecordReader(mft_rec_buf, record_size);
     if (!record.CopyBytesAt(value_start, value, value_length)) {
         LogErrorText("GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record.");
         return -1;

@@ -3,38 +3,58 @@
 #include <cstdint>
 
 #include "base/log_message.h"
-#include "mft/record_buffer.h"
 #include "mft/record_header.h"
 
 namespace {
 
-// The array holds the update sequence number and the two saved words: three
-// 16-bit words from usa_offset on. An offset past 1018 would put them (partly)
-// outside the record, so such an offset is refused like offset 0, with the
-// same message, before anything is read from it.
-constexpr std::uint64_t kUsaWords = 3;
-constexpr std::uint64_t kMaxUsaOffset = kMftRecordSize - 2 * kUsaWords;  // 1018
+constexpr std::size_t kMaxStrides = kMftLargeRecordSize / kMftSectorSize;
 
-// The last word of each of the two sectors.
-constexpr std::uint64_t kSector1End = kMftSectorSize - 2;      // 510
-constexpr std::uint64_t kSector2End = 2 * kMftSectorSize - 2;  // 1022
+// The array holds the update sequence number and one saved word per stride.
+// An offset that would put them (partly) outside the record (past 1018 in a
+// 1024-byte record, past 4078 in a 4096-byte one) is refused like offset 0,
+// with the same message, before anything is read from it.
+std::uint64_t MaxUsaOffset(std::size_t strides)
+{
+    return strides * kMftSectorSize - 2 * (1 + std::uint64_t{strides});
+}
+
+// The last word of stride i (from 0).
+std::uint64_t StrideEnd(std::size_t i)
+{
+    return (i + 1) * kMftSectorSize - 2;
+}
+
+bool StrideEndsCarry(ByteWriter& record, std::size_t strides, std::uint16_t update_sequence_number)
+{
+    for (std::size_t i = 0; i < strides; ++i) {
+        if (record.U16At(StrideEnd(i)) != update_sequence_number) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
-int WriteFixupValues(unsigned char* mft_rec_buf)
+int WriteFixupValues(unsigned char* mft_rec_buf, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("WriteFixupValues() - mft_rec_buf is NULL.");
         return -1;
     }
-    ByteWriter record = RecordWriter(mft_rec_buf);
+    const std::size_t strides = record_size / kMftSectorSize;
+    if (record_size % kMftSectorSize != 0 || strides < 2 || strides > kMaxStrides) {
+        LogErrorText("WriteFixupValues() - record size is not valid.");
+        return -1;
+    }
+    ByteWriter record = RecordWriter(mft_rec_buf, record_size);
 
     const std::uint16_t usa_offset = record.U16At(record_header_field::kUsaOffset);
-    if (usa_offset == 0 || usa_offset > kMaxUsaOffset) {
+    if (usa_offset == 0 || usa_offset > MaxUsaOffset(strides)) {
         LogErrorText("WriteFixupValues() - signature offset to fixup array is not valid.");
         return -1;
     }
-    // The count is checked but otherwise unused: a record always has two sectors.
+    // The count is checked but otherwise unused: the record size sets the strides.
     if (record.U16At(record_header_field::kUsaCount) == 0) {
         LogErrorText("WriteFixupValues() - signature count is not valid.");
         return -1;
@@ -44,21 +64,25 @@ int WriteFixupValues(unsigned char* mft_rec_buf)
         LogErrorText("WriteFixupValues() - signature value is not correct.");
         return -1;
     }
-    if (record.U16At(kSector1End) != update_sequence_number ||
-        record.U16At(kSector2End) != update_sequence_number) {
+    if (!StrideEndsCarry(record, strides, update_sequence_number)) {
         LogErrorText("WriteFixupValues() - fixup signatures do not match.");
         return -1;
     }
 
-    // Both saved words are taken before either is written, so an array that
-    // overlaps a sector end still yields the words it held.
-    const std::uint16_t saved_sector1 = record.U16At(usa_offset + 2);
-    const std::uint16_t saved_sector2 = record.U16At(usa_offset + 4);
-    record.PutU16At(kSector1End, saved_sector1);
-    record.PutU16At(kSector2End, saved_sector2);
-    if (record.U16At(kSector1End) != saved_sector1 || record.U16At(kSector2End) != saved_sector2) {
-        LogErrorText("WriteFixupValues() - written fixup signatures do not match.");
-        return -1;
+    // Every saved word is taken before any is written, so an array that
+    // overlaps a stride end still yields the words it held.
+    std::uint16_t saved[kMaxStrides] = {};
+    for (std::size_t i = 0; i < strides; ++i) {
+        saved[i] = record.U16At(usa_offset + 2 * (i + 1));
+    }
+    for (std::size_t i = 0; i < strides; ++i) {
+        record.PutU16At(StrideEnd(i), saved[i]);
+    }
+    for (std::size_t i = 0; i < strides; ++i) {
+        if (record.U16At(StrideEnd(i)) != saved[i]) {
+            LogErrorText("WriteFixupValues() - written fixup signatures do not match.");
+            return -1;
+        }
     }
     return 0;
 }

@@ -1,10 +1,15 @@
 #ifndef VARNETH_MFT_UPDATE_SEQUENCE_H
 #define VARNETH_MFT_UPDATE_SEQUENCE_H
 
-// Puts back, in place, the two sector-end words that the volume saved in the
-// record's update sequence array, after checking that both sector ends carry
-// the update sequence number. Returns 0 on success, -1 on failure (the
-// buffer is then unchanged).
-int WriteFixupValues(unsigned char* mft_rec_buf);
+#include <cstddef>
+
+#include "mft/record_buffer.h"
+
+// Puts back, in place, the stride-end words that the volume saved in the
+// record's update sequence array (one per 512-byte stride: two in a 1024-byte
+// record, eight in a 4096-byte one), after checking that every stride end
+// carries the update sequence number. Returns 0 on success, -1 on failure
+// (the buffer is then unchanged).
+int WriteFixupValues(unsigned char* mft_rec_buf, std::size_t record_size = kMftRecordSize);
 
 #endif

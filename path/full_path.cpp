@@ -14,9 +14,9 @@ constexpr std::size_t kNameBytesOfOneWalk = std::size_t{64} << 10;
 
 }  // namespace
 
-wxString GetFullPathString(wxFile& mft_file, std::uint64_t mft_recno)
+wxString GetFullPathString(wxFile& mft_file, std::uint64_t mft_recno, std::size_t record_size)
 {
     const auto walk = std::make_unique<FullPathResolver>(kStepsOfOneWalk, kNameBytesOfOneWalk);
-    const std::string& path = walk->Resolve(RecordSource(mft_file.fd()), mft_recno, nullptr);
+    const std::string& path = walk->Resolve(RecordSource(mft_file.fd(), record_size), mft_recno, nullptr);
     return wxString::FromUTF8(path.data(), path.size());
 }

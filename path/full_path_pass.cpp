@@ -43,7 +43,7 @@ ReadResult ReadRecord(const RecordSource& mft_file, std::uint64_t mft_recno, std
         LogWarningText(wxS("GetFullPathString() - Invalid MFT magic in MFT file record."));
         return ReadResult::kFailed;
     }
-    if (CreateMFTFileRecord(buffer.data(), &record, mft_recno) != 0) {
+    if (CreateMFTFileRecord(buffer.data(), &record, mft_recno, mft_file.record_size()) != 0) {
         LogErrorText(wxS("GetFullPathString() - Error creating MFTFileRecord."));
         return ReadResult::kFailed;
     }

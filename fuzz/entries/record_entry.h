@@ -1,7 +1,8 @@
 #ifndef VARNETH_FUZZ_ENTRIES_RECORD_ENTRY_H
 #define VARNETH_FUZZ_ENTRIES_RECORD_ENTRY_H
 
-// One fuzz input as a small $MFT held in memory: every record through
+// One fuzz input as a small $MFT held in memory, its records of the size
+// that its record 0 tells (1024 or 4096, as the tool decides): every record through
 // decoding, and every record that decodes through the path walk (over the
 // same in-memory file), the report rows of all three formats and both name
 // lists, as the driver would call them.
@@ -24,6 +25,7 @@
 #include "mft/record_buffer.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
+#include "mft/record_size.h"
 #include "path/full_path.h"
 #include "report/name_lists.h"
 #include "report/report_columns.h"
@@ -31,15 +33,15 @@
 
 namespace fuzz_entry {
 
-constexpr std::size_t kRecordBytes = kMftRecordSize;
-constexpr std::size_t kMaxRecords = 16;
+// 16 records of 1024 bytes, 4 of 4096.
+constexpr std::size_t kMaxInputBytes = 16 * kMftRecordSize;
 
 // The input as whole records, the last one padded with zeros.
-inline std::vector<unsigned char> AsRecords(const std::uint8_t* data, std::size_t size)
+inline std::vector<unsigned char> AsRecords(const std::uint8_t* data, std::size_t size, std::size_t record_size)
 {
-    size = std::min(size, kMaxRecords * kRecordBytes);
-    const std::size_t count = std::max<std::size_t>(1, (size + kRecordBytes - 1) / kRecordBytes);
-    std::vector<unsigned char> image(count * kRecordBytes, 0);
+    size = std::min(size, kMaxInputBytes);
+    const std::size_t count = std::max<std::size_t>(1, (size + record_size - 1) / record_size);
+    std::vector<unsigned char> image(count * record_size, 0);
     if (size > 0) {
         std::memcpy(image.data(), data, size);
     }
@@ -104,42 +106,44 @@ inline void CheckRowsInEveryFormat(MFTFileRecord& record, const wxString& full_p
 
 // The path walk reads by positioned reads only: the file position is left
 // as found.
-inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, Findings& findings)
+inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, std::size_t record_size, Findings& findings)
 {
-    file.Seek(static_cast<wxFileOffset>((recno + 1) * kRecordBytes), wxFromStart);
+    file.Seek(static_cast<wxFileOffset>((recno + 1) * record_size), wxFromStart);
     const wxFileOffset before = file.Tell();
-    const wxString path = GetFullPathString(file, recno);
+    const wxString path = GetFullPathString(file, recno, record_size);
     findings.Expect(file.Tell() == before, "the path walk leaves the file position as found");
     return path;
 }
 
-inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, wxFile& file,
-                          Findings& findings)
+inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, std::size_t record_size,
+                          wxFile& file, Findings& findings)
 {
-    // An exact 1024-byte heap block: any access past it is caught.
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kRecordBytes]);
-    std::memcpy(buffer.get(), image.data() + index * kRecordBytes, kRecordBytes);
+    // A heap block of exactly the record size: any access past it is caught.
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[record_size]);
+    std::memcpy(buffer.get(), image.data() + index * record_size, record_size);
     // The attribute walk visits at most next_attr_id attributes.
-    const std::size_t visit_limit = ByteReader(buffer.get(), kRecordBytes).U16At(record_header_field::kNextAttrId);
+    const std::size_t visit_limit = ByteReader(buffer.get(), record_size).U16At(record_header_field::kNextAttrId);
     MFTFileRecord record;
-    const int result = CreateMFTFileRecord(buffer.get(), &record, index);
+    const int result = CreateMFTFileRecord(buffer.get(), &record, index, record_size);
     findings.Expect(result == 0 || result == -1, "decoding returns 0 or -1");
     findings.Expect(record.attr_header_array.size() <= visit_limit, "the walk keeps at most next_attr_id headers");
     if (result != 0) {
         return;
     }
-    const wxString full_path = CheckedFullPath(file, index, findings);
+    const wxString full_path = CheckedFullPath(file, index, record_size, findings);
     CheckRowsInEveryFormat(record, full_path, findings);
     CheckNames(GetMFTRecordWin32FileName(&record, false), findings);
     CheckNames(GetMFTRecordWin32FileName(&record, true), findings);
 }
 
 // Record numbers at and past the end of the file.
-inline void CheckPathBounds(wxFile& file, std::uint64_t count, Findings& findings)
+inline void CheckPathBounds(wxFile& file, std::uint64_t count, std::size_t record_size, Findings& findings)
 {
-    findings.Expect(GetFullPathString(file, count) == wxS("\\"), "the record at the end has the root's path");
-    findings.Expect(GetFullPathString(file, count + 1).empty(), "a record past the end has no path");
-    findings.Expect(GetFullPathString(file, UINT64_MAX).empty(), "the largest record number has no path");
+    findings.Expect(GetFullPathString(file, count, record_size) == wxS("\\"),
+                    "the record at the end has the root's path");
+    findings.Expect(GetFullPathString(file, count + 1, record_size).empty(), "a record past the end has no path");
+    findings.Expect(GetFullPathString(file, UINT64_MAX, record_size).empty(),
+                    "the largest record number has no path");
 }
 
 // The first promise that did not hold, or an empty text.
@@ -147,16 +151,17 @@ inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
 {
     Findings findings;
     ScopedDiscardLog quiet;
-    const std::vector<unsigned char> image = AsRecords(data, size);
+    const std::size_t record_size = RecordSizeOfFirstRecord(ByteReader(data, size));
+    const std::vector<unsigned char> image = AsRecords(data, size, record_size);
     wxFile file;
     if (!OpenMemoryFile(image, file)) {
         return findings.First();  // no file to walk: nothing to learn
     }
-    const std::size_t count = image.size() / kRecordBytes;
+    const std::size_t count = image.size() / record_size;
     for (std::size_t index = 0; index < count; ++index) {
-        FuzzOneRecord(image, index, file, findings);
+        FuzzOneRecord(image, index, record_size, file, findings);
     }
-    CheckPathBounds(file, count, findings);
+    CheckPathBounds(file, count, record_size, findings);
     return findings.First();
 }
 

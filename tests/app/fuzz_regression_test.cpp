@@ -18,6 +18,7 @@
 #include "fuzz/entries/record_entry.h"
 #include "fuzz/entries/run_entry.h"
 #include "support/cli_runner.h"
+#include "support/record_builder.h"
 
 using namespace varneth_test;
 
@@ -85,9 +86,17 @@ std::string SampleRecords(std::size_t count)
     return ReadFile(std::string(VARNETH_SOURCE_DIR) + "/samples/sample.mft").substr(0, count * 1024);
 }
 
+// The system records in 4096-byte records, the first count of them.
+std::string LargeSystemRecords(std::size_t count)
+{
+    const Bytes bytes = SystemRecords(kLargeRecordSize).bytes();
+    return std::string(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count * kLargeRecordSize));
+}
+
 TEST(FuzzRegression, RecordTargetInputs)
 {
-    ReplayAll("fuzz_record", fuzz_entry::FuzzRecords, {std::string(), std::string(1024, '\xFF'), SampleRecords(16)});
+    ReplayAll("fuzz_record", fuzz_entry::FuzzRecords,
+              {std::string(), std::string(1024, '\xFF'), SampleRecords(16), LargeSystemRecords(4)});
 }
 
 TEST(FuzzRegression, NumberFormatterTargetInputs)
@@ -103,7 +112,7 @@ TEST(FuzzRegression, WholeRunTargetInputs)
         QuietStdout quiet;
         return fuzz_entry::FuzzWholeRun(data, size, scratch.path());
     };
-    ReplayAll("fuzz_run", entry, {std::string(), SampleRecords(32)});
+    ReplayAll("fuzz_run", entry, {std::string(), SampleRecords(32), LargeSystemRecords(8)});
 }
 
 }  // namespace

@@ -51,8 +51,24 @@ Bytes FiveFileSignatures(std::size_t size, int bad_record = -1)
     return bytes;
 }
 
+// Records of 4096 bytes, record bad_record without its signature, then extra zero bytes.
+Bytes LargeRecords(std::size_t count, int bad_record = -1, std::size_t extra = 0)
+{
+    MftImage image(kLargeRecordSize);
+    for (std::size_t record = 0; record < count; ++record) {
+        Bytes bytes = RecordBuilder(kLargeRecordSize).Build();
+        bytes[0] = static_cast<int>(record) == bad_record ? 'B' : 'F';
+        image.Add(bytes);
+    }
+    return image.AddRawBytes(Bytes(extra, 0)).bytes();
+}
+
 TEST_F(RunSequenceTest, InputChecksRefuseWhatIsNotAnMftFile)
 {
+    // Record 0 says 4096 bytes but has the 1024-byte record's 3 update
+    // sequence entries: read as 1024, and records 1 to 4 are inside it.
+    Bytes three_entries = LargeRecords(5);
+    PutLE(three_entries, 6, 3, 2);
     const InputCase cases[] = {
         {"5120 bytes, five signatures", FiveFileSignatures(5120), ""},
         {"4096 bytes", FiveFileSignatures(4096), "Error: File in.mft is not a valid $MFT file."},
@@ -60,6 +76,10 @@ TEST_F(RunSequenceTest, InputChecksRefuseWhatIsNotAnMftFile)
         {"empty", Bytes{}, "Error: File in.mft is not a valid $MFT file."},
         {"bad record 2", FiveFileSignatures(10240, 2), "Error: File in.mft is not a valid $MFT file."},
         {"5632 bytes", FiveFileSignatures(5632), "Error: $MFT file in.mft verification failed."},
+        {"five 4096-byte records", LargeRecords(5), ""},
+        {"4096-byte records, bad record 4", LargeRecords(8, 4), "Error: File in.mft is not a valid $MFT file."},
+        {"4096-byte records and 1024 bytes", LargeRecords(5, -1, 1024), "Error: $MFT file in.mft verification failed."},
+        {"4096 said, 3 entries", three_entries, "Error: File in.mft is not a valid $MFT file."},
     };
     for (const InputCase& c : cases) {
         MftImage().AddRawBytes(c.content).WriteTo(Path("in.mft"));

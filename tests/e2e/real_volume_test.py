@@ -15,11 +15,20 @@ a deleted directory (volume_tree.py lists them all). After unmounting,
 the $MFT is extracted as stored on the volume with `icat IMG 0` (its update
 sequence still in place, as in a real extraction), and the tool is run on it.
 
-Besides the checks against the created tree, every record is compared with
-libfsntfs exactly as the corpus comparison does (compare_with_libfsntfs.py).
+With --record-size 4096 the volume is made with 4096-byte sectors, which
+gives it 4096-byte FILE records, as on 4K-native disks.
+
+Besides the checks against the created tree, every record's path is compared
+with what The Sleuth Kit's fls lists on the image (fls_paths.py), and, for
+1024-byte records, every record with libfsntfs exactly as the corpus
+comparison does (compare_with_libfsntfs.py). libfsntfs 20200921 reads a bare
+$MFT of 4096-byte records as 1024-byte ones, so there the default and short
+formats are checked against the long one instead, and the volume's layout
+through The Sleuth Kit's istat.
 Without root, FUSE or the tools, the test prints SKIPPED and exits with 77.
 """
 
+import argparse
 import datetime
 import importlib.util
 import os
@@ -35,7 +44,8 @@ sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from compare_with_libfsntfs import compare_file  # noqa: E402
-from expected_output import LONG_COLUMNS, sanitized, split_name  # noqa: E402
+from expected_output import DEFAULT_COLUMNS, LONG_COLUMNS, SHORT_COLUMNS, sanitized, split_name  # noqa: E402
+from fls_paths import compare_with_fls  # noqa: E402
 from libfsntfs_view import NAME_SPACE_DOS, TYPE_INDEX_ALLOCATION, load_library_view  # noqa: E402
 from varneth_run import OutputError, listing_lines, report_rows  # noqa: E402
 from volume_tree import (CLUSTER_SIZE, COMPRESSION_UNIT_SIZE, MAX_PATH_NAMES, Made,  # noqa: E402
@@ -45,7 +55,8 @@ SKIP_EXIT_CODE = 77
 IMAGE_SIZE = 32 * 1024 * 1024
 RESIDENT_LIMIT = 100   # ntfs-3g keeps data this small in the record
 NAME_SPACE_POSIX = 0
-TOOLS = ("mkntfs", "ntfs-3g", "icat", "fsntfsinfo")
+TOOLS = ("mkntfs", "ntfs-3g", "icat", "fls", "istat", "fsntfsinfo")
+RECORD_SIZES = (1024, 4096)
 
 
 def missing_prerequisite() -> Optional[str]:
@@ -241,17 +252,41 @@ def check_volume_layout(view, problems: List[str]) -> None:
         problems.append("no deleted record kept its names: the deleted rows are not covered")
 
 
+def check_layout_with_tsk(image: str, rows: List[Dict[str, str]], problems: List[str]) -> None:
+    """What check_volume_layout asks of libfsntfs that the report does not show."""
+    many = [row["RecNo"] for row in rows if row["FullPath"] == "\\many"]
+    shown = subprocess.run(["istat", image, many[0]], capture_output=True).stdout if many else b""
+    if b"$INDEX_ALLOCATION" not in shown:
+        problems.append("the index of directory 'many' stayed in its record")
+
+
+def check_formats(binary: str, mft: str, long_rows: List[Dict[str, str]], problems: List[str]) -> int:
+    """The default and short formats hold the long format's values of their columns."""
+    checked = 0
+    for switches, columns in (([], DEFAULT_COLUMNS), (["-s"], SHORT_COLUMNS)):
+        rows = report_rows(binary, mft, switches, columns)
+        if len(rows) != len(long_rows):
+            problems.append("%s: %d rows, the long format %d" % (switches, len(rows), len(long_rows)))
+        for row, long_row in zip(rows, long_rows):
+            checked += 1
+            if row != {column: long_row[column] for column in columns}:
+                problems.append("%s: row %s differs from the long format's" % (switches, row["RecNo"]))
+    return checked
+
+
 def utc_now_text(offset_seconds: int) -> str:
     moment = datetime.datetime.now(datetime.timezone.utc) + datetime.timedelta(seconds=offset_seconds)
     return moment.strftime("%Y-%m-%d %H:%M:%S")
 
 
-def build_volume(work: str, plan: List[Made]) -> str:
-    """Formats, fills and unmounts the volume; returns the extracted $MFT's path."""
+def build_volume(work: str, plan: List[Made], record_size: int):
+    """Formats, fills and unmounts the volume; returns the image's and the extracted $MFT's paths."""
     image, mount_point, mft = (os.path.join(work, n) for n in ("ntfs.img", "mnt", "mft.bin"))
     with open(image, "wb") as out:
         out.truncate(IMAGE_SIZE)
-    subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(CLUSTER_SIZE), "-L", "varneth-e2e", image],
+    # The record size follows the sector size: 1024 up to 1024-byte sectors.
+    sectors = ["-s", str(record_size)] if record_size > 1024 else []
+    subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(CLUSTER_SIZE)] + sectors + ["-L", "varneth-e2e", image],
                    check=True, capture_output=True)
     os.mkdir(mount_point)
     with MountedVolume(image, mount_point, os.path.join(work, "ntfs-3g.log")) as volume:
@@ -259,19 +294,38 @@ def build_volume(work: str, plan: List[Made]) -> str:
         volume.unmount()
     with open(mft, "wb") as out:
         subprocess.run(["icat", image, "0"], check=True, stdout=out)
-    return mft
+    with open(mft, "rb") as extracted:
+        header = extracted.read(32)
+    if int.from_bytes(header[28:32], "little") != record_size:
+        raise RuntimeError("mkntfs made records of %d bytes, not %d"
+                           % (int.from_bytes(header[28:32], "little"), record_size))
+    return image, mft
 
 
-def run_checks(binary: str, mft: str, plan: List[Made], started: str, finished: str) -> int:
+def run_checks(binary: str, image: str, mft: str, plan: List[Made], started: str, finished: str,
+               record_size: int) -> int:
     problems: List[str] = []
-    check_volume_layout(load_library_view(mft), problems)
-    checked = check_report(plan, report_rows(binary, mft, ["-l"], LONG_COLUMNS), started, finished, problems)
+    long_rows = report_rows(binary, mft, ["-l"], LONG_COLUMNS)
+    if record_size == 1024:
+        check_volume_layout(load_library_view(mft), problems)
+    else:
+        check_layout_with_tsk(image, long_rows, problems)
+    checked = check_report(plan, long_rows, started, finished, problems)
     check_listings(plan, listing_lines(binary, mft, "-f"), listing_lines(binary, mft, "-a"), problems)
-    counts = compare_file(binary, mft, problems)
-    print("created entries: %d; rows checked against them: %d" % (len(plan), checked))
-    print("compared with libfsntfs: %(records)d records, %(rows)d rows, %(streams)d stream rows, "
-          "%(deleted)d deleted, %(fields)d fields, %(hints)d paths, -f %(f_lines)d lines, "
-          "-a %(a_lines)d lines" % counts)
+    fls_counts = compare_with_fls(image, long_rows, report_path, problems)
+    print("%d-byte records; created entries: %d; rows checked against them: %d"
+          % (record_size, len(plan), checked))
+    print("compared with fls: %(entries)d entries, %(compared)d records and streams, %(agreed)d agree; "
+          "left out: %(orphans)d unnamed records, %(indexes)d named indexes, "
+          "%(reused)d deleted names of reused records" % fls_counts)
+    if record_size == 1024:
+        counts = compare_file(binary, mft, problems)
+        print("compared with libfsntfs: %(records)d records, %(rows)d rows, %(streams)d stream rows, "
+              "%(deleted)d deleted, %(fields)d fields, %(hints)d paths, -f %(f_lines)d lines, "
+              "-a %(a_lines)d lines" % counts)
+    else:
+        print("default and short rows checked against the long ones: %d"
+              % check_formats(binary, mft, long_rows, problems))
     for problem in problems:
         print("  " + problem)
     print("FAILED: %d problem(s)" % len(problems) if problems else "All checks passed.")
@@ -279,9 +333,10 @@ def run_checks(binary: str, mft: str, plan: List[Made], started: str, finished: 
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
-        print("usage: real_volume_test.py VARNETH_BINARY")
-        return 2
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("--record-size", type=int, choices=RECORD_SIZES, default=1024)
+    arguments = parser.parse_args()
     reason = missing_prerequisite()
     if reason:
         print("SKIPPED: " + reason)
@@ -293,9 +348,10 @@ def main() -> int:
     with tempfile.TemporaryDirectory(prefix="varneth-volume-") as work:
         started = utc_now_text(-2)
         try:
-            mft = build_volume(work, plan)
+            image, mft = build_volume(work, plan, arguments.record_size)
             finished = utc_now_text(2)
-            return run_checks(os.path.abspath(sys.argv[1]), mft, plan, started, finished)
+            return run_checks(os.path.abspath(arguments.binary), image, mft, plan, started, finished,
+                              arguments.record_size)
         except (OutputError, RuntimeError, OSError, subprocess.SubprocessError) as error:
             print("FAILED: %s" % error)
             return 1

@@ -8,11 +8,15 @@ namespace varneth_test {
 namespace {
 
 constexpr std::size_t kUsaOffset = 0x30;
-constexpr std::size_t kFirstAttrOffset = 0x38;
 constexpr std::size_t kResidentHeader = 0x18;
 constexpr std::size_t kNonResidentHeader = 0x40;
 
 std::size_t AlignUp8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+std::size_t UsaCountOf(std::size_t record_size) { return record_size / 512 + 1; }
+
+// Right after the update sequence array: 0x38 in a 1024-byte record, 0x48 in a 4096-byte one.
+std::size_t FirstAttrOffsetOf(std::size_t record_size) { return AlignUp8(kUsaOffset + 2 * UsaCountOf(record_size)); }
 
 void PutName(Bytes& bytes, std::size_t offset, const std::u16string& name)
 {
@@ -42,20 +46,21 @@ std::uint64_t GetLE(const Bytes& bytes, std::size_t offset, int width)
     return value;
 }
 
-RecordBuilder::RecordBuilder() : header_(kFirstAttrOffset, 0)
+RecordBuilder::RecordBuilder(std::size_t record_size)
+    : record_size_(record_size), header_(FirstAttrOffsetOf(record_size), 0)
 {
     header_[0] = 'F';
     header_[1] = 'I';
     header_[2] = 'L';
     header_[3] = 'E';
     PutLE(header_, 4, kUsaOffset, 2);
-    PutLE(header_, 6, 3, 2);
+    PutLE(header_, 6, UsaCountOf(record_size), 2);
     PutLE(header_, 8, 0x1234, 8);  // LSN
     PutLE(header_, 16, 1, 2);      // sequence number
     PutLE(header_, 18, 1, 2);      // link count
-    PutLE(header_, 20, kFirstAttrOffset, 2);
+    PutLE(header_, 20, header_.size(), 2);
     PutLE(header_, 22, 0x0001, 2);  // in use
-    PutLE(header_, 28, kRecordSize, 4);
+    PutLE(header_, 28, record_size, 4);
 }
 
 RecordBuilder& RecordBuilder::InUse(bool in_use)
@@ -195,15 +200,15 @@ RecordBuilder& RecordBuilder::NonResidentData(std::uint64_t real_size, std::uint
 
 Bytes RecordBuilder::BuildUnprotected() const
 {
-    Bytes record(kRecordSize, 0);
+    Bytes record(record_size_, 0);
     std::copy(header_.begin(), header_.end(), record.begin());
     std::size_t first = GetLE(header_, 20, 2);
     std::size_t end = first;
-    for (std::size_t i = 0; i < attributes_.size() && first + i < kRecordSize; ++i) {
+    for (std::size_t i = 0; i < attributes_.size() && first + i < record_size_; ++i) {
         record[first + i] = attributes_[i];
         end = first + i + 1;
     }
-    if (end_marker_ && end + 8 <= kRecordSize) {
+    if (end_marker_ && end + 8 <= record_size_) {
         PutLE(record, end, kEndMarker, 4);
         end += 8;
     }
@@ -212,7 +217,7 @@ Bytes RecordBuilder::BuildUnprotected() const
         PutLE(record, 40, next_id_, 2);
     }
     std::size_t usa = GetLE(record, 4, 2);
-    if (usa + 2 <= kRecordSize) {
+    if (usa + 2 <= record_size_) {
         PutLE(record, usa, usn_, 2);
     }
     return record;
@@ -237,21 +242,24 @@ Bytes AttributeBytes(std::uint32_t type, std::uint32_t length, bool non_resident
 
 void ProtectWithUpdateSequence(Bytes& record)
 {
+    const std::size_t strides = record.size() / 512;
     std::size_t usa = GetLE(record, 4, 2);
-    if (usa + 6 > kRecordSize) {
+    if (usa + 2 * (strides + 1) > record.size()) {
         return;
     }
     std::uint64_t usn = GetLE(record, usa, 2);
-    PutLE(record, usa + 2, GetLE(record, 510, 2), 2);
-    PutLE(record, usa + 4, GetLE(record, 1022, 2), 2);
-    PutLE(record, 510, usn, 2);
-    PutLE(record, 1022, usn, 2);
+    for (std::size_t i = 0; i < strides; ++i) {
+        PutLE(record, usa + 2 * (i + 1), GetLE(record, 512 * (i + 1) - 2, 2), 2);
+    }
+    for (std::size_t i = 0; i < strides; ++i) {
+        PutLE(record, 512 * (i + 1) - 2, usn, 2);
+    }
 }
 
 MftImage& MftImage::Add(const Bytes& record)
 {
-    if (record.size() != kRecordSize) {
-        throw std::invalid_argument("a record is 1024 bytes");
+    if (record.size() != record_size_) {
+        throw std::invalid_argument("a record of another size than the image's");
     }
     bytes_.insert(bytes_.end(), record.begin(), record.end());
     return *this;
@@ -259,7 +267,7 @@ MftImage& MftImage::Add(const Bytes& record)
 
 MftImage& MftImage::AddZeroBlocks(std::size_t count)
 {
-    bytes_.resize(bytes_.size() + count * kRecordSize, 0);
+    bytes_.resize(bytes_.size() + count * record_size_, 0);
     return *this;
 }
 
@@ -278,7 +286,7 @@ void MftImage::WriteTo(const std::string& path) const
     }
 }
 
-MftImage SystemRecords()
+MftImage SystemRecords(std::size_t record_size)
 {
     struct System {
         const char16_t* name;
@@ -292,10 +300,10 @@ MftImage SystemRecords()
         {u"$Secure", false, 0},     {u"$UpCase", false, 131072}, {u"$Extend", true, 0},
     };
     const Times times = Times::All(kSomeFiletime);
-    MftImage image;
+    MftImage image(record_size);
     std::uint32_t recno = 0;
     for (const System& system : kSystem) {
-        RecordBuilder record;
+        RecordBuilder record(record_size);
         record.HeaderRecno(recno).Directory(system.directory);
         record.StandardInformation(times, 0x0006)
             .FileName(system.name, kWin32AndDos, 5, times);
@@ -314,7 +322,7 @@ MftImage SystemRecords()
     }
     for (; recno < 16; ++recno) {
         // Reserved records: in use, but without a name.
-        image.Add(RecordBuilder().HeaderRecno(recno).StandardInformation(times).ResidentData(0).Build());
+        image.Add(RecordBuilder(record_size).HeaderRecno(recno).StandardInformation(times).ResidentData(0).Build());
     }
     return image;
 }

@@ -1,8 +1,9 @@
 #ifndef VARNETH_TESTS_SUPPORT_RECORD_BUILDER_H
 #define VARNETH_TESTS_SUPPORT_RECORD_BUILDER_H
 
-// Builds 1024-byte FILE records and whole $MFT images byte by byte, as a
-// Windows volume stores them (update sequence applied to the sector ends).
+// Builds FILE records (1024 bytes, or 4096 as on disks with 4096-byte
+// sectors) and whole $MFT images byte by byte, as a Windows volume stores them
+// (update sequence applied to the end of every 512-byte stride).
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace varneth_test {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kRecordSize = 1024;
+constexpr std::size_t kLargeRecordSize = 4096;
 
 constexpr std::uint32_t kTypeStandardInformation = 0x10;
 constexpr std::uint32_t kTypeAttributeList = 0x20;
@@ -43,7 +45,9 @@ struct Times {
 
 class RecordBuilder {
 public:
-    RecordBuilder();
+    // The header says record_size: allocated size, and an update sequence
+    // of one entry per 512 bytes besides its number.
+    explicit RecordBuilder(std::size_t record_size = kRecordSize);
 
     // Header fields.
     RecordBuilder& InUse(bool in_use);
@@ -56,7 +60,7 @@ public:
     RecordBuilder& UpdateSequenceNumber(std::uint16_t usn);
     RecordBuilder& UsaOffset(std::uint16_t offset);
     RecordBuilder& UsaCount(std::uint16_t count);
-    RecordBuilder& FirstAttrOffset(std::uint16_t offset);  // default 0x38
+    RecordBuilder& FirstAttrOffset(std::uint16_t offset);  // default 0x38 (0x48 in 4096 bytes)
     RecordBuilder& NoEndMarker();
 
     // Attributes, appended in call order with ids 0, 1, 2, ...
@@ -74,6 +78,7 @@ public:
     RecordBuilder& ResidentAttribute(std::uint32_t type, const Bytes& value,
                                      const std::u16string& name = u"");
 
+    std::size_t RecordSize() const { return record_size_; }
     // Offset at which the next attribute would start.
     std::size_t NextAttributeOffset() const;
 
@@ -83,6 +88,7 @@ public:
     Bytes BuildUnprotected() const;
 
 private:
+    std::size_t record_size_;
     Bytes header_;
     Bytes attributes_;
     std::uint16_t usn_ = 0x0001;
@@ -95,27 +101,31 @@ private:
 // non-resident flag set (id 0, no name): for hand-made and broken attributes.
 Bytes AttributeBytes(std::uint32_t type, std::uint32_t length, bool non_resident, std::size_t size);
 
-// Writes the update sequence into a record in place: the words at 510 and 1022
-// are saved into the update sequence array and replaced by its number.
+// Writes the update sequence into a record in place: the last word of every
+// 512-byte stride (510, 1022, ...) is saved into the update sequence array and
+// replaced by its number.
 void ProtectWithUpdateSequence(Bytes& record);
 
 // A whole $MFT file, block by block.
 class MftImage {
 public:
-    MftImage& Add(const Bytes& record);          // one 1024-byte block
+    explicit MftImage(std::size_t record_size = kRecordSize) : record_size_(record_size) {}
+    MftImage& Add(const Bytes& record);          // one block of the record size
     MftImage& AddZeroBlocks(std::size_t count);  // unused records
     MftImage& AddRawBytes(const Bytes& bytes);   // anything, for odd sizes
-    std::size_t RecordCount() const { return bytes_.size() / kRecordSize; }
+    std::size_t RecordCount() const { return bytes_.size() / record_size_; }
+    std::size_t RecordSize() const { return record_size_; }
     const Bytes& bytes() const { return bytes_; }
     void WriteTo(const std::string& path) const;
 
 private:
+    std::size_t record_size_;
     Bytes bytes_;
 };
 
 // A small but complete volume: system records 0 to 15 with the root "." at 5,
 // the usual shape of the first records of every $MFT.
-MftImage SystemRecords();
+MftImage SystemRecords(std::size_t record_size = kRecordSize);
 
 std::u16string U16(const std::string& utf8);
 
