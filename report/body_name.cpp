@@ -1,0 +1,66 @@
+#include "report/body_name.h"
+
+#include <algorithm>
+
+#include "text/replacement.h"
+
+namespace {
+
+constexpr char kWalkSeparator = '\\';
+
+// Escapes the '|' and '%' of what was appended from `start` on.
+void EscapeFrom(std::string& out, std::size_t start)
+{
+    if (out.find_first_of("|%", start) == std::string::npos) {
+        return;  // nearly every name: nothing to move
+    }
+    const std::string tail = out.substr(start);
+    out.resize(start);
+    for (const char c : tail) {
+        if (c == '|') {
+            out.append("%7C");
+        } else if (c == '%') {
+            out.append("%25");
+        } else {
+            out.push_back(c);
+        }
+    }
+}
+
+}  // namespace
+
+void AppendBodyName(std::string& out, const wxString& name)
+{
+    const std::size_t start = out.size();
+    AppendSanitized(out, name);
+    EscapeFrom(out, start);
+}
+
+void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
+{
+    const std::size_t start = out.size();
+    AppendSanitizedUtf8(out, utf8);
+    EscapeFrom(out, start);
+}
+
+void AppendBodyDirectory(std::string& out, std::string_view walk_path)
+{
+    // An unfinished walk leaves a separator after its last name.
+    if (walk_path.size() > 1 && walk_path.back() == kWalkSeparator) {
+        walk_path.remove_suffix(1);
+    }
+    const bool rooted = !walk_path.empty() && walk_path.front() == kWalkSeparator;
+    if (rooted) {
+        walk_path.remove_prefix(1);
+        out.push_back('/');
+    } else {
+        out.append(kUnplacedFolder);
+    }
+    if (walk_path.empty()) {
+        return;
+    }
+    const std::size_t start = out.size();
+    AppendBodyNameUtf8(out, walk_path);
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), kWalkSeparator, '/');
+    out.push_back('/');
+}
