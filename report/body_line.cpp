@@ -1,5 +1,7 @@
 #include "report/body_line.h"
 
+#include <algorithm>
+
 #include "mft/attribute_walk.h"
 #include "mft/file_name_choice.h"
 #include "path/full_path_pass.h"
@@ -13,6 +15,8 @@ namespace {
 constexpr std::string_view kFileNameMark = " ($FILE_NAME)";
 constexpr std::string_view kDeletedMark = " (deleted)";
 constexpr char kWalkSeparator = '\\';
+// The deleted mark, the inode (three numbers), the mode, UID, GID, size and times.
+constexpr std::size_t kLineEndSize = 16 + 3 * kMaxDecimalDigits + 32 + kMaxDecimalDigits + kBodyTimesSize;
 
 // Whole seconds since 1970; decoding made every time a whole second.
 std::uint64_t BodySeconds(const wxDateTime& time)
@@ -45,6 +49,18 @@ const MFTDataAttr* UnnamedData(const MFTFileRecord& record)
     return nullptr;
 }
 
+bool IsDirectory(const MFTFileRecord& record)
+{
+    return (record.mft_header.record_flags & kRecordIsDirectory) != 0;
+}
+
+// The size on the record's own and $FILE_NAME lines.
+std::uint64_t RecordSize(const MFTFileRecord& record)
+{
+    const MFTDataAttr* data = UnnamedData(record);
+    return IsDirectory(record) || data == nullptr ? 0 : ActualSize(*data);
+}
+
 // The part of the walk's path before the record's own name, when the path
 // ends with that name; an unfinished walk's last separator is passed over.
 bool WalkDirectory(std::string_view path, std::string_view own_name, std::string_view& directory)
@@ -63,7 +79,6 @@ bool WalkDirectory(std::string_view path, std::string_view own_name, std::string
 
 // Everything after the name.
 struct BodyLineBuilder::Line {
-    std::uint64_t recno;
     std::uint32_t type;
     int attr_id;  // -1: the record number alone
     bool directory;
@@ -81,17 +96,18 @@ bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecor
         return true;  // no report rows either
     }
     deleted_ = (record.mft_header.record_flags & kRecordInUse) == 0;
+    recno_text_.clear();
+    AppendUnsigned(recno_text_, record.mft_header.mft_recno);
     NameRecord(record, full_path_utf8, directories);
-    const bool directory = (record.mft_header.record_flags & kRecordIsDirectory) != 0;
+    const bool directory = IsDirectory(record);
     const MFTDataAttr* data = UnnamedData(record);
+    const int id = directory ? record.index_root_id : (data != nullptr ? data->attr_id : -1);
     const MFTStdInfoAttr& times = record.std_info;
-    int id = directory ? record.index_root_id : (data != nullptr ? data->attr_id : -1);
-    const Line line{record.mft_header.mft_recno, directory ? kAttrTypeIndexRoot : kAttrTypeData, id, directory,
-                    directory || data == nullptr ? 0 : ActualSize(*data), times.access_time, times.mod_time,
-                    times.mft_mod_time, times.create_time};
+    const Line line{directory ? kAttrTypeIndexRoot : kAttrTypeData, id, directory, RecordSize(record),
+                    times.access_time, times.mod_time, times.mft_mod_time, times.create_time};
     std::string& out = sink.Bytes();
     out.append("0|").append(record_name_);
-    AppendLineEnd(out, line);
+    AppendLineEnd(out, line, std_info_times_);
     return sink.LineDone() && AppendFileNameLines(sink, record, directories) && AppendStreamLines(sink, record);
 }
 
@@ -102,88 +118,114 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
 {
     const MFTFileNameAttr* path_name = PathFileName(record);
     const MFTFileNameAttr* name = path_name != nullptr ? path_name : FirstFileName(record);
+    own_name_ = name;
     own_name_utf8_.clear();
     AppendUtf8(own_name_utf8_, name->file_name);
+    own_parent_ = name->parent_recno;
     std::string_view walk_directory;
     if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8_, walk_directory)) {
-        if (!own_from_walk_ || walk_directory != own_walk_directory_) {
-            own_from_walk_ = true;
-            own_walk_directory_.assign(walk_directory);
-            own_directory_.clear();
-            AppendBodyDirectory(own_directory_, walk_directory);
-        }
+        own_directory_ = &PathFolder(own_parent_, walk_directory);
     } else {
-        own_from_walk_ = false;
-        own_directory_.clear();
-        AppendBodyDirectory(own_directory_, directories.WalkPathOf(name->parent_recno));
+        own_folder_.body.clear();
+        AppendBodyDirectory(own_folder_.body, directories.WalkPathOf(own_parent_));
+        own_directory_ = &own_folder_.body;
     }
-    own_parent_ = name->parent_recno;
     record_name_.clear();
     if (full_path_pass::IsRootName(name->file_name)) {
         record_name_.push_back('/');
     } else {
-        record_name_.append(own_directory_);
+        record_name_.append(*own_directory_);
         AppendBodyNameUtf8(record_name_, own_name_utf8_);
     }
+}
+
+// Records of one folder are often far apart in the file, between records of
+// other folders: several folders are kept.
+const std::string& BodyLineBuilder::PathFolder(std::uint64_t parent, std::string_view walk_directory)
+{
+    Folder& folder = path_folders_[parent % kPathFolders];
+    if (!folder.filled || folder.parent != parent || folder.walk != walk_directory) {
+        folder.filled = true;
+        folder.parent = parent;
+        folder.walk.assign(walk_directory);
+        folder.body.clear();
+        AppendBodyDirectory(folder.body, walk_directory);
+    }
+    return folder.body;
 }
 
 const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, BodyDirectoryPaths& directories)
 {
     if (parent == own_parent_) {
-        return own_directory_;
+        return *own_directory_;
     }
-    if (!other_valid_ || parent != other_parent_) {
-        other_directory_.clear();
-        AppendBodyDirectory(other_directory_, directories.WalkPathOf(parent));
-        other_parent_ = parent;
-        other_valid_ = true;
+    if (!other_folder_.filled || parent != other_folder_.parent) {
+        other_folder_.body.clear();
+        AppendBodyDirectory(other_folder_.body, directories.WalkPathOf(parent));
+        other_folder_.parent = parent;
+        other_folder_.filled = true;
     }
-    return other_directory_;
+    return other_folder_.body;
 }
 
-void BodyLineBuilder::AppendLineEnd(std::string& out, const Line& line) const
+void BodyLineBuilder::AppendLineEnd(std::string& out, const Line& line, TimesText& times) const
 {
+    // Made in one piece and appended once: millions of lines.
+    char text[kLineEndSize];
+    char* p = text;
     if (deleted_) {
-        out.append(kDeletedMark);
+        p = std::copy(kDeletedMark.begin(), kDeletedMark.end(), p);
     }
-    out.push_back('|');
-    AppendUnsigned(out, line.recno);
+    *p++ = '|';
+    p = std::copy(recno_text_.begin(), recno_text_.end(), p);
     if (line.attr_id >= 0) {
-        out.push_back('-');
-        AppendUnsigned(out, line.type);
-        out.push_back('-');
-        AppendUnsigned(out, static_cast<std::uint64_t>(line.attr_id));
+        *p++ = '-';
+        p = PutDigits(p, line.type, 1);
+        *p++ = '-';
+        p = PutDigits(p, static_cast<std::uint64_t>(line.attr_id), 1);
     }
-    out.append(line.directory ? "|d/drwxrwxrwx|0|0|" : "|r/rrwxrwxrwx|0|0|");
-    AppendUnsigned(out, line.size);
-    for (const wxDateTime* time : {&line.access, &line.mod, &line.mft_mod, &line.create}) {
-        out.push_back('|');
-        AppendUnsigned(out, BodySeconds(*time));
+    const std::string_view mode = line.directory ? "|d/drwxrwxrwx|0|0|" : "|r/rrwxrwxrwx|0|0|";
+    p = std::copy(mode.begin(), mode.end(), p);
+    p = PutDigits(p, line.size, 1);
+    // The lines of a record mostly repeat one set of times.
+    const std::uint64_t seconds[4] = {BodySeconds(line.access), BodySeconds(line.mod), BodySeconds(line.mft_mod),
+                                      BodySeconds(line.create)};
+    if (!times.filled || !std::equal(seconds, seconds + 4, times.seconds)) {
+        times.filled = true;
+        std::copy(seconds, seconds + 4, times.seconds);
+        char* t = times.text;
+        for (const std::uint64_t value : seconds) {
+            *t++ = '|';
+            t = PutDigits(t, value, 1);
+        }
+        *t++ = '\n';
+        times.length = static_cast<std::size_t>(t - times.text);
     }
-    out.push_back('\n');
+    p = std::copy(times.text, times.text + times.length, p);
+    out.append(text, static_cast<std::size_t>(p - text));
 }
 
 bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record,
                                           BodyDirectoryPaths& directories)
 {
-    const bool directory = (record.mft_header.record_flags & kRecordIsDirectory) != 0;
-    const MFTDataAttr* data = UnnamedData(record);
+    const bool directory = IsDirectory(record);
+    const std::uint64_t size = RecordSize(record);
     std::size_t header = 0;
     for (const MFTFileNameAttr* name : record.file_name_array) {
-        const int id = NextAttributeId(record, kAttrTypeFileName, header);
-        const Line line{record.mft_header.mft_recno, kAttrTypeFileName, id, directory,
-                        directory || data == nullptr ? 0 : ActualSize(*data), name->access_time, name->mod_time,
-                        name->mft_mod_time, name->create_time};
+        const Line line{kAttrTypeFileName, NextAttributeId(record, kAttrTypeFileName, header), directory, size,
+                        name->access_time, name->mod_time, name->mft_mod_time, name->create_time};
         std::string& out = sink.Bytes();
         out.append("0|");
-        if (full_path_pass::IsRootName(name->file_name)) {
+        if (name == own_name_) {
+            out.append(record_name_);  // the record line's name, made once
+        } else if (full_path_pass::IsRootName(name->file_name)) {
             out.push_back('/');
         } else {
             out.append(DirectoryOf(name->parent_recno, directories));
             AppendBodyName(out, name->file_name);
         }
         out.append(kFileNameMark);
-        AppendLineEnd(out, line);
+        AppendLineEnd(out, line, file_name_times_);
         if (!sink.LineDone()) {
             return false;
         }
@@ -198,12 +240,12 @@ bool BodyLineBuilder::AppendStreamLines(ReportLineSink& sink, const MFTFileRecor
         if (stream == nullptr || !stream->is_ads) {
             continue;
         }
-        const Line line{record.mft_header.mft_recno, kAttrTypeData, stream->attr_id, false, ActualSize(*stream),
-                        times.access_time, times.mod_time, times.mft_mod_time, times.create_time};
+        const Line line{kAttrTypeData, stream->attr_id, false, ActualSize(*stream), times.access_time,
+                        times.mod_time, times.mft_mod_time, times.create_time};
         std::string& out = sink.Bytes();
         out.append("0|").append(record_name_).push_back(':');
         AppendBodyName(out, stream->stream_name);
-        AppendLineEnd(out, line);
+        AppendLineEnd(out, line, std_info_times_);
         if (!sink.LineDone()) {
             return false;
         }

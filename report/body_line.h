@@ -21,6 +21,7 @@
 
 #include "mft/mft_file_record.h"
 #include "report/report_rows.h"
+#include "text/digits.h"
 
 // The full path walk's result (path/full_path_resolver.h) for a directory
 // record: where a $FILE_NAME in another folder than the record's path (a
@@ -33,7 +34,11 @@ protected:
     ~BodyDirectoryPaths() = default;
 };
 
-// Keeps, from record to record, only storage and the last folders made.
+// The times of a line, each after its '|', and the LF.
+constexpr std::size_t kBodyTimesSize = 4 * (1 + kMaxDecimalDigits) + 1;
+
+// Keeps, from record to record, only storage and texts already made: the
+// folders of recent records, and the times of the last lines.
 class BodyLineBuilder {
 public:
     // The lines of a record with report rows; full_path_utf8 is its path as
@@ -43,22 +48,39 @@ public:
 
 private:
     struct Line;
+    struct Folder {
+        bool filled = false;
+        std::uint64_t parent = 0;
+        std::string walk;  // the walk's text it was made from (folders of paths)
+        std::string body;  // its body form, "/" last
+    };
+    struct TimesText {
+        bool filled = false;
+        std::uint64_t seconds[4] = {};
+        std::size_t length = 0;
+        char text[kBodyTimesSize] = {};  // "|atime|mtime|ctime|crtime" and the LF
+    };
+    static constexpr std::size_t kPathFolders = 64;
+
     void NameRecord(const MFTFileRecord& record, std::string_view full_path_utf8, BodyDirectoryPaths& directories);
+    const std::string& PathFolder(std::uint64_t parent, std::string_view walk_directory);
     const std::string& DirectoryOf(std::uint64_t parent, BodyDirectoryPaths& directories);
-    void AppendLineEnd(std::string& out, const Line& line) const;
+    void AppendLineEnd(std::string& out, const Line& line, TimesText& times) const;
     bool AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record, BodyDirectoryPaths& directories);
     bool AppendStreamLines(ReportLineSink& sink, const MFTFileRecord& record);
 
     bool deleted_ = false;
+    std::string recno_text_;
     std::uint64_t own_parent_ = 0;
-    bool own_from_walk_ = false;
-    std::string own_walk_directory_;  // the walk's text it was made from, when it was
-    std::string own_directory_;       // body form of the folder of the record's path, "/" last
-    std::uint64_t other_parent_ = 0;
-    bool other_valid_ = false;
-    std::string other_directory_;  // the last other folder made
-    std::string record_name_;      // the record line's name, without the deleted mark
+    const std::string* own_directory_ = nullptr;  // body form of the folder of the record's name
+    std::string record_name_;                     // the record line's name, without the deleted mark
+    const MFTFileNameAttr* own_name_ = nullptr;  // the name the record line shows
     std::string own_name_utf8_;
+    Folder path_folders_[kPathFolders];  // by parent record number
+    Folder own_folder_;                  // found by a second walk
+    Folder other_folder_;                // the last other folder found
+    TimesText std_info_times_;
+    TimesText file_name_times_;
 };
 
 #endif

@@ -9,9 +9,14 @@ namespace {
 constexpr char kWalkSeparator = '\\';
 
 // Escapes the '|' and '%' of what was appended from `start` on.
+bool IsEscaped(char c)
+{
+    return c == '|' || c == '%';
+}
+
 void EscapeFrom(std::string& out, std::size_t start)
 {
-    if (out.find_first_of("|%", start) == std::string::npos) {
+    if (std::none_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), IsEscaped)) {
         return;  // nearly every name: nothing to move
     }
     const std::string tail = out.substr(start);
