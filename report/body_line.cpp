@@ -122,6 +122,12 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
     own_name_utf8_.clear();
     AppendUtf8(own_name_utf8_, name->file_name);
     own_parent_ = name->parent_recno;
+    record_name_.clear();
+    if (full_path_pass::IsRootName(name->file_name)) {
+        own_directory_ = &root_folder_;
+        record_name_.push_back('/');
+        return;
+    }
     std::string_view walk_directory;
     if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8_, walk_directory)) {
         own_directory_ = &PathFolder(own_parent_, walk_directory);
@@ -130,13 +136,8 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         AppendBodyDirectory(own_folder_.body, directories.WalkPathOf(own_parent_));
         own_directory_ = &own_folder_.body;
     }
-    record_name_.clear();
-    if (full_path_pass::IsRootName(name->file_name)) {
-        record_name_.push_back('/');
-    } else {
-        record_name_.append(*own_directory_);
-        AppendBodyNameUtf8(record_name_, own_name_utf8_);
-    }
+    record_name_.append(*own_directory_);
+    AppendBodyNameUtf8(record_name_, own_name_utf8_);
 }
 
 // Records of one folder are often far apart in the file, between records of

@@ -77,6 +77,7 @@ private:
     const MFTFileNameAttr* own_name_ = nullptr;  // the name the record line shows
     std::string own_name_utf8_;
     Folder path_folders_[kPathFolders];  // by parent record number
+    const std::string root_folder_ = "/";
     Folder own_folder_;                  // found by a second walk
     Folder other_folder_;                // the last other folder found
     TimesText std_info_times_;
