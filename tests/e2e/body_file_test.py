@@ -263,36 +263,37 @@ def run_checks(binary: str, work: str, mft: str, plan: List[Made], started: int,
     fls_text = subprocess.run(["fls", "-r", "-m", "/", os.path.join(work, "ntfs.img")], check=True,
                               capture_output=True, timeout=300).stdout.decode("utf-8", "replace")
     counts = compare_with_fls(fls_text, body, problems)
-    print("body file: %d lines; created entries: %d, their lines checked: %d" % (len(body), len(plan),
-                                                                                len(checked)))
-    print("mactime timeline: %d of %d times found" % (found, 4 * len(checked)))
-    print("compared with fls -m: " + ", ".join("%s %d" % item for item in sorted(counts.items())))
-    for reason, text in INTENDED_DIFFERENCES.items():
-        print("  intended difference, %s: %s" % (reason, text))
-    for problem in problems:
-        print("  " + problem)
+    summary = ["body file: %d lines; created entries: %d, their lines checked: %d" % (len(body), len(plan),
+                                                                                     len(checked)),
+               "mactime timeline: %d of %d times found" % (found, 4 * len(checked)),
+               "compared with fls -m: " + ", ".join("%s %d" % item for item in sorted(counts.items()))]
+    summary += ["  intended difference, %s: %s" % item for item in INTENDED_DIFFERENCES.items()]
+    print("\n".join(summary + ["  " + problem for problem in problems]))
     print("FAILED: %d problem(s)" % len(problems) if problems else "All checks passed.")
     return 1 if problems else 0
 
 
+def now_seconds(offset: int) -> int:
+    return int(datetime.datetime.now(datetime.timezone.utc).timestamp()) + offset
+
+
 def main() -> int:
     if len(sys.argv) != 2:
-        print("usage: body_file_test.py VARNETH_BINARY")
-        return 2
-    reason = missing_prerequisite() or next(("%s is not installed" % tool for tool in ("fls", "mactime")
-                                            if shutil.which(tool) is None), None)
+        sys.exit("usage: body_file_test.py VARNETH_BINARY")
+    missing = [tool + " is not installed" for tool in ("fls", "mactime") if shutil.which(tool) is None]
+    reason = missing_prerequisite() or (missing[0] if missing else None)
     if reason:
         print("SKIPPED: " + reason)
         return SKIP_EXIT_CODE
-    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(signum, lambda number, frame: sys.exit(128 + number))
+    # The mount must be released whatever ends the run.
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(number, lambda caught, frame: sys.exit(128 + caught))
     plan = tree_plan()
     with tempfile.TemporaryDirectory(prefix="varneth-body-") as work:
-        started = int(datetime.datetime.now(datetime.timezone.utc).timestamp()) - 2
+        started = now_seconds(-2)
         try:
             mft = build_volume(work, plan)
-            finished = int(datetime.datetime.now(datetime.timezone.utc).timestamp()) + 2
-            return run_checks(os.path.abspath(sys.argv[1]), work, mft, plan, started, finished)
+            return run_checks(os.path.abspath(sys.argv[1]), work, mft, plan, started, now_seconds(2))
         except (OutputError, RuntimeError, OSError, subprocess.SubprocessError) as error:
             print("FAILED: %s" % error)
             return 1
