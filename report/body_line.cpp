@@ -194,10 +194,18 @@ void BodyLineBuilder::AppendLineEnd(std::string& out, const Line& line, TimesTex
     if (!times.filled || !std::equal(seconds, seconds + 4, times.seconds)) {
         times.filled = true;
         std::copy(seconds, seconds + 4, times.seconds);
+        // A $FILE_NAME's four times are often one.
         char* t = times.text;
-        for (const std::uint64_t value : seconds) {
+        const char* previous = nullptr;
+        for (std::size_t i = 0; i < 4; ++i) {
             *t++ = '|';
-            t = PutDigits(t, value, 1);
+            char* const start = t;
+            if (i > 0 && seconds[i] == seconds[i - 1]) {
+                t = std::copy(previous, static_cast<const char*>(start - 1), t);
+            } else {
+                t = PutDigits(t, seconds[i], 1);
+            }
+            previous = start;
         }
         *t++ = '\n';
         times.length = static_cast<std::size_t>(t - times.text);
