@@ -1,6 +1,7 @@
 #include "report/body_line.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "mft/attribute_walk.h"
 #include "mft/file_name_choice.h"
@@ -15,8 +16,9 @@ namespace {
 constexpr std::string_view kFileNameMark = " ($FILE_NAME)";
 constexpr std::string_view kDeletedMark = " (deleted)";
 constexpr char kWalkSeparator = '\\';
-// The deleted mark, the inode (three numbers), the mode, UID, GID, size and times.
-constexpr std::size_t kLineEndSize = 16 + 3 * kMaxDecimalDigits + 32 + kMaxDecimalDigits + kBodyTimesSize;
+// The deleted mark, the inode, the mode, UID, GID, size and times, each
+// copied whole (see PutText), with room to spare.
+constexpr std::size_t kLineEndSize = 256;
 
 // Whole seconds since 1970; decoding made every time a whole second.
 std::uint64_t BodySeconds(const wxDateTime& time)
@@ -75,11 +77,65 @@ bool WalkDirectory(std::string_view path, std::string_view own_name, std::string
     return directory.empty() || directory.back() == kWalkSeparator;
 }
 
+
+constexpr std::string_view kFileMode = "|r/rrwxrwxrwx|0|0|";
+constexpr std::string_view kDirectoryMode = "|d/drwxrwxrwx|0|0|";
+static_assert(kFileMode.size() == kDirectoryMode.size(), "one copy size for both modes");
+// The attribute types in the inode field, with the dashes around them.
+constexpr std::size_t kTypeTextSize = 5;
+constexpr std::string_view kFileNameType = "-48-";
+constexpr std::string_view kDataType = "-128-";
+constexpr std::string_view kIndexRootType = "-144-";
+static_assert(kAttrTypeFileName == 48 && kAttrTypeData == 128 && kAttrTypeIndexRoot == 144, "the type texts");
+
+template <std::size_t Size>
+char* PutFixed(char* out, const char* text)
+{
+    std::memcpy(out, text, Size);
+    return out + Size;
+}
+
+// Copies a whole text buffer, only its kept length counting: a copy of a size
+// known here costs a few moves, one of a length known at run time a call.
+// The line's buffer has the room.
+template <std::size_t Room>
+char* PutText(char* out, const char (&text)[Room], std::size_t length)
+{
+    std::memcpy(out, text, Room);
+    return out + length;
+}
+
+char* PutNumber(char* out, std::uint64_t value)
+{
+    char digits[2 * kMaxDecimalDigits] = {};
+    const char* first = PutDigitsBefore(digits + kMaxDecimalDigits, value);
+    std::memcpy(out, first, kMaxDecimalDigits);
+    return out + (digits + kMaxDecimalDigits - first);
+}
+
+// "|atime|mtime|ctime|crtime" and the LF; a $FILE_NAME's four times are often one.
+char* PutTimes(char* out, const std::uint64_t (&seconds)[4])
+{
+    const char* previous = nullptr;
+    for (std::size_t i = 0; i < 4; ++i) {
+        *out++ = '|';
+        char* const start = out;
+        if (i > 0 && seconds[i] == seconds[i - 1]) {
+            out = std::copy(previous, static_cast<const char*>(start - 1), out);
+        } else {
+            out = PutNumber(out, seconds[i]);
+        }
+        previous = start;
+    }
+    *out++ = '\n';
+    return out;
+}
+
 }  // namespace
 
 // Everything after the name.
 struct BodyLineBuilder::Line {
-    std::uint32_t type;
+    std::string_view type_text;  // "-TYPE-"
     int attr_id;  // -1: the record number alone
     bool directory;
     std::uint64_t size;
@@ -96,14 +152,13 @@ bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecor
         return true;  // no report rows either
     }
     deleted_ = (record.mft_header.record_flags & kRecordInUse) == 0;
-    recno_text_.clear();
-    AppendUnsigned(recno_text_, record.mft_header.mft_recno);
+    recno_length_ = static_cast<std::size_t>(PutNumber(recno_text_, record.mft_header.mft_recno) - recno_text_);
     NameRecord(record, full_path_utf8, directories);
     const bool directory = IsDirectory(record);
     const MFTDataAttr* data = UnnamedData(record);
     const int id = directory ? record.index_root_id : (data != nullptr ? data->attr_id : -1);
     const MFTStdInfoAttr& times = record.std_info;
-    const Line line{directory ? kAttrTypeIndexRoot : kAttrTypeData, id, directory, RecordSize(record),
+    const Line line{directory ? kIndexRootType : kDataType, id, directory, RecordSize(record),
                     times.access_time, times.mod_time, times.mft_mod_time, times.create_time};
     std::string& out = sink.Bytes();
     out.append("0|").append(record_name_);
@@ -171,46 +226,30 @@ const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, BodyDirect
 
 void BodyLineBuilder::AppendLineEnd(std::string& out, const Line& line, TimesText& times) const
 {
-    // Made in one piece and appended once: millions of lines.
+    // Made in one piece, in copies of fixed sizes, and appended once: the
+    // body file has millions of lines.
     char text[kLineEndSize];
     char* p = text;
     if (deleted_) {
-        p = std::copy(kDeletedMark.begin(), kDeletedMark.end(), p);
+        p = PutFixed<kDeletedMark.size()>(p, kDeletedMark.data());
     }
     *p++ = '|';
-    p = std::copy(recno_text_.begin(), recno_text_.end(), p);
+    p = PutText(p, recno_text_, recno_length_);
     if (line.attr_id >= 0) {
-        *p++ = '-';
-        p = PutDigits(p, line.type, 1);
-        *p++ = '-';
-        p = PutDigits(p, static_cast<std::uint64_t>(line.attr_id), 1);
+        p = PutFixed<kTypeTextSize>(p, line.type_text.data()) - (kTypeTextSize - line.type_text.size());
+        p = PutNumber(p, static_cast<std::uint64_t>(line.attr_id));
     }
-    const std::string_view mode = line.directory ? "|d/drwxrwxrwx|0|0|" : "|r/rrwxrwxrwx|0|0|";
-    p = std::copy(mode.begin(), mode.end(), p);
-    p = PutDigits(p, line.size, 1);
+    p = PutFixed<kFileMode.size()>(p, line.directory ? kDirectoryMode.data() : kFileMode.data());
+    p = PutNumber(p, line.size);
     // The lines of a record mostly repeat one set of times.
     const std::uint64_t seconds[4] = {BodySeconds(line.access), BodySeconds(line.mod), BodySeconds(line.mft_mod),
                                       BodySeconds(line.create)};
     if (!times.filled || !std::equal(seconds, seconds + 4, times.seconds)) {
         times.filled = true;
         std::copy(seconds, seconds + 4, times.seconds);
-        // A $FILE_NAME's four times are often one.
-        char* t = times.text;
-        const char* previous = nullptr;
-        for (std::size_t i = 0; i < 4; ++i) {
-            *t++ = '|';
-            char* const start = t;
-            if (i > 0 && seconds[i] == seconds[i - 1]) {
-                t = std::copy(previous, static_cast<const char*>(start - 1), t);
-            } else {
-                t = PutDigits(t, seconds[i], 1);
-            }
-            previous = start;
-        }
-        *t++ = '\n';
-        times.length = static_cast<std::size_t>(t - times.text);
+        times.length = static_cast<std::size_t>(PutTimes(times.text, seconds) - times.text);
     }
-    p = std::copy(times.text, times.text + times.length, p);
+    p = PutText(p, times.text, times.length);
     out.append(text, static_cast<std::size_t>(p - text));
 }
 
@@ -221,7 +260,7 @@ bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRec
     const std::uint64_t size = RecordSize(record);
     std::size_t header = 0;
     for (const MFTFileNameAttr* name : record.file_name_array) {
-        const Line line{kAttrTypeFileName, NextAttributeId(record, kAttrTypeFileName, header), directory, size,
+        const Line line{kFileNameType, NextAttributeId(record, kAttrTypeFileName, header), directory, size,
                         name->access_time, name->mod_time, name->mft_mod_time, name->create_time};
         std::string& out = sink.Bytes();
         out.append("0|");
@@ -249,7 +288,7 @@ bool BodyLineBuilder::AppendStreamLines(ReportLineSink& sink, const MFTFileRecor
         if (stream == nullptr || !stream->is_ads) {
             continue;
         }
-        const Line line{kAttrTypeData, stream->attr_id, false, ActualSize(*stream), times.access_time,
+        const Line line{kDataType, stream->attr_id, false, ActualSize(*stream), times.access_time,
                         times.mod_time, times.mft_mod_time, times.create_time};
         std::string& out = sink.Bytes();
         out.append("0|").append(record_name_).push_back(':');

@@ -35,7 +35,7 @@ protected:
 };
 
 // The times of a line, each after its '|', and the LF.
-constexpr std::size_t kBodyTimesSize = 4 * (1 + kMaxDecimalDigits) + 1;
+constexpr std::size_t kBodyTimesSize = 88;  // 4 x (1 + 20 digits) + 1, rounded up
 
 // Keeps, from record to record, only storage and texts already made: the
 // folders of recent records, and the times of the last lines.
@@ -70,7 +70,8 @@ private:
     bool AppendStreamLines(ReportLineSink& sink, const MFTFileRecord& record);
 
     bool deleted_ = false;
-    std::string recno_text_;
+    char recno_text_[24] = {};  // the record number's digits (see PutNumber)
+    std::size_t recno_length_ = 0;
     std::uint64_t own_parent_ = 0;
     const std::string* own_directory_ = nullptr;  // body form of the folder of the record's name
     std::string record_name_;                     // the record line's name, without the deleted mark
