@@ -13,6 +13,7 @@
 
 namespace {
 
+constexpr std::string_view kMd5Field = "0|";
 constexpr std::string_view kFileNameMark = " ($FILE_NAME)";
 constexpr std::string_view kDeletedMark = " (deleted)";
 constexpr char kWalkSeparator = '\\';
@@ -161,7 +162,7 @@ bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecor
     const Line line{directory ? kIndexRootType : kDataType, id, directory, RecordSize(record),
                     times.access_time, times.mod_time, times.mft_mod_time, times.create_time};
     std::string& out = sink.Bytes();
-    out.append("0|").append(record_name_);
+    out.append(record_start_);
     AppendLineEnd(out, line, std_info_times_);
     return sink.LineDone() && AppendFileNameLines(sink, record, directories) && AppendStreamLines(sink, record);
 }
@@ -177,10 +178,10 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
     own_name_utf8_.clear();
     AppendUtf8(own_name_utf8_, name->file_name);
     own_parent_ = name->parent_recno;
-    record_name_.clear();
+    record_start_.assign(kMd5Field);
     if (full_path_pass::IsRootName(name->file_name)) {
         own_directory_ = &root_folder_;
-        record_name_.push_back('/');
+        record_start_.push_back('/');
         return;
     }
     std::string_view walk_directory;
@@ -191,8 +192,8 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         AppendBodyDirectory(own_folder_.body, directories.WalkPathOf(own_parent_));
         own_directory_ = &own_folder_.body;
     }
-    record_name_.append(*own_directory_);
-    AppendBodyNameUtf8(record_name_, own_name_utf8_);
+    record_start_.append(*own_directory_);
+    AppendBodyNameUtf8(record_start_, own_name_utf8_);
 }
 
 // Records of one folder are often far apart in the file, between records of
@@ -263,12 +264,12 @@ bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRec
         const Line line{kFileNameType, NextAttributeId(record, kAttrTypeFileName, header), directory, size,
                         name->access_time, name->mod_time, name->mft_mod_time, name->create_time};
         std::string& out = sink.Bytes();
-        out.append("0|");
         if (name == own_name_) {
-            out.append(record_name_);  // the record line's name, made once
+            out.append(record_start_);  // the record line's name, made once
         } else if (full_path_pass::IsRootName(name->file_name)) {
-            out.push_back('/');
+            out.append(kMd5Field).push_back('/');
         } else {
+            out.append(kMd5Field);
             out.append(DirectoryOf(name->parent_recno, directories));
             AppendBodyName(out, name->file_name);
         }
@@ -291,7 +292,7 @@ bool BodyLineBuilder::AppendStreamLines(ReportLineSink& sink, const MFTFileRecor
         const Line line{kDataType, stream->attr_id, false, ActualSize(*stream), times.access_time,
                         times.mod_time, times.mft_mod_time, times.create_time};
         std::string& out = sink.Bytes();
-        out.append("0|").append(record_name_).push_back(':');
+        out.append(record_start_).push_back(':');
         AppendBodyName(out, stream->stream_name);
         AppendLineEnd(out, line, std_info_times_);
         if (!sink.LineDone()) {

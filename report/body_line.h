@@ -74,7 +74,7 @@ private:
     std::size_t recno_length_ = 0;
     std::uint64_t own_parent_ = 0;
     const std::string* own_directory_ = nullptr;  // body form of the folder of the record's name
-    std::string record_name_;                     // the record line's name, without the deleted mark
+    std::string record_start_;  // the record line's MD5 field and name, without the deleted mark
     const MFTFileNameAttr* own_name_ = nullptr;  // the name the record line shows
     std::string own_name_utf8_;
     Folder path_folders_[kPathFolders];  // by parent record number
