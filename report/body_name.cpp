@@ -32,10 +32,22 @@ void EscapeFrom(std::string& out, std::size_t start)
     }
 }
 
+// Printable ASCII but the two escaped characters: copied as it stands.
+constexpr bool IsCopiedAsItStands(std::uint32_t c)
+{
+    return IsPlainAscii(c) && c != '|' && c != '%';
+}
+
 }  // namespace
 
 void AppendBodyName(std::string& out, const wxString& name)
 {
+    const wxStringCharType* text = name.wx_str();
+    const wxStringCharType* end = text + name.length();
+    if (std::all_of(text, end, [](wxStringCharType c) { return IsCopiedAsItStands(static_cast<std::uint32_t>(c)); })) {
+        out.append(text, end);  // nearly every name, one byte a character
+        return;
+    }
     const std::size_t start = out.size();
     AppendSanitized(out, name);
     EscapeFrom(out, start);
@@ -43,6 +55,11 @@ void AppendBodyName(std::string& out, const wxString& name)
 
 void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
 {
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return IsCopiedAsItStands(static_cast<unsigned char>(c)); })) {
+        out.append(utf8);
+        return;
+    }
     const std::size_t start = out.size();
     AppendSanitizedUtf8(out, utf8);
     EscapeFrom(out, start);
