@@ -78,7 +78,6 @@ bool WalkDirectory(std::string_view path, std::string_view own_name, std::string
     return directory.empty() || directory.back() == kWalkSeparator;
 }
 
-
 constexpr std::string_view kFileMode = "|r/rrwxrwxrwx|0|0|";
 constexpr std::string_view kDirectoryMode = "|d/drwxrwxrwx|0|0|";
 static_assert(kFileMode.size() == kDirectoryMode.size(), "one copy size for both modes");
@@ -106,6 +105,7 @@ char* PutText(char* out, const char (&text)[Room], std::size_t length)
     return out + length;
 }
 
+// The digits, copied as a block of the longest number's size (see PutText).
 char* PutNumber(char* out, std::uint64_t value)
 {
     char digits[2 * kMaxDecimalDigits] = {};
