@@ -21,6 +21,7 @@ struct SwitchDefinition {
 // In declaration order: the parser lists them in this order in its usage text.
 constexpr SwitchDefinition kSwitches[] = {
     {"a", "ADS", "Dump ADS's to stdout", false},
+    {"b", "bodyfile", "Body file for timeline tools (Default: none)", true},
     {"d", "debug", "Create debug log", false},
     {"f", "filenames", "Dump filenames to stdout", false},
     {"h", "help", "Display this notice", false},
@@ -67,6 +68,10 @@ void FillRunSettings(const wxCmdLineParser& parser)
         run_settings.verbose_output = true;
     }
     run_settings.zip_output = parser.Found("z");
+    run_settings.body_file = parser.Found("b", &value);
+    if (run_settings.body_file) {
+        run_settings.body_filename = value;
+    }
     run_settings.mft_filename = parser.GetParamCount() > 0 ? parser.GetParam(0) : wxString();
 }
 
@@ -114,6 +119,7 @@ int CountSwitchesGiven(const wxCmdLineParser& parser)
         run_settings.dump_ads,    run_settings.debug_log,      run_settings.dump_filenames,
         run_settings.long_format, run_settings.short_format,   run_settings.verbose_output,
         run_settings.zip_output,  parser.Found("o"),           parser.Found("m"),
+        run_settings.body_file,
     };
     return static_cast<int>(std::count(std::begin(given), std::end(given), true));
 }

@@ -12,7 +12,7 @@ wxString GetBanner();
 // -1 to stop (everything the user needs to see has been printed).
 int ProcessCommandLine(wxCmdLineParser& parser);
 
-// How many of the switches a, d, f, l, s, v, z and the options o, m are given.
+// How many of the switches a, d, f, l, s, v, z and the options o, m, b are given.
 int CountSwitchesGiven(const wxCmdLineParser& parser);
 
 #endif

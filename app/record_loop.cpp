@@ -39,20 +39,33 @@ RecordOutcome ReportWriteFailed()
     return RecordOutcome::Failed;
 }
 
+RecordOutcome BodyWriteFailed()
+{
+    LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
+    return RecordOutcome::Failed;
+}
+
 // own_record: the decoded record, when decoding it logged nothing.
 RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uint64_t recno,
                               const MFTFileRecord* own_record)
 {
     const std::string& full_path = paths.Resolve(state.mft_file, recno, own_record);
-    if (state.report_rows->AppendMFTRecordRows(state.report_file, &state.record, full_path) ==
-        ReportRowsResult::kSinkFailed) {
+    const ReportRowsResult rows = state.report_rows->AppendMFTRecordRows(state.report_file, &state.record, full_path);
+    if (rows == ReportRowsResult::kSinkFailed) {
         return ReportWriteFailed();
+    }
+    if (rows == ReportRowsResult::kWritten && state.body_file &&
+        !state.body_file->AppendRecord(state.mft_file, state.record, full_path)) {
+        return BodyWriteFailed();
     }
     if (recno % kProgressInterval == 0) {
         PrintText(ProgressLine(state, recno, ProgressPercent(recno, state.mft_record_count)) + wxS("\r"));
         FlushConsole();
         if (!state.report_file.FlushToDisk()) {
             return ReportWriteFailed();
+        }
+        if (state.body_file && !state.body_file->FlushToDisk()) {
+            return BodyWriteFailed();
         }
     }
     return RecordOutcome::Done;

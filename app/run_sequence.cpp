@@ -7,6 +7,7 @@
 
 #include <wx/cmdline.h>
 #include <wx/filefn.h>
+#include <wx/filename.h>
 #include <wx/msgout.h>
 
 #include "app/command_line.h"
@@ -141,6 +142,50 @@ bool OpenReport(RunState& state)
     return true;
 }
 
+// The archive is made only at the end of the run, so its name is compared as
+// well as the file it may already name.
+bool NamesTheArchive(const wxString& name)
+{
+    const wxString zip_filename = run_settings.output_filename + wxS(".zip");
+    wxFileName given(name);
+    wxFileName archive(zip_filename);
+    given.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+    archive.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
+    return platform::IsSameFile(name, zip_filename) || given.GetFullPath() == archive.GetFullPath();
+}
+
+bool RefuseBodyFileName(const wxString& name)
+{
+    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
+        return true;
+    }
+    if (platform::IsSameFile(name, run_settings.output_filename)) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the report file."));
+        return true;
+    }
+    if (run_settings.zip_output && NamesTheArchive(name)) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the archive file."));
+        return true;
+    }
+    return false;
+}
+
+bool OpenBodyFile(RunState& state)
+{
+    const wxString& name = run_settings.body_filename;
+    LogMessageText(wxS("Opening body file ") + name + wxS("."));
+    if (RefuseBodyFileName(name)) {
+        return false;
+    }
+    auto body_file = std::make_unique<BodyFile>();
+    if (!body_file->Open(name)) {
+        LogErrorText(wxS("Error opening ") + name + wxS(" body file."));
+        return false;
+    }
+    state.body_file = std::move(body_file);
+    return true;
+}
+
 // The plain report is deleted next: the archive must be on the disk first.
 bool ArchiveIsOnDisk(const wxString& zip_filename)
 {
@@ -178,6 +223,11 @@ int FinishRun(RunState& state)
         state.mft_input.Close();
         return -1;
     }
+    if (state.body_file && !state.body_file->Close()) {
+        LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
+        state.mft_input.Close();
+        return -1;
+    }
     state.mft_input.Close();
     if (!state.ReportMode()) {
         return ListingWritten() ? 0 : -1;
@@ -196,6 +246,9 @@ int RunFromVerifiedInput(RunState& state)
         return -1;
     }
     if (state.ReportMode() && !OpenReport(state)) {
+        return -1;
+    }
+    if (run_settings.body_file && !OpenBodyFile(state)) {
         return -1;
     }
     LogMessageText(wxS("Processing $MFT file."));

@@ -18,6 +18,8 @@ struct RunSettings {
     wxString host_name = wxS("localhost");
     wxString output_filename = wxS("varneth_localhost.txt");
     wxString mft_filename;
+    bool body_file = false;
+    wxString body_filename;
 };
 
 extern RunSettings run_settings;

@@ -76,7 +76,11 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 }  // namespace
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
+<<<<<<< HEAD
                             SpareObjects<MFTAttrHeader>* spares, std::size_t record_size)
+=======
+                            SpareObjects<MFTAttrHeader>* spares, int* index_root_id)
+>>>>>>> body-file
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -129,6 +133,9 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
             FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *header);
             pAttrHeaderArray->push_back(header.get());
             header.release();
+        }
+        if (type == kAttrTypeIndexRoot && index_root_id != nullptr && *index_root_id < 0) {
+            *index_root_id = attr.U16At(kId);
         }
         // A length that carries the offset past the record end stops the
         // walk at the top of the next pass.

@@ -15,16 +15,25 @@ class SpareObjects;
 constexpr std::uint32_t kAttrTypeStandardInformation = 0x10;
 constexpr std::uint32_t kAttrTypeFileName = 0x30;
 constexpr std::uint32_t kAttrTypeData = 0x80;
+constexpr std::uint32_t kAttrTypeIndexRoot = 0x90;
 constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 
 // Walks the attributes of a fixed-up FILE record and appends one new
 // MFTAttrHeader (owned by the array) per $STANDARD_INFORMATION, $FILE_NAME and
 // $DATA attribute, in record order; other types are stepped over. At most
 // next_attr_id attributes are visited. Returns 0 on success, -1 on failure
+<<<<<<< HEAD
 // (nothing appended then). The headers come from spares when given. The
 // record ends at record_size.
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             SpareObjects<MFTAttrHeader>* spares = nullptr,
                             std::size_t record_size = kMftRecordSize);
+=======
+// (nothing appended then). The headers come from spares when given. The id of
+// the first $INDEX_ROOT met is stored in index_root_id when given (a body
+// file names a directory by it); it is left as it is when there is none.
+int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
+                            SpareObjects<MFTAttrHeader>* spares = nullptr, int* index_root_id = nullptr);
+>>>>>>> body-file
 
 #endif

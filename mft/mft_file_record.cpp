@@ -51,4 +51,5 @@ void MFTFileRecord::Clear()
     spare_data_attrs.KeepAll(data_attr_array);
     has_ads = false;
     parent_recno = 0;
+    index_root_id = -1;
 }

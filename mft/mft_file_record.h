@@ -159,6 +159,7 @@ public:
     std::vector<MFTDataAttr*> data_attr_array;      // owning
     bool has_ads = false;
     std::uint64_t parent_recno = 0;
+    int index_root_id = -1;  // attribute id of the first $INDEX_ROOT; -1: none in this record
 
     // Where the decoders take their attribute objects from.
     SpareObjects<MFTAttrHeader> spare_attr_headers;

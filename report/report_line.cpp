@@ -33,11 +33,7 @@ void AppendSize(std::string& line, const MFTDataAttr* data, bool allocated)
     if (data == nullptr) {
         return;
     }
-    if (data->resident) {
-        AppendUnsigned(line, data->value_length);
-    } else {
-        AppendUnsigned(line, allocated ? data->alloc_size : data->real_size);
-    }
+    AppendUnsigned(line, allocated && !data->resident ? data->alloc_size : ActualSize(*data));
 }
 
 void AppendStreamSuffix(std::string& line, const MFTDataAttr* stream)
@@ -105,6 +101,11 @@ void AppendColumnValue(std::string& line, const ReportColumn& column, const Reco
 }
 
 }  // namespace
+
+std::uint64_t ActualSize(const MFTDataAttr& data)
+{
+    return data.resident ? data.value_length : data.real_size;
+}
 
 void GatherRecordRowValues(const MFTFileRecord& record, const std::string& full_path_utf8,
                            const wxString& host_name, RecordRowValues& values)

@@ -28,6 +28,9 @@ struct RecordRowValues {
     const MFTDataAttr* first_data = nullptr;           // null: no $DATA
 };
 
+// The ActualSize of a stream: its value length when resident, else its real size.
+std::uint64_t ActualSize(const MFTDataAttr& data);
+
 // Gathers the shared values; the two strings must outlive the result.
 void GatherRecordRowValues(const MFTFileRecord& record, const std::string& full_path_utf8,
                            const wxString& host_name, RecordRowValues& values);

@@ -55,7 +55,7 @@ TEST_F(CommandLineTest, HelpShowsTheUsageWithTheBannerAndEveryEntryInOrder)
     EXPECT_EQ(usage.find(ExpectedBanner()), 0u);
     EXPECT_NE(usage.find("[$MFT File]"), std::string::npos);
     const char* const descriptions[] = {
-        "Dump ADS's to stdout", "Create debug log", "Dump filenames to stdout", "Display this notice",
+        "Dump ADS's to stdout", "Body file for timeline tools (Default: none)", "Create debug log", "Dump filenames to stdout", "Display this notice",
         "Use long output format", "Hostname (Default: localhost)",
         "Output file (Default: varneth_hostname.txt)", "Use short output format", "Chatty output",
         "Show version and exit", "Zip output file\n\n"};
@@ -88,6 +88,9 @@ TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
         {{"-a", "-m", "WS01", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
         {{"-f", "-o", "x.txt", "in.mft"}, "\n/f Dump filenames cannot be used with any other switches.\n"},
         {{"-f", "-z", "in.mft"}, "\n/f Dump filenames cannot be used with any other switches.\n"},
+        {{"-f", "-b", "t.body", "in.mft"}, "\n/f Dump filenames cannot be used with any other switches.\n"},
+        {{"-a", "--bodyfile=t.body", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
+        {{"-b"}, ""},
         {{"-l", "-s", "in.mft"}, "\n/s Short format and /l long format is ambiguous.\n"},
         {{"--long", "--short", "in.mft"}, "\n/s Short format and /l long format is ambiguous.\n"},
         {{"-x", "in.mft"}, ""},

@@ -241,6 +241,29 @@ TEST_F(RunSequenceTest, ReportsToDevicesThatCannotSyncStillSucceed)
     EXPECT_TRUE(LogTexts(result.out).empty()) << result.out;
 }
 
+// The body file comes on top: the report and the console are those of a run
+// without it.
+TEST_F(RunSequenceTest, ABodyFileLeavesTheReportAndTheConsoleAsTheyAre)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    const RunResult plain = Run({"-v", "-o", "plain.txt", "in.mft"});
+    const RunResult with_body = Run({"-v", "-o", "with.txt", "--bodyfile", "t.body", "in.mft"});
+    EXPECT_EQ(with_body.exit_status, 0) << with_body.out;
+    EXPECT_EQ(ReadFile(Path("with.txt")), ReadFile(Path("plain.txt")));
+    const std::regex stamp("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}: ");
+    std::string expected = std::regex_replace(plain.out, stamp, "");
+    expected.replace(expected.find("plain.txt"), 9, "with.txt");  // "Opening output file ..."
+    expected.insert(expected.find("Processing $MFT file."), "Opening body file t.body.\n");
+    expected.replace(expected.rfind("plain.txt"), 9, "with.txt");  // "Output filename is ..."
+    EXPECT_EQ(std::regex_replace(with_body.out, stamp, ""), expected);
+    const std::vector<std::string> lines = SplitLines(ReadFile(Path("t.body")));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().substr(0, 11), "0|/$MFT|0-1");
+    for (const std::string& line : lines) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), '|'), 10) << line;
+    }
+}
+
 TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
 {
     SystemRecords().WriteTo(Path("in.mft"));

@@ -89,6 +89,8 @@ def tree_plan() -> List[Made]:
     made += [Made("/".join("L%02d" % level for level in range(1, depth + 1)), True)
              for depth in range(1, CHAIN_DEPTH + 1)]
     made.append(Made(made[-1].path + "/bottom.txt", data=b"bottom\n"))
+    # '|' splits a body file line and '%' starts an escape in it.
+    made.append(Made("pipe|and%25 percent.txt", data=b"pipe\n"))
     made += [
         Made("trash", True),
         Made("trash/deleted file.txt", data=b"gone\n", streams={"s": b"stream\n"}, deleted=True),

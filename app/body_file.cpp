@@ -1,0 +1,34 @@
+#include "app/body_file.h"
+
+#include <wx/log.h>
+
+#include "base/log_message.h"
+
+namespace {
+
+// Hard links in other folders are few beside the report's directories: a
+// small cache does.
+constexpr std::size_t kLinkPathSteps = std::size_t{1} << 16;
+constexpr std::size_t kLinkPathNameBytes = std::size_t{1} << 20;
+
+}  // namespace
+
+bool BodyFile::AppendRecord(const RecordSource& mft_file, const MFTFileRecord& record,
+                            const std::string& full_path_utf8)
+{
+    mft_file_ = &mft_file;
+    return lines_.AppendRecordLines(writer_, record, full_path_utf8, *this);
+}
+
+std::string_view BodyFile::WalkPathOf(std::uint64_t recno)
+{
+    if (!link_paths_) {
+        link_paths_ = std::make_unique<FullPathResolver>(kLinkPathSteps, kLinkPathNameBytes);
+    }
+    // A run with -b prints what a run without it prints: this walk says nothing.
+    const wxString last_message = log_message;
+    const wxLogNull muted;
+    const std::string& path = link_paths_->Resolve(*mft_file_, recno, nullptr);
+    log_message = last_message;
+    return path;
+}

@@ -1,0 +1,303 @@
+#include "report/body_line.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "mft/attribute_walk.h"
+#include "mft/file_name_choice.h"
+#include "path/full_path_pass.h"
+#include "report/body_name.h"
+#include "report/report_line.h"
+#include "text/digits.h"
+#include "text/utf8_text.h"
+
+namespace {
+
+constexpr std::string_view kMd5Field = "0|";
+constexpr std::string_view kFileNameMark = " ($FILE_NAME)";
+constexpr std::string_view kDeletedMark = " (deleted)";
+constexpr char kWalkSeparator = '\\';
+// The deleted mark, the inode, the mode, UID, GID, size and times, each
+// copied whole (see PutText), with room to spare.
+constexpr std::size_t kLineEndSize = 256;
+
+// Whole seconds since 1970; decoding made every time a whole second.
+std::uint64_t BodySeconds(const wxDateTime& time)
+{
+    if (!time.IsValid()) {
+        return 0;
+    }
+    const long long milliseconds = time.GetValue().GetValue();
+    return milliseconds > 0 ? static_cast<std::uint64_t>(milliseconds / 1000) : 0;
+}
+
+// The id of the next attribute of the type from `at` on (moved past it), or -1.
+int NextAttributeId(const MFTFileRecord& record, std::uint32_t type, std::size_t& at)
+{
+    for (; at < record.attr_header_array.size(); ++at) {
+        if (record.attr_header_array[at]->attr_type == type) {
+            return record.attr_header_array[at++]->attr_id;
+        }
+    }
+    return -1;
+}
+
+const MFTDataAttr* UnnamedData(const MFTFileRecord& record)
+{
+    for (const MFTDataAttr* data : record.data_attr_array) {
+        if (data != nullptr && !data->is_ads) {
+            return data;
+        }
+    }
+    return nullptr;
+}
+
+bool IsDirectory(const MFTFileRecord& record)
+{
+    return (record.mft_header.record_flags & kRecordIsDirectory) != 0;
+}
+
+// The size on the record's own and $FILE_NAME lines.
+std::uint64_t RecordSize(const MFTFileRecord& record)
+{
+    const MFTDataAttr* data = UnnamedData(record);
+    return IsDirectory(record) || data == nullptr ? 0 : ActualSize(*data);
+}
+
+// The part of the walk's path before the record's own name, when the path
+// ends with that name; an unfinished walk's last separator is passed over.
+bool WalkDirectory(std::string_view path, std::string_view own_name, std::string_view& directory)
+{
+    if (path.size() > 1 && path.back() == kWalkSeparator) {
+        path.remove_suffix(1);
+    }
+    if (path.size() < own_name.size() || path.substr(path.size() - own_name.size()) != own_name) {
+        return false;
+    }
+    directory = path.substr(0, path.size() - own_name.size());
+    return directory.empty() || directory.back() == kWalkSeparator;
+}
+
+constexpr std::string_view kFileMode = "|r/rrwxrwxrwx|0|0|";
+constexpr std::string_view kDirectoryMode = "|d/drwxrwxrwx|0|0|";
+static_assert(kFileMode.size() == kDirectoryMode.size(), "one copy size for both modes");
+// The attribute types in the inode field, with the dashes around them.
+constexpr std::size_t kTypeTextSize = 5;
+constexpr std::string_view kFileNameType = "-48-";
+constexpr std::string_view kDataType = "-128-";
+constexpr std::string_view kIndexRootType = "-144-";
+static_assert(kAttrTypeFileName == 48 && kAttrTypeData == 128 && kAttrTypeIndexRoot == 144, "the type texts");
+
+template <std::size_t Size>
+char* PutFixed(char* out, const char* text)
+{
+    std::memcpy(out, text, Size);
+    return out + Size;
+}
+
+// Copies a whole text buffer, only its kept length counting: a copy of a size
+// known here costs a few moves, one of a length known at run time a call.
+// The line's buffer has the room.
+template <std::size_t Room>
+char* PutText(char* out, const char (&text)[Room], std::size_t length)
+{
+    std::memcpy(out, text, Room);
+    return out + length;
+}
+
+// The digits, copied as a block of the longest number's size (see PutText).
+char* PutNumber(char* out, std::uint64_t value)
+{
+    char digits[2 * kMaxDecimalDigits] = {};
+    const char* first = PutDigitsBefore(digits + kMaxDecimalDigits, value);
+    std::memcpy(out, first, kMaxDecimalDigits);
+    return out + (digits + kMaxDecimalDigits - first);
+}
+
+// "|atime|mtime|ctime|crtime" and the LF; a $FILE_NAME's four times are often one.
+char* PutTimes(char* out, const std::uint64_t (&seconds)[4])
+{
+    const char* previous = nullptr;
+    for (std::size_t i = 0; i < 4; ++i) {
+        *out++ = '|';
+        char* const start = out;
+        if (i > 0 && seconds[i] == seconds[i - 1]) {
+            out = std::copy(previous, static_cast<const char*>(start - 1), out);
+        } else {
+            out = PutNumber(out, seconds[i]);
+        }
+        previous = start;
+    }
+    *out++ = '\n';
+    return out;
+}
+
+}  // namespace
+
+// Everything after the name.
+struct BodyLineBuilder::Line {
+    std::string_view type_text;  // "-TYPE-"
+    int attr_id;  // -1: the record number alone
+    bool directory;
+    std::uint64_t size;
+    const wxDateTime& access;
+    const wxDateTime& mod;
+    const wxDateTime& mft_mod;
+    const wxDateTime& create;
+};
+
+bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecord& record,
+                                        std::string_view full_path_utf8, BodyDirectoryPaths& directories)
+{
+    if (record.file_name_array.empty()) {
+        return true;  // no report rows either
+    }
+    deleted_ = (record.mft_header.record_flags & kRecordInUse) == 0;
+    recno_length_ = static_cast<std::size_t>(PutNumber(recno_text_, record.mft_header.mft_recno) - recno_text_);
+    NameRecord(record, full_path_utf8, directories);
+    const bool directory = IsDirectory(record);
+    const MFTDataAttr* data = UnnamedData(record);
+    const int id = directory ? record.index_root_id : (data != nullptr ? data->attr_id : -1);
+    const MFTStdInfoAttr& times = record.std_info;
+    const Line line{directory ? kIndexRootType : kDataType, id, directory, RecordSize(record),
+                    times.access_time, times.mod_time, times.mft_mod_time, times.create_time};
+    std::string& out = sink.Bytes();
+    out.append(record_start_);
+    AppendLineEnd(out, line, std_info_times_);
+    return sink.LineDone() && AppendFileNameLines(sink, record, directories) && AppendStreamLines(sink, record);
+}
+
+// The record line's name: the folder of the name its path ends with (taken
+// from the path itself where it can be), and that name; the root is "/".
+void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view full_path_utf8,
+                                 BodyDirectoryPaths& directories)
+{
+    const MFTFileNameAttr* path_name = PathFileName(record);
+    const MFTFileNameAttr* name = path_name != nullptr ? path_name : FirstFileName(record);
+    own_name_ = name;
+    own_name_utf8_.clear();
+    AppendUtf8(own_name_utf8_, name->file_name);
+    own_parent_ = name->parent_recno;
+    record_start_.assign(kMd5Field);
+    if (full_path_pass::IsRootName(name->file_name)) {
+        own_directory_ = &root_folder_;
+        record_start_.push_back('/');
+        return;
+    }
+    std::string_view walk_directory;
+    if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8_, walk_directory)) {
+        own_directory_ = &PathFolder(own_parent_, walk_directory);
+    } else {
+        own_folder_.body.clear();
+        AppendBodyDirectory(own_folder_.body, directories.WalkPathOf(own_parent_));
+        own_directory_ = &own_folder_.body;
+    }
+    record_start_.append(*own_directory_);
+    AppendBodyNameUtf8(record_start_, own_name_utf8_);
+}
+
+// Records of one folder are often far apart in the file, between records of
+// other folders: several folders are kept.
+const std::string& BodyLineBuilder::PathFolder(std::uint64_t parent, std::string_view walk_directory)
+{
+    Folder& folder = path_folders_[parent % kPathFolders];
+    if (!folder.filled || folder.parent != parent || folder.walk != walk_directory) {
+        folder.filled = true;
+        folder.parent = parent;
+        folder.walk.assign(walk_directory);
+        folder.body.clear();
+        AppendBodyDirectory(folder.body, walk_directory);
+    }
+    return folder.body;
+}
+
+const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, BodyDirectoryPaths& directories)
+{
+    if (parent == own_parent_) {
+        return *own_directory_;
+    }
+    if (!other_folder_.filled || parent != other_folder_.parent) {
+        other_folder_.body.clear();
+        AppendBodyDirectory(other_folder_.body, directories.WalkPathOf(parent));
+        other_folder_.parent = parent;
+        other_folder_.filled = true;
+    }
+    return other_folder_.body;
+}
+
+void BodyLineBuilder::AppendLineEnd(std::string& out, const Line& line, TimesText& times) const
+{
+    // Made in one piece, in copies of fixed sizes, and appended once: the
+    // body file has millions of lines.
+    char text[kLineEndSize];
+    char* p = text;
+    if (deleted_) {
+        p = PutFixed<kDeletedMark.size()>(p, kDeletedMark.data());
+    }
+    *p++ = '|';
+    p = PutText(p, recno_text_, recno_length_);
+    if (line.attr_id >= 0) {
+        p = PutFixed<kTypeTextSize>(p, line.type_text.data()) - (kTypeTextSize - line.type_text.size());
+        p = PutNumber(p, static_cast<std::uint64_t>(line.attr_id));
+    }
+    p = PutFixed<kFileMode.size()>(p, line.directory ? kDirectoryMode.data() : kFileMode.data());
+    p = PutNumber(p, line.size);
+    // The lines of a record mostly repeat one set of times.
+    const std::uint64_t seconds[4] = {BodySeconds(line.access), BodySeconds(line.mod), BodySeconds(line.mft_mod),
+                                      BodySeconds(line.create)};
+    if (!times.filled || !std::equal(seconds, seconds + 4, times.seconds)) {
+        times.filled = true;
+        std::copy(seconds, seconds + 4, times.seconds);
+        times.length = static_cast<std::size_t>(PutTimes(times.text, seconds) - times.text);
+    }
+    p = PutText(p, times.text, times.length);
+    out.append(text, static_cast<std::size_t>(p - text));
+}
+
+bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record,
+                                          BodyDirectoryPaths& directories)
+{
+    const bool directory = IsDirectory(record);
+    const std::uint64_t size = RecordSize(record);
+    std::size_t header = 0;
+    for (const MFTFileNameAttr* name : record.file_name_array) {
+        const Line line{kFileNameType, NextAttributeId(record, kAttrTypeFileName, header), directory, size,
+                        name->access_time, name->mod_time, name->mft_mod_time, name->create_time};
+        std::string& out = sink.Bytes();
+        if (name == own_name_) {
+            out.append(record_start_);  // the record line's name, made once
+        } else if (full_path_pass::IsRootName(name->file_name)) {
+            out.append(kMd5Field).push_back('/');
+        } else {
+            out.append(kMd5Field);
+            out.append(DirectoryOf(name->parent_recno, directories));
+            AppendBodyName(out, name->file_name);
+        }
+        out.append(kFileNameMark);
+        AppendLineEnd(out, line, file_name_times_);
+        if (!sink.LineDone()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool BodyLineBuilder::AppendStreamLines(ReportLineSink& sink, const MFTFileRecord& record)
+{
+    const MFTStdInfoAttr& times = record.std_info;
+    for (const MFTDataAttr* stream : record.data_attr_array) {
+        if (stream == nullptr || !stream->is_ads) {
+            continue;
+        }
+        const Line line{kDataType, stream->attr_id, false, ActualSize(*stream), times.access_time,
+                        times.mod_time, times.mft_mod_time, times.create_time};
+        std::string& out = sink.Bytes();
+        out.append(record_start_).push_back(':');
+        AppendBodyName(out, stream->stream_name);
+        AppendLineEnd(out, line, std_info_times_);
+        if (!sink.LineDone()) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,28 @@
+#ifndef VARNETH_REPORT_BODY_NAME_H
+#define VARNETH_REPORT_BODY_NAME_H
+
+// The name field of a body file line (the pipe-separated input of timeline
+// tools such as mactime): a path with "/" between names, starting at "/".
+
+#include <string>
+#include <string_view>
+
+#include <wx/string.h>
+
+// Where a path goes whose walk did not reach the root: the names gathered,
+// under the folder The Sleuth Kit shows for entries it cannot place.
+constexpr std::string_view kUnplacedFolder = "/$OrphanFiles/";
+
+// Appends name text as the report writes it (control characters as U+FFFD,
+// text/replacement), with '|' written %7C and '%' written %25: a raw '|'
+// would split the line, and the readers decode %XX.
+void AppendBodyName(std::string& out, const wxString& name);
+void AppendBodyNameUtf8(std::string& out, std::string_view utf8);
+
+// Appends the body form of a directory, followed by "/", from the full path
+// walk's result for it (path/full_path_resolver.h): "\a\b" gives "/a/b/",
+// "\" gives "/". A result that does not start at the root (the walk was cut
+// short) gives its names under kUnplacedFolder.
+void AppendBodyDirectory(std::string& out, std::string_view walk_path);
+
+#endif
