@@ -76,11 +76,7 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 }  // namespace
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
-<<<<<<< HEAD
-                            SpareObjects<MFTAttrHeader>* spares, std::size_t record_size)
-=======
-                            SpareObjects<MFTAttrHeader>* spares, int* index_root_id)
->>>>>>> body-file
+                            SpareObjects<MFTAttrHeader>* spares, std::size_t record_size, int* index_root_id)
 {
     if (mft_rec_buf == nullptr) {
         LogErrorText("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");

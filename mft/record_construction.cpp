@@ -102,13 +102,8 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
     // null): a record object that was not cleared still holds the headers of
     // an earlier buffer, which describe other bytes.
     const std::size_t first = record->attr_header_array.size();
-<<<<<<< HEAD
-    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers, record_size) !=
-        0) {
-=======
-    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers,
+    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers, record_size,
                                 &record->index_root_id) != 0) {
->>>>>>> body-file
         LogErrorText("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");
         return -1;
     }
