@@ -310,6 +310,10 @@ if [ -n "$real_mft" ]; then
   read -r floor kib cpu < <(measure "$runs" cat "$real_mft")
   row "$n" "real: cat (floor)" "$floor" "$kib" "$cpu" "$floor"
   time_target_runs "$n" "$real_mft" "$floor" "real: "
+  if [ "$check" = 1 ]; then
+    check_identity "$real_mft" "$n"
+  fi
+  rm -f "$work_dir"/tool.* "$work_dir"/reference.*
   rm -f "$work_dir"/report-* "$work_dir"/body-*
 fi
 
