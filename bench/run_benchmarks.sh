@@ -107,7 +107,7 @@ if [ -n "$input_parent" ]; then
 fi
 # The default report is also timed on a RAM-backed directory, so that the
 # growth from one size to the next is the tool's and not the disk's.
-ram_needed_kib=$((largest * 4 * runs / 10 + 65536))
+ram_needed_kib=$((largest * 4 / 10 + 65536))
 if [ -d /dev/shm ] && [ "$(free_kib /dev/shm)" -ge $((largest + ram_needed_kib)) ]; then
   ram_dir="$(mktemp -d /dev/shm/varneth-bench-reports-XXXXXX)"
 fi
@@ -119,8 +119,10 @@ fi
 # resident memory and the CPU times.
 # REPORT and BODY in the command stand for a new report and body file on the
 # disk for each run (removing old ones between runs would time the file
-# system's discards), RAMREPORT for a new report in /dev/shm; the disk is
-# settled before the clock starts.
+# system's discards), RAMREPORT for a report in /dev/shm, removed before each
+# run: memory never touched before costs a virtual machine's kernel several
+# times the system time of reused pages, which would swamp the tool's growth.
+# The disk is settled before the clock starts.
 measure() {
   local count="$1"; shift
   local results=() peak=0 i start end kib user system command argument stamp
@@ -131,7 +133,7 @@ measure() {
       case "$argument" in
         REPORT) command+=("$work_dir/report-$stamp.txt") ;;
         BODY) command+=("$work_dir/body-$stamp.txt") ;;
-        RAMREPORT) command+=("$ram_dir/report-$stamp.txt") ;;
+        RAMREPORT) rm -f "$ram_dir/report.txt"; command+=("$ram_dir/report.txt") ;;
         *) command+=("$argument") ;;
       esac
     done
@@ -175,10 +177,11 @@ time_target_runs() {  # size mft floor prefix
     read -r t kib cpu < <(measure "$runs" "$tool" -o /dev/null "$mft")
     row "$n" "varneth (to /dev/null)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"
     if [ -n "$ram_dir" ]; then
+      "$tool" -o "$ram_dir/report.txt" "$mft" > /dev/null  # untimed: the pages the timed runs reuse
       read -r t kib cpu < <(measure "$runs" "$tool" -o RAMREPORT "$mft")
       row "$n" "varneth (to /dev/shm)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"
       ram_times+=("$n $t")
-      rm -f "$ram_dir"/report-*.txt
+      rm -f "$ram_dir/report.txt"
     fi
     read -r t kib cpu < <(measure "$runs" "$tool" -s -o REPORT "$mft")
     row "$n" "varneth -s" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"
