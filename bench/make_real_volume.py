@@ -8,8 +8,8 @@ unmounted, and its $MFT taken with `icat IMAGE 0`, update sequences in place.
     make_real_volume.py [--files N] WORK_DIR OUTPUT
 
 The tree is made in one process, tiny files in directories of 250, so that
-300,000 files take about a minute through FUSE: directories 6 deep, about
-3% of the names beyond ASCII, a Zone.Identifier stream on every 20th file,
+300,000 files take one to one and a half minutes through FUSE: directories
+6 deep, about 3% of the names beyond ASCII, a Zone.Identifier stream on every 20th file,
 every 50th file's data outside its record, and every 12th file deleted at
 the end (after all creations, so the deleted records keep their names).
 The image is made in WORK_DIR and removed; prints the time and the records.

@@ -21,7 +21,7 @@
 #                       also time the $MFT of a real NTFS volume that ntfs-3g
 #                       filled with N files (default 300000; 0 leaves it out).
 #                       Building it needs root, FUSE, mkntfs, ntfs-3g and icat
-#                       and takes about a minute; the extracted $MFT is kept
+#                       and takes one to two minutes; the extracted $MFT is kept
 #                       as varneth-bench-real-N.mft in the input directory's
 #                       parent (/dev/shm) and used again by later runs
 #   --runs N            runs per measurement, the median is shown (default 3)
