@@ -143,12 +143,15 @@ void WriteNumberSeeds(const std::filesystem::path& dir)
     }
 }
 
+// As many as fuzz_entry::RunModes() holds (this tool does not link the run).
+constexpr int kRunModes = 9;
+
 // The tree behind the system records, once per run mode (byte 8 picks it).
 void WriteRunSeeds(const std::filesystem::path& dir)
 {
     MftImage image = SystemRecords();
     image.AddRawBytes(Tree().bytes());
-    for (int mode = 0; mode < 8; ++mode) {
+    for (int mode = 0; mode < kRunModes; ++mode) {
         Bytes bytes = image.bytes();
         bytes[8] = static_cast<std::uint8_t>(mode);
         WriteBytes(dir / ("mode-" + std::to_string(mode)), AsString(bytes));

@@ -6,7 +6,8 @@
 // low byte of record 0's log sequence number, which the tool never reads)
 // picks the switches, so a real $MFT is a seed as it stands. Afterwards the
 // input must be unchanged and the directory hold nothing but the input, the
-// report, its archive and the debug log.
+// report, its archive, the body file and the debug log; every body line has
+// its eleven fields.
 
 #include <unistd.h>
 
@@ -32,6 +33,7 @@ namespace fuzz_entry {
 
 constexpr std::size_t kModeByte = 8;
 const char* const kInputName = "in.mft";
+const char* const kBodyName = "timeline.body";
 
 struct RunMode {
     std::vector<const char*> switches;
@@ -49,6 +51,7 @@ inline const std::vector<RunMode>& RunModes()
         {{"-z", "-o", "report.txt"}, "report.txt"},
         {{"-v", "-d", "-o", "report.txt"}, "report.txt"},
         {{"-l", "-z", "-m", "WS01"}, "varneth_WS01.txt"},
+        {{"-b", kBodyName, "-o", "report.txt"}, "report.txt"},
     };
     return modes;
 }
@@ -78,10 +81,26 @@ inline void RemoveAllBut(const std::string& dir, const std::string& kept)
 inline void CheckLeftovers(const std::string& dir, const RunMode& mode, Findings& findings)
 {
     const std::string report = mode.report;
-    const std::set<std::string> allowed = {kInputName, report, report + ".zip", "varneth.log"};
+    const std::set<std::string> allowed = {kInputName, report, report + ".zip", "varneth.log", kBodyName};
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ignored)) {
         findings.Expect(allowed.count(entry.path().filename().string()) == 1, "the run makes no other file");
+    }
+}
+
+// A '|' inside a name would split its line: names write it escaped.
+inline void CheckBodyLines(const std::string& body, Findings& findings)
+{
+    std::size_t start = 0;
+    while (start < body.size()) {
+        std::size_t end = body.find('\n', start);
+        findings.Expect(end != std::string::npos, "every body line ends with LF");
+        if (end == std::string::npos) {
+            return;
+        }
+        findings.Expect(std::count(body.begin() + start, body.begin() + end, '|') == 10,
+                        "every body line has eleven fields");
+        start = end + 1;
     }
 }
 
@@ -121,6 +140,7 @@ inline std::string FuzzWholeRun(const std::uint8_t* data, std::size_t size, cons
     findings.Expect(status == 0 || status == -1, "the run returns 0 or -1");
     findings.Expect(ReadWholeFile(dir + "/" + kInputName) == input, "the input is never changed");
     CheckLeftovers(dir, mode, findings);
+    CheckBodyLines(ReadWholeFile(dir + "/" + kBodyName), findings);
     return findings.First();
 }
 
