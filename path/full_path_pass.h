@@ -17,6 +17,8 @@
 namespace full_path_pass {
 
 constexpr int kMaxPasses = 50;  // also ends parent chains that loop
+// Between the names of a walk's path, and after each name of an unfinished one.
+constexpr char kPathSeparator = '\\';
 
 // The two checks made before the walk, each logged when it fails.
 bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno);

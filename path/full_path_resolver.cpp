@@ -173,11 +173,11 @@ void FullPathResolver::Compose(int names, WalkEnd end)
 {
     path_.clear();
     if (end == WalkEnd::kRoot) {
-        path_.push_back('\\');
+        path_.push_back(kPathSeparator);
     }
     AppendNames(names, end == WalkEnd::kUnfinished);
     if (path_.empty() && end != WalkEnd::kUnfinished) {
-        path_.push_back('\\');
+        path_.push_back(kPathSeparator);
     }
 }
 
@@ -188,7 +188,7 @@ void FullPathResolver::AppendNames(int names, bool trailing_separator)
     for (int i = names - 1; i >= 0; --i) {
         path_.append(names_[static_cast<std::size_t>(i)]);
         if (i > 0 || trailing_separator) {
-            path_.push_back('\\');
+            path_.push_back(kPathSeparator);
         }
     }
 }

@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view kMd5Field = "0|";
 constexpr std::string_view kFileNameMark = " ($FILE_NAME)";
 constexpr std::string_view kDeletedMark = " (deleted)";
-constexpr char kWalkSeparator = '\\';
+using full_path_pass::kPathSeparator;
 // The deleted mark, the inode, the mode, UID, GID, size and times, each
 // copied whole (see PutText), with room to spare.
 constexpr std::size_t kLineEndSize = 256;
@@ -68,14 +68,14 @@ std::uint64_t RecordSize(const MFTFileRecord& record)
 // ends with that name; an unfinished walk's last separator is passed over.
 bool WalkDirectory(std::string_view path, std::string_view own_name, std::string_view& directory)
 {
-    if (path.size() > 1 && path.back() == kWalkSeparator) {
+    if (path.size() > 1 && path.back() == kPathSeparator) {
         path.remove_suffix(1);
     }
     if (path.size() < own_name.size() || path.substr(path.size() - own_name.size()) != own_name) {
         return false;
     }
     directory = path.substr(0, path.size() - own_name.size());
-    return directory.empty() || directory.back() == kWalkSeparator;
+    return directory.empty() || directory.back() == kPathSeparator;
 }
 
 constexpr std::string_view kFileMode = "|r/rrwxrwxrwx|0|0|";

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
+#include "path/full_path_pass.h"
 #include "text/replacement.h"
 
 namespace {
 
-constexpr char kWalkSeparator = '\\';
+using full_path_pass::kPathSeparator;
 
 // Escapes the '|' and '%' of what was appended from `start` on.
 bool IsEscaped(char c)
@@ -68,10 +69,10 @@ void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
 void AppendBodyDirectory(std::string& out, std::string_view walk_path)
 {
     // An unfinished walk leaves a separator after its last name.
-    if (walk_path.size() > 1 && walk_path.back() == kWalkSeparator) {
+    if (walk_path.size() > 1 && walk_path.back() == kPathSeparator) {
         walk_path.remove_suffix(1);
     }
-    const bool rooted = !walk_path.empty() && walk_path.front() == kWalkSeparator;
+    const bool rooted = !walk_path.empty() && walk_path.front() == kPathSeparator;
     if (rooted) {
         walk_path.remove_prefix(1);
         out.push_back('/');
@@ -83,6 +84,6 @@ void AppendBodyDirectory(std::string& out, std::string_view walk_path)
     }
     const std::size_t start = out.size();
     AppendBodyNameUtf8(out, walk_path);
-    std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), kWalkSeparator, '/');
+    std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), kPathSeparator, '/');
     out.push_back('/');
 }
