@@ -68,9 +68,7 @@ std::uint64_t RecordSize(const MFTFileRecord& record)
 // ends with that name; an unfinished walk's last separator is passed over.
 bool WalkDirectory(std::string_view path, std::string_view own_name, std::string_view& directory)
 {
-    if (path.size() > 1 && path.back() == kPathSeparator) {
-        path.remove_suffix(1);
-    }
+    path = full_path_pass::WithoutTrailingSeparator(path);
     if (path.size() < own_name.size() || path.substr(path.size() - own_name.size()) != own_name) {
         return false;
     }

@@ -68,10 +68,7 @@ void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
 
 void AppendBodyDirectory(std::string& out, std::string_view walk_path)
 {
-    // An unfinished walk leaves a separator after its last name.
-    if (walk_path.size() > 1 && walk_path.back() == kPathSeparator) {
-        walk_path.remove_suffix(1);
-    }
+    walk_path = full_path_pass::WithoutTrailingSeparator(walk_path);
     const bool rooted = !walk_path.empty() && walk_path.front() == kPathSeparator;
     if (rooted) {
         walk_path.remove_prefix(1);
