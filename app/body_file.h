@@ -8,7 +8,7 @@
 
 #include <wx/string.h>
 
-#include "app/background_writer.h"
+#include "app/report_writer.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "path/full_path_resolver.h"
@@ -16,7 +16,7 @@
 
 // The body file (-b): the lines of every reported record (report/body_line),
 // written in the same pass as the report through a buffered writer of its
-// own, which works in a thread beside the record loop.
+// own.
 // The folders of hard links are found by a second path walk, kept apart from
 // the report's: it logs nothing and leaves what the report's walk remembers
 // as it was, so the report and the console stay as they are without -b.
@@ -36,7 +36,7 @@ public:
 private:
     std::string_view WalkPathOf(std::uint64_t recno) override;
 
-    BackgroundWriter writer_;
+    ReportWriter writer_;
     BodyLineBuilder lines_;
     const RecordSource* mft_file_ = nullptr;
     std::unique_ptr<FullPathResolver> link_paths_;  // made at the first hard link elsewhere

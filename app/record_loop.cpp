@@ -4,11 +4,11 @@
 
 #include "app/console.h"
 #include "app/format_count.h"
+#include "app/record_pipeline.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
 #include "mft/record_construction.h"
-#include "mft/record_sequence.h"
 #include "mft/record_source.h"
 #include "path/full_path_resolver.h"
 #include "report/name_lists.h"
@@ -47,15 +47,15 @@ RecordOutcome BodyWriteFailed()
 
 // own_record: the decoded record, when decoding it logged nothing.
 RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uint64_t recno,
-                              const MFTFileRecord* own_record)
+                              MFTFileRecord& record, const MFTFileRecord* own_record)
 {
     const std::string& full_path = paths.Resolve(state.mft_file, recno, own_record);
-    const ReportRowsResult rows = state.report_rows->AppendMFTRecordRows(state.report_file, &state.record, full_path);
+    const ReportRowsResult rows = state.report_rows->AppendMFTRecordRows(state.report_file, &record, full_path);
     if (rows == ReportRowsResult::kSinkFailed) {
         return ReportWriteFailed();
     }
     if (rows == ReportRowsResult::kWritten && state.body_file &&
-        !state.body_file->AppendRecord(state.mft_file, state.record, full_path)) {
+        !state.body_file->AppendRecord(state.mft_file, record, full_path)) {
         return BodyWriteFailed();
     }
     if (recno % kProgressInterval == 0) {
@@ -71,45 +71,42 @@ RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uin
     return RecordOutcome::Done;
 }
 
-// Whether decoding logged a line matters to the path walk, which must then
-// decode the record again itself so that the line comes out again.
-bool DecodeRecord(RunState& state, std::uint64_t recno, unsigned char* buffer, bool& logged)
+// Runs in the pipeline's worker: skips what is not a named base record and
+// decodes the rest. Whether decoding logged a line matters to the path walk,
+// which must then decode the record again itself so that the line comes out
+// again.
+bool DecodeBlock(std::size_t record_size, unsigned char* buffer, DecodedRecord& entry)
 {
-    const std::uint64_t lines_before = LoggedLineCount();
-    const bool decoded = CreateMFTFileRecord(buffer, &state.record, recno, state.mft_file.record_size()) == 0;
-    logged = LoggedLineCount() != lines_before;
-    return decoded;
-}
-
-// One block: skip what is not a named base record, then list or report it.
-RecordOutcome ProcessRecord(RunState& state, FullPathResolver& paths, std::uint64_t recno, unsigned char* buffer)
-{
-    const ByteReader block(buffer, state.mft_file.record_size());
+    const ByteReader block(buffer, record_size);
     if (!HasFileSignature(block)) {
         LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
-        return RecordOutcome::Done;
+        return false;
     }
     // A record without attributes is skipped silently: decoding would check
     // its update sequence first, and could log.
     if (HasNoAttributes(block)) {
-        return RecordOutcome::Done;
+        return false;
     }
-    state.record.Clear();
-    bool decoding_logged = false;
-    if (!DecodeRecord(state, recno, buffer, decoding_logged)) {
-        return RecordOutcome::Done;
-    }
-    if (state.record.mft_header.base_recno != 0 || state.record.file_name_array.empty()) {
-        return RecordOutcome::Done;
-    }
-    const bool directory = (state.record.mft_header.record_flags & kRecordIsDirectory) != 0;
+    MFTFileRecord& record = entry.record;
+    record.Clear();
+    const std::uint64_t lines_before = LoggedLineCount();
+    const bool decoded = CreateMFTFileRecord(buffer, &record, entry.recno, record_size) == 0;
+    entry.decoding_logged = LoggedLineCount() != lines_before;
+    entry.named_base = decoded && record.mft_header.base_recno == 0 && !record.file_name_array.empty();
+    return entry.named_base;
+}
+
+// Lists or reports one named base record.
+RecordOutcome UseRecord(RunState& state, FullPathResolver& paths, DecodedRecord& entry)
+{
+    const bool directory = (entry.record.mft_header.record_flags & kRecordIsDirectory) != 0;
     if (!state.ReportMode()) {
         if (!directory) {
-            PrintNames(GetMFTRecordWin32FileName(&state.record, run_settings.dump_ads));
+            PrintNames(GetMFTRecordWin32FileName(&entry.record, run_settings.dump_ads));
         }
         return RecordOutcome::Done;
     }
-    return WriteReportRows(state, paths, recno, decoding_logged ? nullptr : &state.record);
+    return WriteReportRows(state, paths, entry.recno, entry.record, entry.decoding_logged ? nullptr : &entry.record);
 }
 
 }  // namespace
@@ -123,20 +120,26 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 
 bool RunRecordLoop(RunState& state)
 {
-    RecordSequence records(state.mft_file, state.mft_record_count);
+    const std::size_t record_size = state.mft_file.record_size();
+    RecordPipeline pipeline(state.mft_file, state.mft_record_count,
+                            [record_size](unsigned char* block, DecodedRecord& entry) {
+                                return DecodeBlock(record_size, block, entry);
+                            });
     const auto paths = std::make_unique<FullPathResolver>();
-    // The counter is 64-bit: a 32-bit one would wrap on a $MFT of 4 TiB and never end.
-    for (std::uint64_t recno = 0; recno < state.mft_record_count; ++recno) {
-        unsigned char* block = records.Next();
-        if (block == nullptr) {
-            // The file was measured before the loop: a short read means a
-            // failing disk or a file that shrank, and the report is incomplete.
-            LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
-                         wxString::Format(wxS("%llu"), static_cast<unsigned long long>(recno)) + wxS("."));
-            return false;
-        }
-        if (ProcessRecord(state, *paths, recno, block) == RecordOutcome::Failed) {
-            return false;
+    while (RecordBatch* batch = pipeline.Next()) {
+        for (std::size_t i = 0; i < batch->size(); ++i) {
+            DecodedRecord& entry = (*batch)[i];
+            ReplayLogLines(entry.log_lines);
+            if (entry.read_failed) {
+                // The file was measured before the loop: a short read means a
+                // failing disk or a file that shrank, and the report is incomplete.
+                LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
+                             wxString::Format(wxS("%llu"), static_cast<unsigned long long>(entry.recno)) + wxS("."));
+                return false;
+            }
+            if (entry.named_base && UseRecord(state, *paths, entry) == RecordOutcome::Failed) {
+                return false;
+            }
         }
     }
     return true;

@@ -26,7 +26,6 @@ struct RunState {
     ReportWriter report_file;
     std::uint64_t mft_file_size = 0;
     std::uint64_t mft_record_count = 0;
-    MFTFileRecord record;
     std::optional<ReportRowBuilder> report_rows;  // made in the report's format when the report is opened
     std::unique_ptr<BodyFile> body_file;          // with -b, once opened
 

@@ -2,11 +2,11 @@
 
 #include <wx/log.h>
 
-wxString log_message;
+thread_local wxString log_message;
 
 namespace {
 
-std::uint64_t logged_lines = 0;
+thread_local std::uint64_t logged_lines = 0;
 
 }  // namespace
 

@@ -1,0 +1,158 @@
+// The record loop's two threads: whatever the worker decodes reaches the
+// calling thread once, in input order, with the lines its decoding logged
+// logged again there in the same order; a short input ends the batches at
+// the record that could not be read; a caller that stops early is never
+// left waiting on the worker.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include <wx/file.h>
+
+#include "app/record_pipeline.h"
+#include "base/log_message.h"
+#include "support/cli_runner.h"
+#include "support/log_capture.h"
+
+using namespace varneth_test;
+
+namespace {
+
+constexpr std::size_t kRecordBytes = 1024;
+
+// A file of `records` records, each starting with its own number.
+std::string NumberedRecords(const TempDir& dir, std::uint64_t records)
+{
+    std::string bytes(records * kRecordBytes, '\0');
+    for (std::uint64_t recno = 0; recno < records; ++recno) {
+        bytes[recno * kRecordBytes] = static_cast<char>(recno & 0xFF);
+        bytes[recno * kRecordBytes + 1] = static_cast<char>((recno >> 8) & 0xFF);
+    }
+    const std::string path = dir.File("records.bin");
+    WriteFile(path, bytes);
+    return path;
+}
+
+std::uint64_t NumberIn(const unsigned char* block)
+{
+    return block[0] | (std::uint64_t{block[1]} << 8);
+}
+
+struct Seen {
+    std::vector<std::uint64_t> kept;
+    bool read_failed = false;
+    std::uint64_t failed_recno = 0;
+};
+
+Seen TakeAll(RecordPipeline& pipeline)
+{
+    Seen seen;
+    while (RecordBatch* batch = pipeline.Next()) {
+        for (std::size_t i = 0; i < batch->size(); ++i) {
+            const DecodedRecord& entry = (*batch)[i];
+            ReplayLogLines(entry.log_lines);
+            if (entry.read_failed) {
+                seen.read_failed = true;
+                seen.failed_recno = entry.recno;
+            } else {
+                seen.kept.push_back(entry.recno);
+            }
+        }
+    }
+    return seen;
+}
+
+TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
+{
+    TempDir dir;
+    const std::uint64_t records = 3000;  // several batches, the last one part-full
+    wxFile file(NumberedRecords(dir, records));
+    varneth_test::LogCapture log;
+    log_message.clear();
+    RecordPipeline pipeline(RecordSource(file.fd()), records, [](unsigned char* block, DecodedRecord& entry) {
+        const std::uint64_t number = NumberIn(block);
+        if (number != (entry.recno & 0xFFFF)) {
+            LogErrorText(wxS("wrong block"));
+        }
+        if (entry.recno % 11 == 0) {
+            LogWarningText(wxString::Format(wxS("warning %llu"), static_cast<unsigned long long>(entry.recno)));
+        }
+        if (entry.recno % 500 == 3) {
+            errno = ENOENT;
+            wxLogSysError(wxS("system %llu"), static_cast<unsigned long long>(entry.recno));
+        }
+        return entry.recno % 7 == 0;
+    });
+    const Seen seen = TakeAll(pipeline);
+
+    std::vector<std::uint64_t> expected;
+    std::vector<wxString> expected_lines;
+    for (std::uint64_t recno = 0; recno < records; ++recno) {
+        if (recno % 7 == 0 || recno % 11 == 0 || recno % 500 == 3) {
+            expected.push_back(recno);
+        }
+        if (recno % 11 == 0) {
+            expected_lines.push_back(wxString::Format(wxS("warning %llu"), static_cast<unsigned long long>(recno)));
+        }
+        if (recno % 500 == 3) {
+            expected_lines.push_back(wxString::Format(wxS("system %llu"), static_cast<unsigned long long>(recno)));
+        }
+    }
+    EXPECT_FALSE(seen.read_failed);
+    EXPECT_EQ(seen.kept, expected);
+    const std::vector<wxString> texts = log.Texts();
+    ASSERT_EQ(texts.size(), expected_lines.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_TRUE(texts[i].StartsWith(expected_lines[i])) << texts[i];
+        // The system's error text follows once, as the worker's line had it.
+        const int error_texts = texts[i].StartsWith(wxS("system")) ? 1 : 0;
+        EXPECT_EQ(texts[i].Freq('(') == 1 && texts[i].Find(wxS(" (error 2: ")) != wxNOT_FOUND ? 1 : 0, error_texts)
+            << texts[i];
+    }
+    // The last error or warning of the worker is the calling thread's last one too.
+    EXPECT_EQ(log_message, wxS("warning 2992"));
+}
+
+TEST(RecordPipeline, EndsAtTheFirstRecordThatCannotBeRead)
+{
+    TempDir dir;
+    wxFile file(NumberedRecords(dir, 2100));
+    // Counted as the input was measured; it has shrunk since.
+    RecordPipeline pipeline(RecordSource(file.fd()), 2500,
+                            [](unsigned char*, DecodedRecord& entry) { return entry.recno >= 2090; });
+    const Seen seen = TakeAll(pipeline);
+    EXPECT_TRUE(seen.read_failed);
+    EXPECT_EQ(seen.failed_recno, 2100u);
+    EXPECT_EQ(seen.kept, (std::vector<std::uint64_t>{2090, 2091, 2092, 2093, 2094, 2095, 2096, 2097, 2098, 2099}));
+}
+
+TEST(RecordPipeline, ACallerThatStopsEarlyStopsTheWorker)
+{
+    TempDir dir;
+    const std::string path = dir.File("sparse.bin");
+    const std::uint64_t records = 1'000'000;  // a sparse gigabyte: read quickly, never all of it
+    {
+        wxFile file(path, wxFile::write);
+        ASSERT_EQ(ftruncate(file.fd(), static_cast<off_t>(records * kRecordBytes)), 0);
+    }
+    wxFile file(path);
+    std::atomic<std::uint64_t> decoded{0};
+    {
+        RecordPipeline pipeline(RecordSource(file.fd()), records, [&decoded](unsigned char*, DecodedRecord&) {
+            ++decoded;
+            return true;
+        });
+        ASSERT_NE(pipeline.Next(), nullptr);
+    }  // gone here: the worker has been stopped and joined
+    const std::uint64_t when_stopped = decoded;
+    EXPECT_LT(when_stopped, records / 10);
+    EXPECT_EQ(decoded, when_stopped);
+}
+
+}  // namespace
