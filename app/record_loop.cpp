@@ -1,16 +1,14 @@
 #include "app/record_loop.h"
 
-#include <memory>
+#include <string>
 
 #include "app/console.h"
 #include "app/format_count.h"
 #include "app/record_pipeline.h"
+#include "app/record_preparation.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
-#include "mft/record_construction.h"
-#include "mft/record_source.h"
-#include "path/full_path_resolver.h"
 #include "report/name_lists.h"
 #include "report/report_rows.h"
 
@@ -45,21 +43,24 @@ RecordOutcome BodyWriteFailed()
     return RecordOutcome::Failed;
 }
 
-// own_record: the decoded record, when decoding it logged nothing.
-RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uint64_t recno,
-                              MFTFileRecord& record, const MFTFileRecord* own_record)
+bool WriteBodyLines(ReportWriter& body_file, const std::string& lines)
 {
-    const std::string& full_path = paths.Resolve(state.mft_file, recno, own_record);
-    const ReportRowsResult rows = state.report_rows->AppendMFTRecordRows(state.report_file, &record, full_path);
+    body_file.Bytes() += lines;
+    return body_file.LineDone();
+}
+
+RecordOutcome WriteReportRows(RunState& state, DecodedRecord& entry)
+{
+    const ReportRowsResult rows =
+        state.report_rows->AppendMFTRecordRows(state.report_file, &entry.record, entry.full_path);
     if (rows == ReportRowsResult::kSinkFailed) {
         return ReportWriteFailed();
     }
-    if (rows == ReportRowsResult::kWritten && state.body_file &&
-        !state.body_file->AppendRecord(state.mft_file, record, full_path)) {
+    if (rows == ReportRowsResult::kWritten && state.body_file && !WriteBodyLines(*state.body_file, entry.body_lines)) {
         return BodyWriteFailed();
     }
-    if (recno % kProgressInterval == 0) {
-        PrintText(ProgressLine(state, recno, ProgressPercent(recno, state.mft_record_count)) + wxS("\r"));
+    if (entry.recno % kProgressInterval == 0) {
+        PrintText(ProgressLine(state, entry.recno, ProgressPercent(entry.recno, state.mft_record_count)) + wxS("\r"));
         FlushConsole();
         if (!state.report_file.FlushToDisk()) {
             return ReportWriteFailed();
@@ -71,42 +72,16 @@ RecordOutcome WriteReportRows(RunState& state, FullPathResolver& paths, std::uin
     return RecordOutcome::Done;
 }
 
-// Runs in the pipeline's worker: skips what is not a named base record and
-// decodes the rest. Whether decoding logged a line matters to the path walk,
-// which must then decode the record again itself so that the line comes out
-// again.
-bool DecodeBlock(std::size_t record_size, unsigned char* buffer, DecodedRecord& entry)
-{
-    const ByteReader block(buffer, record_size);
-    if (!HasFileSignature(block)) {
-        LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
-        return false;
-    }
-    // A record without attributes is skipped silently: decoding would check
-    // its update sequence first, and could log.
-    if (HasNoAttributes(block)) {
-        return false;
-    }
-    MFTFileRecord& record = entry.record;
-    record.Clear();
-    const std::uint64_t lines_before = LoggedLineCount();
-    const bool decoded = CreateMFTFileRecord(buffer, &record, entry.recno, record_size) == 0;
-    entry.decoding_logged = LoggedLineCount() != lines_before;
-    entry.named_base = decoded && record.mft_header.base_recno == 0 && !record.file_name_array.empty();
-    return entry.named_base;
-}
-
 // Lists or reports one named base record.
-RecordOutcome UseRecord(RunState& state, FullPathResolver& paths, DecodedRecord& entry)
+RecordOutcome UseRecord(RunState& state, DecodedRecord& entry)
 {
-    const bool directory = (entry.record.mft_header.record_flags & kRecordIsDirectory) != 0;
     if (!state.ReportMode()) {
-        if (!directory) {
+        if ((entry.record.mft_header.record_flags & kRecordIsDirectory) == 0) {
             PrintNames(GetMFTRecordWin32FileName(&entry.record, run_settings.dump_ads));
         }
         return RecordOutcome::Done;
     }
-    return WriteReportRows(state, paths, entry.recno, entry.record, entry.decoding_logged ? nullptr : &entry.record);
+    return WriteReportRows(state, entry);
 }
 
 }  // namespace
@@ -118,14 +93,15 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
            wxString(' ', 27);
 }
 
+// The worker reads, decodes and walks (record_preparation); this thread logs
+// what that logged, then writes, in record order.
 bool RunRecordLoop(RunState& state)
 {
-    const std::size_t record_size = state.mft_file.record_size();
+    RecordPreparation preparation(state.mft_file, state.ReportMode(), state.body_file != nullptr);
     RecordPipeline pipeline(state.mft_file, state.mft_record_count,
-                            [record_size](unsigned char* block, DecodedRecord& entry) {
-                                return DecodeBlock(record_size, block, entry);
+                            [&preparation](unsigned char* block, DecodedRecord& entry) {
+                                return preparation.Prepare(block, entry);
                             });
-    const auto paths = std::make_unique<FullPathResolver>();
     while (RecordBatch* batch = pipeline.Next()) {
         for (std::size_t i = 0; i < batch->size(); ++i) {
             DecodedRecord& entry = (*batch)[i];
@@ -137,7 +113,7 @@ bool RunRecordLoop(RunState& state)
                              wxString::Format(wxS("%llu"), static_cast<unsigned long long>(entry.recno)) + wxS("."));
                 return false;
             }
-            if (entry.named_base && UseRecord(state, *paths, entry) == RecordOutcome::Failed) {
+            if (entry.named_base && UseRecord(state, entry) == RecordOutcome::Failed) {
                 return false;
             }
         }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct DecodedRecord {
     bool named_base = false;                 // a base record with a name, decoded in `record`
     bool decoding_logged = false;
     MFTFileRecord record;
+    std::string full_path;   // UTF-8, for the report
+    std::string body_lines;  // with a body file
 };
 
 // The records of a stretch of the input that the calling thread must see:

@@ -177,7 +177,7 @@ bool OpenBodyFile(RunState& state)
     if (RefuseBodyFileName(name)) {
         return false;
     }
-    auto body_file = std::make_unique<BodyFile>();
+    auto body_file = std::make_unique<ReportWriter>();
     if (!body_file->Open(name)) {
         LogErrorText(wxS("Error opening ") + name + wxS(" body file."));
         return false;

@@ -9,7 +9,6 @@
 #include <wx/file.h>
 #include <wx/string.h>
 
-#include "app/body_file.h"
 #include "app/report_writer.h"
 #include "base/run_settings.h"
 #include "mft/mft_file_record.h"
@@ -27,7 +26,7 @@ struct RunState {
     std::uint64_t mft_file_size = 0;
     std::uint64_t mft_record_count = 0;
     std::optional<ReportRowBuilder> report_rows;  // made in the report's format when the report is opened
-    std::unique_ptr<BodyFile> body_file;          // with -b, once opened
+    std::unique_ptr<ReportWriter> body_file;      // with -b, once opened
 
     // A report, unless a name listing was asked for.
     bool ReportMode() const { return !run_settings.dump_ads && !run_settings.dump_filenames; }

@@ -1,4 +1,4 @@
-#include "app/body_file.h"
+#include "app/body_file_lines.h"
 
 #include <wx/log.h>
 
@@ -13,14 +13,14 @@ constexpr std::size_t kLinkPathNameBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-bool BodyFile::AppendRecord(const RecordSource& mft_file, const MFTFileRecord& record,
-                            const std::string& full_path_utf8)
+void BodyFileLines::Make(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out)
 {
-    mft_file_ = &mft_file;
-    return lines_.AppendRecordLines(writer_, record, full_path_utf8, *this);
+    out.clear();
+    Collector collector(out);
+    lines_.AppendRecordLines(collector, record, full_path_utf8, *this);
 }
 
-std::string_view BodyFile::WalkPathOf(std::uint64_t recno)
+std::string_view BodyFileLines::WalkPathOf(std::uint64_t recno)
 {
     if (!link_paths_) {
         link_paths_ = std::make_unique<FullPathResolver>(kLinkPathSteps, kLinkPathNameBytes);
@@ -28,7 +28,7 @@ std::string_view BodyFile::WalkPathOf(std::uint64_t recno)
     // A run with -b prints what a run without it prints: this walk says nothing.
     const wxString last_message = log_message;
     const wxLogNull muted;
-    const std::string& path = link_paths_->Resolve(*mft_file_, recno, nullptr);
+    const std::string& path = link_paths_->Resolve(mft_file_, recno, nullptr);
     log_message = last_message;
     return path;
 }

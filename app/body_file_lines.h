@@ -1,0 +1,47 @@
+#ifndef VARNETH_APP_BODY_FILE_LINES_H
+#define VARNETH_APP_BODY_FILE_LINES_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "mft/mft_file_record.h"
+#include "mft/record_source.h"
+#include "path/full_path_resolver.h"
+#include "report/body_line.h"
+
+// The body file's lines of a reported record (report/body_line), made where
+// the record is decoded; the driver writes them after the record's rows.
+// The folders of hard links are found by a second path walk, kept apart from
+// the report's: it logs nothing and leaves what the report's walk remembers
+// as it was, so the report and the console stay as they are without -b.
+class BodyFileLines final : private BodyDirectoryPaths {
+public:
+    explicit BodyFileLines(const RecordSource& mft_file) : mft_file_(mft_file) {}
+    BodyFileLines(const BodyFileLines&) = delete;
+    BodyFileLines& operator=(const BodyFileLines&) = delete;
+
+    // Replaces `out` with the record's lines.
+    void Make(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out);
+
+private:
+    // Collects the lines in the caller's string.
+    class Collector final : public ReportLineSink {
+    public:
+        explicit Collector(std::string& out) : out_(out) {}
+        std::string& Bytes() override { return out_; }
+        bool LineDone() override { return true; }
+
+    private:
+        std::string& out_;
+    };
+
+    std::string_view WalkPathOf(std::uint64_t recno) override;
+
+    const RecordSource mft_file_;
+    BodyLineBuilder lines_;
+    std::unique_ptr<FullPathResolver> link_paths_;  // made at the first hard link elsewhere
+};
+
+#endif
