@@ -93,15 +93,18 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
            wxString(' ', 27);
 }
 
-// The worker reads, decodes and walks (record_preparation); this thread logs
-// what that logged, then writes, in record order.
+// The pipeline's threads read, decode and walk (record_preparation); this
+// thread logs what they logged, then writes, in record order.
 bool RunRecordLoop(RunState& state)
 {
+    const std::size_t record_size = state.mft_file.record_size();
     RecordPreparation preparation(state.mft_file, state.ReportMode(), state.body_file != nullptr);
-    RecordPipeline pipeline(state.mft_file, state.mft_record_count,
-                            [&preparation](unsigned char* block, DecodedRecord& entry) {
-                                return preparation.Prepare(block, entry);
-                            });
+    RecordPipeline pipeline(
+        state.mft_file, state.mft_record_count,
+        [record_size](unsigned char* block, DecodedRecord& entry) {
+            return DecodeRecordBlock(record_size, block, entry);
+        },
+        [&preparation](DecodedRecord& entry) { preparation.Prepare(entry); });
     while (RecordBatch* batch = pipeline.Next()) {
         for (std::size_t i = 0; i < batch->size(); ++i) {
             DecodedRecord& entry = (*batch)[i];

@@ -1,5 +1,6 @@
 #include "app/record_pipeline.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "mft/record_sequence.h"
@@ -8,8 +9,34 @@ namespace {
 
 // Enough records per hand-over that the lock costs nothing, few enough that
 // the batches in flight stay small beside the caches.
-constexpr std::uint64_t kBatchRecords = 1024;
-constexpr std::size_t kBatches = 4;
+constexpr std::uint64_t kBatchRecords = 256;
+constexpr std::size_t kBatchesPerThread = 3;
+
+// Decoding is the step that can run side by side: two threads keep two cores
+// busy when the other steps are light (the name listings).
+unsigned DecodingThreads()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+}
+
+// Sends this thread's log lines to a capture while it lives.
+class CapturedThreadLog {
+public:
+    CapturedThreadLog() : previous_(wxLog::SetThreadActiveTarget(&capture_)) {}
+    ~CapturedThreadLog()
+    {
+        capture_.CollectInto(nullptr);
+        wxLog::SetThreadActiveTarget(previous_);
+    }
+    CapturedThreadLog(const CapturedThreadLog&) = delete;
+    CapturedThreadLog& operator=(const CapturedThreadLog&) = delete;
+
+    LogCapture& capture() { return capture_; }
+
+private:
+    LogCapture capture_;
+    wxLog* previous_;
+};
 
 }  // namespace
 
@@ -27,14 +54,23 @@ DecodedRecord& RecordBatch::Open(std::uint64_t recno)
     return entry;
 }
 
-RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count, Decoder decoder)
-    : source_(source), record_count_(record_count), decoder_(std::move(decoder))
+RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count, Decoder decoder,
+                               Preparer preparer)
+    : source_(source),
+      record_count_(record_count),
+      batch_count_((record_count + kBatchRecords - 1) / kBatchRecords),
+      decoder_(std::move(decoder)),
+      preparer_(std::move(preparer))
 {
-    for (std::size_t i = 0; i < kBatches; ++i) {
+    const unsigned decoding_threads = DecodingThreads();
+    for (std::size_t i = 0; i < kBatchesPerThread * (decoding_threads + 2); ++i) {
         batches_.push_back(std::make_unique<RecordBatch>());
         free_.push_back(batches_.back().get());
     }
-    worker_ = std::thread([this] { Work(); });
+    for (unsigned i = 0; i < decoding_threads; ++i) {
+        threads_.emplace_back([this] { DecodeBatches(); });
+    }
+    threads_.emplace_back([this] { PrepareBatches(); });
 }
 
 RecordPipeline::~RecordPipeline()
@@ -44,7 +80,9 @@ RecordPipeline::~RecordPipeline()
         stopping_ = true;
     }
     changed_.notify_all();
-    worker_.join();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
 }
 
 RecordBatch* RecordPipeline::Next()
@@ -55,62 +93,95 @@ RecordBatch* RecordPipeline::Next()
         in_use_ = nullptr;
         changed_.notify_all();
     }
-    changed_.wait(lock, [this] { return !full_.empty() || worker_done_; });
-    if (full_.empty()) {
+    changed_.wait(lock, [this] { return !prepared_.empty() || prepared_all_; });
+    if (prepared_.empty()) {
         return nullptr;
     }
-    in_use_ = full_.front();
-    full_.pop_front();
+    in_use_ = prepared_.front();
+    prepared_.pop_front();
     return in_use_;
 }
 
-void RecordPipeline::Work()
+bool RecordPipeline::NothingToDecode() const
 {
-    LogCapture capture;
-    wxLog* const previous_target = wxLog::SetThreadActiveTarget(&capture);
-    RecordSequence records(source_, record_count_);
-    std::uint64_t recno = 0;
-    bool more = true;
-    while (more) {
+    return stopping_ || input_ended_ || next_to_decode_ == batch_count_;
+}
+
+void RecordPipeline::DecodeBatches()
+{
+    CapturedThreadLog log;
+    RecordSequence records(source_, 0);
+    for (;;) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return !free_.empty() || stopping_; });
-        if (stopping_) {
-            break;
+        changed_.wait(lock, [this] { return NothingToDecode() || !free_.empty(); });
+        if (NothingToDecode()) {
+            return;
         }
         RecordBatch* batch = free_.front();
         free_.pop_front();
+        batch->number_ = next_to_decode_++;
         lock.unlock();
-        more = FillBatch(*batch, records, recno, capture);
+        FillBatch(*batch, records, log.capture());
         lock.lock();
-        full_.push_back(batch);
+        input_ended_ = input_ended_ || batch->ends_run_;
+        decoded_.emplace(batch->number_, batch);
         changed_.notify_all();
     }
-    capture.CollectInto(nullptr);
-    wxLog::SetThreadActiveTarget(previous_target);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    worker_done_ = true;
-    changed_.notify_all();
 }
 
-// False when the input has no records left to read, or a read failed.
-bool RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, std::uint64_t& recno,
-                               LogCapture& capture)
+void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, LogCapture& capture)
 {
     batch.used_ = 0;
-    const std::uint64_t end = record_count_ - recno < kBatchRecords ? record_count_ : recno + kBatchRecords;
-    for (; recno < end; ++recno) {
+    batch.ends_run_ = false;
+    const std::uint64_t first = batch.number_ * kBatchRecords;
+    const std::uint64_t end = std::min(first + kBatchRecords, record_count_);
+    records.Restart(first, end - first);
+    for (std::uint64_t recno = first; recno < end; ++recno) {
         DecodedRecord& entry = batch.Open(recno);
         capture.CollectInto(&entry.log_lines);
         unsigned char* block = records.Next();
         if (block == nullptr) {
             entry.read_failed = true;
             batch.Keep();
-            return false;
+            batch.ends_run_ = true;
+            break;
         }
         if (decoder_(block, entry) || !entry.log_lines.empty()) {
             batch.Keep();
         }
     }
     capture.CollectInto(nullptr);
-    return recno < record_count_;
+}
+
+void RecordPipeline::PrepareBatches()
+{
+    CapturedThreadLog log;
+    for (std::uint64_t number = 0; number < batch_count_; ++number) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this, number] { return stopping_ || decoded_.count(number) != 0; });
+        if (stopping_) {
+            break;
+        }
+        const auto found = decoded_.find(number);
+        RecordBatch* batch = found->second;
+        decoded_.erase(found);
+        lock.unlock();
+        for (std::size_t i = 0; i < batch->size(); ++i) {
+            DecodedRecord& entry = (*batch)[i];
+            if (entry.named_base) {
+                log.capture().CollectInto(&entry.log_lines);
+                preparer_(entry);
+            }
+        }
+        log.capture().CollectInto(nullptr);
+        lock.lock();
+        prepared_.push_back(batch);
+        changed_.notify_all();
+        if (batch->ends_run_) {
+            break;
+        }
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    prepared_all_ = true;
+    changed_.notify_all();
 }

@@ -1,18 +1,21 @@
 #ifndef VARNETH_APP_RECORD_PIPELINE_H
 #define VARNETH_APP_RECORD_PIPELINE_H
 
-// The run's second thread. A worker reads the input from record 0 and
-// decodes every record, batch by batch, while the calling thread takes the
-// batches in order and writes what they hold. The worker writes nothing and
-// logs nothing of its own accord: the lines its decoding logs travel with
-// their record (log_capture). Whatever ends the run, the worker is stopped
-// and joined before the pipeline is gone.
+// The run's threads, all of them. The input is cut into batches of records;
+// decoding threads read and decode batches side by side, one preparing
+// thread then takes them in input order for the steps that must see the
+// records in order (the path walk and its cache), and the calling thread
+// takes them from there, in order, and writes what they hold. No thread but
+// the calling one writes or logs: the lines a record's decoding and
+// preparing log travel with the record (log_capture). Whatever ends the run,
+// every thread is stopped and joined before the pipeline is gone.
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,10 +26,12 @@
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 
-// One record as the worker left it.
+class RecordSequence;
+
+// One record as the threads before the calling one left it.
 struct DecodedRecord {
     std::uint64_t recno = 0;
-    std::vector<CapturedLogLine> log_lines;  // what reading and decoding it logged, in order
+    std::vector<CapturedLogLine> log_lines;  // what reading, decoding and preparing it logged, in order
     bool read_failed = false;                // its read came back short or failed: the run ends here
     bool named_base = false;                 // a base record with a name, decoded in `record`
     bool decoding_logged = false;
@@ -49,39 +54,53 @@ private:
 
     std::vector<std::unique_ptr<DecodedRecord>> entries_;  // kept across batches
     std::size_t used_ = 0;
+    std::uint64_t number_ = 0;  // in input order
+    bool ends_run_ = false;     // holds the record whose read failed
 };
 
 class RecordPipeline {
 public:
-    // Reads and decodes one record into the entry (recno and log lines set);
-    // true when the calling thread must see it.
+    // Decodes one record into the entry (recno set, log lines collected);
+    // true when the calling thread must see it. Runs in several threads at
+    // once: it may keep no state of its own.
     using Decoder = std::function<bool(unsigned char* block, DecodedRecord& entry)>;
+    // Called in input order, in one thread, for every named base record.
+    using Preparer = std::function<void(DecodedRecord& entry)>;
 
-    RecordPipeline(const RecordSource& source, std::uint64_t record_count, Decoder decoder);
+    RecordPipeline(const RecordSource& source, std::uint64_t record_count, Decoder decoder, Preparer preparer);
     ~RecordPipeline();
     RecordPipeline(const RecordPipeline&) = delete;
     RecordPipeline& operator=(const RecordPipeline&) = delete;
 
     // The next batch in input order, valid until the next call; null after
-    // the last one (or after a failed read's batch).
+    // the last one (or after the batch of a failed read).
     RecordBatch* Next();
 
 private:
-    void Work();
-    bool FillBatch(RecordBatch& batch, class RecordSequence& records, std::uint64_t& recno, LogCapture& capture);
+    void DecodeBatches();
+    void PrepareBatches();
+    void FillBatch(RecordBatch& batch, RecordSequence& records, LogCapture& capture);
+    bool NothingToDecode() const;
 
     const RecordSource source_;
     const std::uint64_t record_count_;
+    const std::uint64_t batch_count_;
     const Decoder decoder_;
+    const Preparer preparer_;
     std::vector<std::unique_ptr<RecordBatch>> batches_;
-    std::mutex mutex_;
+
+    std::mutex mutex_;  // guards everything below
     std::condition_variable changed_;
     std::deque<RecordBatch*> free_;
-    std::deque<RecordBatch*> full_;
+    std::uint64_t next_to_decode_ = 0;
+    bool input_ended_ = false;                   // a batch ended at a failed read
+    std::map<std::uint64_t, RecordBatch*> decoded_;  // by number, until their turn
+    std::deque<RecordBatch*> prepared_;
+    bool prepared_all_ = false;
     RecordBatch* in_use_ = nullptr;  // the calling thread's
-    bool worker_done_ = false;
     bool stopping_ = false;
-    std::thread worker_;  // last: started when everything it uses is made
+
+    std::vector<std::thread> threads_;  // last: started when everything they use is made
 };
 
 #endif

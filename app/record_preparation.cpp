@@ -14,10 +14,10 @@ RecordPreparation::RecordPreparation(const RecordSource& mft_file, bool report_m
     }
 }
 
-bool RecordPreparation::Prepare(unsigned char* block, DecodedRecord& entry)
+void RecordPreparation::Prepare(DecodedRecord& entry)
 {
-    if (!Decode(block, entry) || !report_mode_) {
-        return entry.named_base;
+    if (!report_mode_) {
+        return;
     }
     // A record whose decoding logged is decoded again by the walk, so that
     // the walk's lines come out as they would without the record at hand.
@@ -25,14 +25,11 @@ bool RecordPreparation::Prepare(unsigned char* block, DecodedRecord& entry)
     if (body_lines_) {
         body_lines_->Make(entry.record, entry.full_path, entry.body_lines);
     }
-    return true;
 }
 
-// Skips what is not a named base record and decodes the rest. Whether
-// decoding logged a line matters to the path walk.
-bool RecordPreparation::Decode(unsigned char* buffer, DecodedRecord& entry)
+// Whether decoding logged a line matters to the path walk.
+bool DecodeRecordBlock(std::size_t record_size, unsigned char* buffer, DecodedRecord& entry)
 {
-    const std::size_t record_size = mft_file_.record_size();
     const ByteReader block(buffer, record_size);
     if (!HasFileSignature(block)) {
         LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));

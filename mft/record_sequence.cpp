@@ -14,6 +14,14 @@ RecordSequence::RecordSequence(const RecordSource& source, std::uint64_t record_
 {
 }
 
+void RecordSequence::Restart(std::uint64_t first_recno, std::uint64_t record_count)
+{
+    next_recno_ = first_recno;
+    records_left_ = record_count;
+    next_ = filled_ = 0;
+    one_by_one_ = false;
+}
+
 unsigned char* RecordSequence::Next()
 {
     if (next_ == filled_ && !one_by_one_ && !FillPiece()) {

@@ -15,6 +15,10 @@ class RecordSequence {
 public:
     RecordSequence(const RecordSource& source, std::uint64_t record_count);
 
+    // From here on, the record_count records from first_recno (the storage
+    // is kept).
+    void Restart(std::uint64_t first_recno, std::uint64_t record_count);
+
     // The next record, in place in the piece read or read on its own into a
     // buffer of its own; valid until the next call. Null when its read
     // returns anything but the whole record.

@@ -1,8 +1,8 @@
-// The record loop's two threads: whatever the worker decodes reaches the
-// calling thread once, in input order, with the lines its decoding logged
-// logged again there in the same order; a short input ends the batches at
-// the record that could not be read; a caller that stops early is never
-// left waiting on the worker.
+// The record loop's threads: whatever the decoding threads keep is prepared
+// in input order and reaches the calling thread once, in input order, with
+// the lines its decoding and preparing logged logged again there in the
+// same order; a short input ends the batches at the record that could not
+// be read; a caller that stops early is never left waiting on the others.
 
 #include <gtest/gtest.h>
 
@@ -75,6 +75,7 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
     wxFile file(NumberedRecords(dir, records));
     varneth_test::LogCapture log;
     log_message.clear();
+    std::vector<std::uint64_t> prepared;  // one thread prepares
     RecordPipeline pipeline(RecordSource(file.fd()), records, [](unsigned char* block, DecodedRecord& entry) {
         const std::uint64_t number = NumberIn(block);
         if (number != (entry.recno & 0xFFFF)) {
@@ -87,12 +88,18 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
             errno = ENOENT;
             wxLogSysError(wxS("system %llu"), static_cast<unsigned long long>(entry.recno));
         }
-        return entry.recno % 7 == 0;
+        entry.named_base = entry.recno % 7 == 0;
+        return entry.named_base;
+    },
+    [&prepared](DecodedRecord& entry) {
+        prepared.push_back(entry.recno);
+        LogWarningText(wxString::Format(wxS("prepared %llu"), static_cast<unsigned long long>(entry.recno)));
     });
     const Seen seen = TakeAll(pipeline);
 
     std::vector<std::uint64_t> expected;
     std::vector<wxString> expected_lines;
+    std::vector<std::uint64_t> expected_prepared;
     for (std::uint64_t recno = 0; recno < records; ++recno) {
         if (recno % 7 == 0 || recno % 11 == 0 || recno % 500 == 3) {
             expected.push_back(recno);
@@ -103,9 +110,14 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
         if (recno % 500 == 3) {
             expected_lines.push_back(wxString::Format(wxS("system %llu"), static_cast<unsigned long long>(recno)));
         }
+        if (recno % 7 == 0) {
+            expected_prepared.push_back(recno);
+            expected_lines.push_back(wxString::Format(wxS("prepared %llu"), static_cast<unsigned long long>(recno)));
+        }
     }
     EXPECT_FALSE(seen.read_failed);
     EXPECT_EQ(seen.kept, expected);
+    EXPECT_EQ(prepared, expected_prepared);
     const std::vector<wxString> texts = log.Texts();
     ASSERT_EQ(texts.size(), expected_lines.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -115,8 +127,8 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
         EXPECT_EQ(texts[i].Freq('(') == 1 && texts[i].Find(wxS(" (error 2: ")) != wxNOT_FOUND ? 1 : 0, error_texts)
             << texts[i];
     }
-    // The last error or warning of the worker is the calling thread's last one too.
-    EXPECT_EQ(log_message, wxS("warning 2992"));
+    // The last error or warning of the threads is the calling thread's last one too.
+    EXPECT_EQ(log_message, wxS("prepared 2996"));
 }
 
 TEST(RecordPipeline, EndsAtTheFirstRecordThatCannotBeRead)
@@ -125,7 +137,8 @@ TEST(RecordPipeline, EndsAtTheFirstRecordThatCannotBeRead)
     wxFile file(NumberedRecords(dir, 2100));
     // Counted as the input was measured; it has shrunk since.
     RecordPipeline pipeline(RecordSource(file.fd()), 2500,
-                            [](unsigned char*, DecodedRecord& entry) { return entry.recno >= 2090; });
+                            [](unsigned char*, DecodedRecord& entry) { return entry.recno >= 2090; },
+                            [](DecodedRecord&) {});
     const Seen seen = TakeAll(pipeline);
     EXPECT_TRUE(seen.read_failed);
     EXPECT_EQ(seen.failed_recno, 2100u);
@@ -147,9 +160,9 @@ TEST(RecordPipeline, ACallerThatStopsEarlyStopsTheWorker)
         RecordPipeline pipeline(RecordSource(file.fd()), records, [&decoded](unsigned char*, DecodedRecord&) {
             ++decoded;
             return true;
-        });
+        }, [](DecodedRecord&) {});
         ASSERT_NE(pipeline.Next(), nullptr);
-    }  // gone here: the worker has been stopped and joined
+    }  // gone here: the threads have been stopped and joined
     const std::uint64_t when_stopped = decoded;
     EXPECT_LT(when_stopped, records / 10);
     EXPECT_EQ(decoded, when_stopped);
