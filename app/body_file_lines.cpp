@@ -1,7 +1,5 @@
 #include "app/body_file_lines.h"
 
-#include <wx/log.h>
-
 #include "base/log_message.h"
 
 namespace {
@@ -27,7 +25,7 @@ std::string_view BodyFileLines::WalkPathOf(std::uint64_t recno)
     }
     // A run with -b prints what a run without it prints: this walk says nothing.
     const wxString last_message = log_message;
-    const wxLogNull muted;
+    const SilentLog muted;
     const std::string& path = link_paths_->Resolve(mft_file_, recno, nullptr);
     log_message = last_message;
     return path;

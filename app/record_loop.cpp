@@ -4,6 +4,7 @@
 
 #include "app/console.h"
 #include "app/format_count.h"
+#include "app/log_capture.h"
 #include "app/record_pipeline.h"
 #include "app/record_preparation.h"
 #include "app/run_state.h"

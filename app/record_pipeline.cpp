@@ -19,23 +19,19 @@ unsigned DecodingThreads()
     return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
 }
 
-// Sends this thread's log lines to a capture while it lives.
-class CapturedThreadLog {
+// Keeps this thread's log lines from the log while it lives.
+class KeptThreadLog {
 public:
-    CapturedThreadLog() : previous_(wxLog::SetThreadActiveTarget(&capture_)) {}
-    ~CapturedThreadLog()
-    {
-        capture_.CollectInto(nullptr);
-        wxLog::SetThreadActiveTarget(previous_);
-    }
-    CapturedThreadLog(const CapturedThreadLog&) = delete;
-    CapturedThreadLog& operator=(const CapturedThreadLog&) = delete;
+    KeptThreadLog() { KeepThreadLogLines(&unclaimed_); }
+    ~KeptThreadLog() { KeepThreadLogLines(nullptr); }
+    KeptThreadLog(const KeptThreadLog&) = delete;
+    KeptThreadLog& operator=(const KeptThreadLog&) = delete;
 
-    LogCapture& capture() { return capture_; }
+    void Into(std::vector<KeptLogLine>& lines) { KeepThreadLogLines(&lines); }
+    void Unclaimed() { KeepThreadLogLines(&unclaimed_); }
 
 private:
-    LogCapture capture_;
-    wxLog* previous_;
+    std::vector<KeptLogLine> unclaimed_;  // lines of no record (none expected)
 };
 
 }  // namespace
@@ -109,7 +105,7 @@ bool RecordPipeline::NothingToDecode() const
 
 void RecordPipeline::DecodeBatches()
 {
-    CapturedThreadLog log;
+    KeptThreadLog log;
     RecordSequence records(source_, 0);
     for (;;) {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -121,7 +117,8 @@ void RecordPipeline::DecodeBatches()
         free_.pop_front();
         batch->number_ = next_to_decode_++;
         lock.unlock();
-        FillBatch(*batch, records, log.capture());
+        FillBatch(*batch, records);
+        log.Unclaimed();
         lock.lock();
         input_ended_ = input_ended_ || batch->ends_run_;
         decoded_.emplace(batch->number_, batch);
@@ -129,7 +126,7 @@ void RecordPipeline::DecodeBatches()
     }
 }
 
-void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, LogCapture& capture)
+void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records)
 {
     batch.used_ = 0;
     batch.ends_run_ = false;
@@ -138,7 +135,7 @@ void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, LogC
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
         DecodedRecord& entry = batch.Open(recno);
-        capture.CollectInto(&entry.log_lines);
+        KeepThreadLogLines(&entry.log_lines);  // this thread's own, until the batch is handed on
         unsigned char* block = records.Next();
         if (block == nullptr) {
             entry.read_failed = true;
@@ -150,12 +147,11 @@ void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, LogC
             batch.Keep();
         }
     }
-    capture.CollectInto(nullptr);
 }
 
 void RecordPipeline::PrepareBatches()
 {
-    CapturedThreadLog log;
+    KeptThreadLog log;
     for (std::uint64_t number = 0; number < batch_count_; ++number) {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this, number] { return stopping_ || decoded_.count(number) != 0; });
@@ -169,11 +165,11 @@ void RecordPipeline::PrepareBatches()
         for (std::size_t i = 0; i < batch->size(); ++i) {
             DecodedRecord& entry = (*batch)[i];
             if (entry.named_base) {
-                log.capture().CollectInto(&entry.log_lines);
+                log.Into(entry.log_lines);
                 preparer_(entry);
             }
         }
-        log.capture().CollectInto(nullptr);
+        log.Unclaimed();
         lock.lock();
         prepared_.push_back(batch);
         changed_.notify_all();

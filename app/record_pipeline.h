@@ -7,8 +7,10 @@
 // records in order (the path walk and its cache), and the calling thread
 // takes them from there, in order, and writes what they hold. No thread but
 // the calling one writes or logs: the lines a record's decoding and
-// preparing log travel with the record (log_capture). Whatever ends the run,
-// every thread is stopped and joined before the pipeline is gone.
+// preparing log travel with the record (KeepThreadLogLines), and the threads
+// call nothing of the library that keeps state for each thread. Whatever
+// ends the run, every thread is stopped and joined before the pipeline is
+// gone.
 
 #include <condition_variable>
 #include <cstddef>
@@ -22,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/log_capture.h"
+#include "base/log_message.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 
@@ -31,7 +33,7 @@ class RecordSequence;
 // One record as the threads before the calling one left it.
 struct DecodedRecord {
     std::uint64_t recno = 0;
-    std::vector<CapturedLogLine> log_lines;  // what reading, decoding and preparing it logged, in order
+    std::vector<KeptLogLine> log_lines;  // what reading, decoding and preparing it logged, in order
     bool read_failed = false;                // its read came back short or failed: the run ends here
     bool named_base = false;                 // a base record with a name, decoded in `record`
     bool decoding_logged = false;
@@ -79,7 +81,7 @@ public:
 private:
     void DecodeBatches();
     void PrepareBatches();
-    void FillBatch(RecordBatch& batch, RecordSequence& records, LogCapture& capture);
+    void FillBatch(RecordBatch& batch, RecordSequence& records);
     bool NothingToDecode() const;
 
     const RecordSource source_;

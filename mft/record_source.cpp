@@ -6,6 +6,7 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
+#include "base/log_message.h"
 #include "base/platform.h"
 #include "mft/record_header.h"
 
@@ -51,7 +52,7 @@ RecordSource::ReadResult RecordSource::Read(std::uint64_t recno, unsigned char* 
     const ReadResult result = ReadQuietly(recno, out, length);
     if (result == ReadResult::kFailed) {
         // The system's error code is still the read's: nothing ran since.
-        wxLogSysError(_("can't read from file descriptor %d"), fd_);
+        LogSystemErrorText(wxString::Format(_("can't read from file descriptor %d"), fd_), wxSysErrorCode());
     }
     return result;
 }

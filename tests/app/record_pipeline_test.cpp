@@ -15,6 +15,7 @@
 
 #include <wx/file.h>
 
+#include "app/log_capture.h"
 #include "app/record_pipeline.h"
 #include "base/log_message.h"
 #include "support/cli_runner.h"
@@ -85,8 +86,8 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
             LogWarningText(wxString::Format(wxS("warning %llu"), static_cast<unsigned long long>(entry.recno)));
         }
         if (entry.recno % 500 == 3) {
-            errno = ENOENT;
-            wxLogSysError(wxS("system %llu"), static_cast<unsigned long long>(entry.recno));
+            LogSystemErrorText(wxString::Format(wxS("system %llu"), static_cast<unsigned long long>(entry.recno)),
+                               ENOENT);
         }
         entry.named_base = entry.recno % 7 == 0;
         return entry.named_base;
@@ -166,6 +167,70 @@ TEST(RecordPipeline, ACallerThatStopsEarlyStopsTheWorker)
     const std::uint64_t when_stopped = decoded;
     EXPECT_LT(when_stopped, records / 10);
     EXPECT_EQ(decoded, when_stopped);
+}
+
+}  // namespace
+
+namespace {
+
+long ResidentKiB()
+{
+    long kib = -1;
+    for (const std::string& line : SplitLines(ReadFile("/proc/self/status"))) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            kib = std::stol(line.substr(6));
+        }
+    }
+    return kib;
+}
+
+class CountingLog : public wxLog {
+public:
+    CountingLog() : previous_(wxLog::SetActiveTarget(this)) {}
+    ~CountingLog() override { wxLog::SetActiveTarget(previous_); }
+    std::size_t count = 0;
+
+protected:
+    void DoLogRecord(wxLogLevel, const wxString&, const wxLogRecordInfo&) override { ++count; }
+
+private:
+    wxLog* previous_;
+};
+
+// A process that runs the tool many times (the whole-run fuzz target does)
+// must not keep anything of each run's threads: the logging library keeps
+// state for every thread that logs through it, which other threads than its
+// own never free.
+TEST(RecordPipeline, ManyRunsWhoseThreadsLogDoNotGrowTheProcess)
+{
+    TempDir dir;
+    wxFile file(NumberedRecords(dir, 4));
+    CountingLog log;
+    const auto run = [&file] {
+        RecordPipeline pipeline(
+            RecordSource(file.fd()), 4,
+            [](unsigned char*, DecodedRecord& entry) {
+                entry.named_base = true;
+                LogWarningText(wxS("decoded"));
+                return true;
+            },
+            [](DecodedRecord&) { LogWarningText(wxS("prepared")); });
+        while (RecordBatch* batch = pipeline.Next()) {
+            for (std::size_t i = 0; i < batch->size(); ++i) {
+                ReplayLogLines((*batch)[i].log_lines);
+            }
+        }
+    };
+    for (int i = 0; i < 200; ++i) {
+        run();
+    }
+    const long before = ResidentKiB();
+    for (int i = 0; i < 2000; ++i) {
+        run();
+    }
+    // Some 6 MB when each thread's share stays behind.
+    EXPECT_LT(ResidentKiB() - before, 2048);
+    EXPECT_EQ(log.count, 2200u * 8);
 }
 
 }  // namespace
