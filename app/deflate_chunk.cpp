@@ -38,26 +38,26 @@ bool ChunkDeflater::Deflate(const std::uint8_t* data, std::size_t size, std::siz
     stream.end_of_stream = last ? 1 : 0;
     stream.flush = last ? NO_FLUSH : SYNC_FLUSH;
     const int finished = last ? ZSTATE_END : ZSTATE_NEW_HDR;
-    out.resize(size + size / 16 + 1024);
+    scratch_.resize(std::max(scratch_.size(), size + size / 16 + 1024));
     std::size_t written = 0;
     for (;;) {
         const std::uint32_t input_before = stream.avail_in;
-        stream.next_out = out.data() + written;
-        stream.avail_out = static_cast<std::uint32_t>(out.size() - written);
+        stream.next_out = scratch_.data() + written;
+        stream.avail_out = static_cast<std::uint32_t>(scratch_.size() - written);
         if (isal_deflate(&stream) != COMP_OK) {
             return false;
         }
         const std::size_t written_before = written;
-        written = out.size() - stream.avail_out;
+        written = scratch_.size() - stream.avail_out;
         if (stream.avail_in == 0 && stream.internal_state.state == finished) {
             break;
         }
         if (stream.avail_out == 0) {
-            out.resize(out.size() * 2);
+            scratch_.resize(scratch_.size() * 2);
         } else if (written == written_before && stream.avail_in == input_before) {
             return false;  // no headway with room to spare
         }
     }
-    out.resize(written);
+    out.assign(scratch_.begin(), scratch_.begin() + static_cast<std::ptrdiff_t>(written));
     return true;
 }

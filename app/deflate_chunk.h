@@ -28,6 +28,7 @@ public:
 private:
     std::unique_ptr<isal_zstream> stream_;
     std::vector<std::uint8_t> level_buffer_;
+    std::vector<std::uint8_t> scratch_;  // kept from piece to piece: filling fresh memory costs more than the copy
 };
 
 #endif
