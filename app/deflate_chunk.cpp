@@ -10,7 +10,7 @@ namespace {
 // per cent of zlib's default level at several times its speed.
 constexpr std::uint32_t kLevel = 3;
 constexpr std::size_t kLevelBufferSize = ISAL_DEF_LVL3_EXTRA_LARGE;
-constexpr std::size_t kHistorySize = std::size_t{1} << ISAL_DEF_MAX_HIST_BITS;
+static_assert(ChunkDeflater::kHistorySize == std::size_t{1} << ISAL_DEF_MAX_HIST_BITS);
 
 }  // namespace
 

@@ -15,6 +15,9 @@ struct isal_zstream;
 // end are one raw deflate stream of the whole text.
 class ChunkDeflater {
 public:
+    // The farthest back deflate can refer: a longer dictionary is cut to its end.
+    static constexpr std::size_t kHistorySize = std::size_t{32} << 10;
+
     ChunkDeflater();
     ~ChunkDeflater();
     ChunkDeflater(const ChunkDeflater&) = delete;

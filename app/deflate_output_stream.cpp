@@ -4,14 +4,18 @@
 #include <thread>
 #include <utility>
 
+#include "app/deflate_chunk.h"
+
 namespace {
 
 // Big enough that the dictionary copied into each piece and the bytes that
 // end each piece cost nothing worth measuring, small enough to keep the
 // workers busy on a short text and the memory in use low.
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
-constexpr std::size_t kDictionarySize = std::size_t{32} << 10;
+constexpr std::size_t kDictionarySize = ChunkDeflater::kHistorySize;
 
+// One thread a core, up to four: the calling thread reads and checksums the
+// text, and more workers would mostly wait for it.
 unsigned WorkerCount()
 {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
@@ -20,7 +24,7 @@ unsigned WorkerCount()
 }  // namespace
 
 DeflateOutputStream::DeflateOutputStream(wxOutputStream& stream)
-    : wxFilterOutputStream(stream), workers_(WorkerCount())
+    : wxFilterOutputStream(stream), worker_count_(WorkerCount()), workers_(worker_count_)
 {
     piece_.reserve(kDictionarySize + kPieceSize);
 }
@@ -32,7 +36,7 @@ size_t DeflateOutputStream::OnSysWrite(const void* buffer, size_t size)
         return 0;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    for (std::size_t left = size; left > 0;) {
+    for (std::size_t left = size; left > 0 && IsOk();) {
         const std::size_t take = std::min(left, dictionary_size_ + kPieceSize - piece_.size());
         piece_.insert(piece_.end(), bytes, bytes + take);
         bytes += take;
@@ -55,7 +59,7 @@ void DeflateOutputStream::QueuePiece(bool last)
     workers_.Queue(std::move(piece_), dictionary_size_, last);
     piece_ = std::move(next);
     dictionary_size_ = kept;
-    while (IsOk() && workers_.Waiting() > 2 * WorkerCount()) {
+    while (IsOk() && workers_.Waiting() > 2 * worker_count_) {
         WriteOldest();
     }
 }

@@ -26,6 +26,7 @@ private:
     void QueuePiece(bool last);
     void WriteOldest();
 
+    const unsigned worker_count_;
     DeflateWorkers workers_;
     std::vector<std::uint8_t> piece_;  // dictionary, then the bytes still to queue
     std::size_t dictionary_size_ = 0;
