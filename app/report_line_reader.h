@@ -24,7 +24,6 @@ class ReportLineReader {
 public:
     bool Open(const wxString& filename) { return file_.Open(filename); }
     bool Start();
-    ReadStatus NextLine(std::string& utf8_line);
     // Replaces text with the next lines, each ended by line_end, about a read
     // block of them; ReadStatus::line while there are lines.
     ReadStatus NextLines(std::string& text, const std::string& line_end);
@@ -34,6 +33,7 @@ private:
     static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
     bool Fill();
+    ReadStatus NextLine(std::string& utf8_line);
     void ChooseForm(wxBOM bom);
     void UseForm(std::size_t unit, bool big_endian, std::unique_ptr<wxMBConv> decoder);
     std::uint32_t UnitAt(std::size_t offset) const;
