@@ -12,6 +12,7 @@
 #include <wx/wfstream.h>
 #include <wx/zipstrm.h>
 
+#include "app/fast_deflate_zip_stream.h"
 #include "app/report_line_reader.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
@@ -55,18 +56,17 @@ wxString EntryName(const wxString& report)
 wxString CopyLines(ReportLineReader& reader, wxOutputStream& zip, const wxOutputStream& file_stream)
 {
     const std::string line_end(wxString(wxTextBuffer::GetEOL()).utf8_str());
-    std::string line;
+    std::string lines;
     for (;;) {
-        const ReadStatus status = reader.NextLine(line);
+        const ReadStatus status = reader.NextLines(lines, line_end);
         if (status == ReadStatus::end) {
             return wxString();
         }
         if (status != ReadStatus::line) {
             return status == ReadStatus::bad_text ? report_not_text : report_unread_text;
         }
-        line += line_end;
-        zip.Write(line.data(), line.size());
-        if (zip.LastWrite() != line.size() || !zip.IsOk() || !file_stream.IsOk()) {
+        zip.Write(lines.data(), lines.size());
+        if (zip.LastWrite() != lines.size() || !zip.IsOk() || !file_stream.IsOk()) {
             return archive_unwritten_text;
         }
     }
@@ -78,7 +78,7 @@ wxString CopyLines(ReportLineReader& reader, wxOutputStream& zip, const wxOutput
 wxString WriteArchive(wxFFile& archive, ReportLineReader& reader, const wxString& entry_name)
 {
     wxFFileOutputStream file_stream(archive);
-    wxZipOutputStream zip(file_stream);
+    FastDeflateZipStream zip(file_stream);
     if (!zip.PutNextEntry(entry_name, wxDateTime::Now()) || !file_stream.IsOk()) {
         return archive_unwritten_text;
     }

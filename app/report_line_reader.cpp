@@ -1,6 +1,8 @@
 #include "app/report_line_reader.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <utility>
 
 // Moves the unread bytes to the front, then reads the next block behind them.
@@ -127,6 +129,48 @@ ReadStatus ReportLineReader::NextLine(std::string& utf8_line)
             return ReadStatus::read_failed;
         }
     }
+}
+
+ReadStatus ReportLineReader::NextLines(std::string& text, const std::string& line_end)
+{
+    text.clear();
+    const bool lf_ends_lines = line_end == "\n";
+    std::string line;
+    while (text.size() < kReadBlock) {
+        if (lf_ends_lines && TakeLfLines(text)) {
+            continue;
+        }
+        const ReadStatus status = NextLine(line);
+        if (status == ReadStatus::end) {
+            return text.empty() ? ReadStatus::end : ReadStatus::line;
+        }
+        if (status != ReadStatus::line) {
+            return status;
+        }
+        text += line;
+        text += line_end;
+    }
+    return ReadStatus::line;
+}
+
+// The common case in bulk: UTF-8 lines ended by LF alone come out as they
+// are, so the read bytes up to the last LF before any CR are taken whole.
+bool ReportLineReader::TakeLfLines(std::string& text)
+{
+    if (decoder_ || begin_ == end_) {
+        return false;
+    }
+    const char* from = data_.data() + begin_;
+    const std::size_t size = end_ - begin_;
+    const void* carriage_return = std::memchr(from, '\r', size);
+    const std::size_t plain = carriage_return ? static_cast<const char*>(carriage_return) - from : size;
+    const std::size_t last_lf = std::string_view(from, plain).rfind('\n');
+    if (last_lf == std::string_view::npos) {
+        return false;
+    }
+    text.append(from, last_lf + 1);
+    begin_ += last_lf + 1;
+    return true;
 }
 
 ReadStatus ReportLineReader::TakeLine(std::size_t line_end, std::size_t next, std::string& utf8_line)

@@ -24,13 +24,16 @@ class ReportLineReader {
 public:
     bool Open(const wxString& filename) { return file_.Open(filename); }
     bool Start();
-    ReadStatus NextLine(std::string& utf8_line);
+    // Replaces text with the next lines, each ended by line_end, about a read
+    // block of them; ReadStatus::line while there are lines.
+    ReadStatus NextLines(std::string& text, const std::string& line_end);
 
 private:
     // Bytes asked of the file per read; a line longer than this grows the buffer.
     static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
     bool Fill();
+    ReadStatus NextLine(std::string& utf8_line);
     void ChooseForm(wxBOM bom);
     void UseForm(std::size_t unit, bool big_endian, std::unique_ptr<wxMBConv> decoder);
     std::uint32_t UnitAt(std::size_t offset) const;
@@ -38,6 +41,7 @@ private:
     ReadStatus TakeLine(std::size_t line_end, std::size_t next, std::string& utf8_line);
     ReadStatus TakeLastLine(std::string& utf8_line);
     bool ToUtf8(const char* text, std::size_t size, std::string& utf8_line) const;
+    bool TakeLfLines(std::string& text);
 
     wxFile file_;
     std::vector<char> data_ = std::vector<char>(kReadBlock);

@@ -2,7 +2,7 @@
 # Builds the Debian package in a configured and built build directory and
 # checks what it and `cmake --install` deliver: the tool and its manual page,
 # nothing else, the project's version, and a Depends line that names the
-# wxWidgets base runtime and the C++ runtime.
+# wxWidgets base runtime, the isa-l runtime and the C++ runtime.
 #
 # Usage: scripts/check-package.sh BUILD_DIR
 set -uo pipefail
@@ -60,6 +60,7 @@ else
   # A name at the start of the list or after ", ".
   depends_on() { [[ ", $depends" == *", $1"* ]]; }
   check "Depends names the wxWidgets base runtime (libwxbase...)" depends_on libwxbase
+  check "Depends names the isa-l runtime (libisal...)" depends_on libisal
   check "Depends names libstdc++6" depends_on "libstdc++6"
 
   # Regular files only; directories are implied by them.

@@ -317,7 +317,8 @@ TEST_F(ZipOutputFileTest, TextWithByteOrderMarkIsDecodedAsWxTextFileDoes)
 
 // The report is read in blocks of 1 MiB: line ends, and CR LF pairs in
 // particular, must not be split or doubled at a block's edge, and a line
-// longer than a block must come through whole.
+// longer than a block must come through whole. LF-ended lines are taken in
+// bulk, a line with CR one by one; the two must meet without a gap.
 TEST_F(ZipOutputFileTest, LinesSurviveReadBlockEdges)
 {
     const std::size_t block = std::size_t{1} << 20;
@@ -328,6 +329,12 @@ TEST_F(ZipOutputFileTest, LinesSurviveReadBlockEdges)
     for (int i = 0; i < 30000; ++i) {
         const std::string line = std::to_string(i) + std::string(i % 97, '\t') + "\xC3\xA9";
         report += line + "\r\n";
+        entry += line + "\n";
+    }
+    // Lines ended by LF alone go in bulk, across block edges, up to a bare CR.
+    for (int i = 0; i < 40000; ++i) {
+        const std::string line = std::to_string(i) + std::string(i % 89, 'v');
+        report += line + (i == 20000 ? "\r" : "\n");
         entry += line + "\n";
     }
     report += std::string(3 * block, 'w');
