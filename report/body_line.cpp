@@ -8,6 +8,7 @@
 #include "path/full_path_pass.h"
 #include "report/body_name.h"
 #include "report/report_line.h"
+#include "text/block_copy.h"
 #include "text/digits.h"
 #include "text/utf8_text.h"
 
@@ -85,32 +86,6 @@ constexpr std::string_view kFileNameType = "-48-";
 constexpr std::string_view kDataType = "-128-";
 constexpr std::string_view kIndexRootType = "-144-";
 static_assert(kAttrTypeFileName == 48 && kAttrTypeData == 128 && kAttrTypeIndexRoot == 144, "the type texts");
-
-template <std::size_t Size>
-char* PutFixed(char* out, const char* text)
-{
-    std::memcpy(out, text, Size);
-    return out + Size;
-}
-
-// Copies a whole text buffer, only its kept length counting: a copy of a size
-// known here costs a few moves, one of a length known at run time a call.
-// The line's buffer has the room.
-template <std::size_t Room>
-char* PutText(char* out, const char (&text)[Room], std::size_t length)
-{
-    std::memcpy(out, text, Room);
-    return out + length;
-}
-
-// The digits, copied as a block of the longest number's size (see PutText).
-char* PutNumber(char* out, std::uint64_t value)
-{
-    char digits[2 * kMaxDecimalDigits] = {};
-    const char* first = PutDigitsBefore(digits + kMaxDecimalDigits, value);
-    std::memcpy(out, first, kMaxDecimalDigits);
-    return out + (digits + kMaxDecimalDigits - first);
-}
 
 // "|atime|mtime|ctime|crtime" and the LF; a $FILE_NAME's four times are often one.
 char* PutTimes(char* out, const std::uint64_t (&seconds)[4])

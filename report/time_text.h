@@ -24,19 +24,22 @@ std::size_t FormatUtcTime(const wxDateTime& time, char (&out)[kUtcTimeTextSize])
 // are kept, a fixed few.
 class UtcTimeTexts {
 public:
-    // Valid until the next call.
-    std::string_view Of(const wxDateTime& time);
+    // Writes the text at `out`, which has room for kUtcTimeTextSize bytes
+    // (the whole kept text is copied, its length counting); returns its end.
+    char* Put(char* out, const wxDateTime& time);
 
 private:
     struct Text {
-        bool filled = false;
-        std::int64_t key = 0;
+        std::int64_t key = kNoKey;
         std::size_t length = 0;
         char text[kUtcTimeTextSize] = {};
     };
-    std::string_view DateOf(std::int64_t days);
+    // The key of the invalid time, which is never kept.
+    static constexpr std::int64_t kNoKey = INT64_MIN;
 
-    std::array<Text, 16> instants_{};  // by milliseconds
+    const Text& DateOf(std::int64_t days);
+
+    std::array<Text, 64> instants_{};  // by milliseconds
     std::array<Text, 1024> dates_{};   // by days since 1970, the date only
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 constexpr std::size_t kMaxDecimalDigits = 20;  // 2^64-1 has 20 digits
@@ -61,6 +62,18 @@ inline char* PutDigits(char* out, std::uint64_t value, std::size_t width)
         *out++ = '0';
     }
     return std::copy(first, static_cast<const char*>(digits + kMaxDecimalDigits), out);
+}
+
+// Writes the digits at `out`, which has room for kMaxDecimalDigits bytes:
+// they are copied as a block of that size, which costs a few moves where a
+// copy of the digits' own length costs a call. Returns their end.
+inline char* PutNumber(char* out, std::uint64_t value)
+{
+    char digits[2 * kMaxDecimalDigits] = {};  // the block read may run past the digits
+    const char* first = PutDigitsBefore(digits + kMaxDecimalDigits, value);
+    const auto length = static_cast<std::size_t>(digits + kMaxDecimalDigits - first);
+    std::memcpy(out, first, kMaxDecimalDigits);
+    return out + length;
 }
 
 inline void AppendUnsigned(std::string& out, std::uint64_t value)

@@ -1,9 +1,8 @@
 #include "text/replacement.h"
 
 #include <algorithm>
-#include <cstddef>
-
-#include "text/utf8_text.h"
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -36,15 +35,47 @@ std::size_t DecodeUtf8At(std::string_view utf8, std::size_t at, std::uint32_t& c
     return length;
 }
 
+char* PutReplacement(char* out)
+{
+    std::memcpy(out, kReplacementUtf8, 3);
+    return out + 3;
+}
+
+// Plain when no unit lies outside 0x20..0x7E: one subtraction moves that
+// range to 0..0x5E, and the largest moved unit tells.
+template <typename Char>
+bool AllPlain(const Char* text, std::size_t length)
+{
+    using Unit = std::make_unsigned_t<Char>;
+    Unit largest = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        largest = std::max(largest, static_cast<Unit>(static_cast<Unit>(text[i]) - Unit{0x20}));
+    }
+    return largest < 0x5F;
+}
+
 }  // namespace
 
-void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
+bool IsPlainAscii(WideView text)
 {
+    return AllPlain(text.data(), text.size());
+}
+
+bool IsPlainAscii(std::string_view utf8)
+{
+    return AllPlain(utf8.data(), utf8.size());
+}
+
+char* PutSanitizedUtf8(char* out, std::string_view utf8)
+{
+    if (IsPlainAscii(utf8)) {  // the usual case, no decoding needed
+        return std::copy(utf8.begin(), utf8.end(), out);
+    }
     std::size_t run_start = 0;
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (IsPlainAscii(byte)) {  // the usual case, no decoding needed
+        if (IsPlainAscii(byte)) {
             ++i;
             continue;
         }
@@ -54,31 +85,40 @@ void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
             i += length == 0 ? 1 : length;
             continue;
         }
-        out.append(utf8.data() + run_start, i - run_start);
-        out.append(kReplacementUtf8, 3);
+        out = std::copy(utf8.data() + run_start, utf8.data() + i, out);
+        out = PutReplacement(out);
         i += length;
         run_start = i;
     }
-    out.append(utf8.data() + run_start, utf8.size() - run_start);
+    return std::copy(utf8.data() + run_start, utf8.data() + utf8.size(), out);
 }
 
-bool IsPlainAscii(const wxString& text)
+void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
 {
-    const wxStringCharType* data = text.wx_str();
-    return std::all_of(data, data + text.length(),
-                       [](wxStringCharType c) { return IsPlainAscii(static_cast<std::uint32_t>(c)); });
+    if (IsPlainAscii(utf8)) {
+        out.append(utf8);
+        return;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + kMaxSanitizedPerUtf8Byte * utf8.size());
+    out.resize(static_cast<std::size_t>(PutSanitizedUtf8(out.data() + start, utf8) - out.data()));
+}
+
+char* PutSanitized(char* out, WideView text)
+{
+    if (IsPlainAscii(text)) {  // the usual case: nothing to convert or replace
+        return std::transform(text.begin(), text.end(), out, [](wxStringCharType c) { return static_cast<char>(c); });
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
+        out = IsReplacedCharacter(c) ? PutReplacement(out) : PutCodePoint(out, c);
+    }
+    return out;
 }
 
 void AppendSanitized(std::string& out, const wxString& text)
 {
-    if (IsPlainAscii(text)) {  // the usual case: nothing to convert or replace
-        const wxStringCharType* data = text.wx_str();
-        const std::size_t start = out.size();
-        out.resize(start + text.length());
-        std::copy(data, data + text.length(), out.begin() + static_cast<std::ptrdiff_t>(start));
-        return;
-    }
-    // The UTF-8 form already holds U+FFFD for what has none; the UTF-8 pass
-    // then replaces the controls.
-    AppendSanitizedUtf8(out, ToUtf8(text));
+    const std::size_t start = out.size();
+    out.resize(start + kMaxSanitizedPerWideUnit * text.length());
+    out.resize(static_cast<std::size_t>(PutSanitized(out.data() + start, ViewOf(text)) - out.data()));
 }

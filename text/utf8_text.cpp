@@ -1,59 +1,75 @@
 #include "text/utf8_text.h"
 
+#include <algorithm>
+#include <type_traits>
+
 #include "text/replacement.h"
 
-namespace {
-
-void AppendCodePoint(std::string& out, char32_t c)
+char* PutCodePoint(char* out, char32_t c)
 {
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
-}  // namespace
+bool IsAscii(WideView text)
+{
+    using Unit = std::make_unsigned_t<wxStringCharType>;
+    Unit high = 0;
+    for (const wxStringCharType c : text) {
+        high |= static_cast<Unit>(c);
+    }
+    return high < 0x80;
+}
+
+char32_t NextCodePoint(WideView text, std::size_t& at)
+{
+    const auto c = static_cast<char32_t>(text[at++]);
+    if (sizeof(wxStringCharType) == 2 && c >= 0xD800 && c <= 0xDBFF && at < text.size()) {
+        const auto low = static_cast<char32_t>(text[at]);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            ++at;
+            return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    return c;
+}
+
+char* PutUtf8(char* out, WideView text)
+{
+    if (IsAscii(text)) {  // most names: one byte a unit
+        return std::transform(text.begin(), text.end(), out, [](wxStringCharType c) { return static_cast<char>(c); });
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
+        out = PutCodePoint(out, (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF ? kReplacementCharacter : c);
+    }
+    return out;
+}
 
 void AppendUtf8(std::string& out, const wxString& text)
 {
-    const wxStringCharType* data = text.wx_str();
-    const size_t length = text.length();
-    for (size_t i = 0; i < length; ++i) {
-        char32_t c = static_cast<char32_t>(data[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
-        if (sizeof(wxStringCharType) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length) {
-            // UTF-16 platforms hold non-BMP characters as surrogate pairs.
-            char32_t low = static_cast<char32_t>(data[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = kReplacementCharacter;
-        }
-        AppendCodePoint(out, c);
-    }
+    const std::size_t start = out.size();
+    out.resize(start + kMaxUtf8PerWideUnit * text.length());
+    out.resize(static_cast<std::size_t>(PutUtf8(out.data() + start, ViewOf(text)) - out.data()));
 }
 
 std::string ToUtf8(const wxString& text)
 {
     std::string out;
-    out.reserve(text.length() + 16);
     AppendUtf8(out, text);
     return out;
 }

@@ -1,15 +1,45 @@
 #ifndef VARNETH_TEXT_UTF8_TEXT_H
 #define VARNETH_TEXT_UTF8_TEXT_H
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include <wx/string.h>
 
-// Appends the text as UTF-8. Anything that is not a Unicode scalar value (a
-// lone surrogate, a value past U+10FFFF) becomes U+FFFD, so the output is
-// always valid UTF-8 and no character is silently dropped.
+// Wide text as wxString holds it, without a copy.
+using WideView = std::basic_string_view<wxStringCharType>;
+
+inline WideView ViewOf(const wxString& text)
+{
+    return WideView(text.wx_str(), text.length());
+}
+
+// The most UTF-8 bytes one unit of wide text becomes.
+constexpr std::size_t kMaxUtf8PerWideUnit = 4;
+
+// Writes the text as UTF-8 at `out`, which has room for
+// kMaxUtf8PerWideUnit bytes a unit; returns the end of what was written.
+// Anything that is not a Unicode scalar value (a lone surrogate, a value past
+// U+10FFFF) becomes U+FFFD, so the output is always valid UTF-8 and no
+// character is silently dropped.
+char* PutUtf8(char* out, WideView text);
+
+// The same, appended.
 void AppendUtf8(std::string& out, const wxString& text);
 
 std::string ToUtf8(const wxString& text);
+
+// The code point at `at` (moved past it): a unit, or the pair of surrogates
+// that holds a non-BMP character on UTF-16 platforms. Values that are no
+// Unicode scalar value are returned as they stand.
+char32_t NextCodePoint(WideView text, std::size_t& at);
+
+// The UTF-8 form of one code point (at most four bytes); returns its end.
+char* PutCodePoint(char* out, char32_t c);
+
+// True when every unit is ASCII (below 0x80). Branch-free, so that the
+// compiler checks many units a step.
+bool IsAscii(WideView text);
 
 #endif
