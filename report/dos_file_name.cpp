@@ -32,6 +32,17 @@ std::size_t VolumeEnd(const wxStringCharType* data, std::size_t length)
     return 0;
 }
 
+// Whether the name holds a colon or a separator; most names hold neither.
+// Written so that the compiler checks many characters a step.
+bool HasPathCharacters(WideView name)
+{
+    unsigned found = 0;
+    for (const wxStringCharType c : name) {
+        found |= (c == wxS(':') ? 1u : 0u) | (c == wxS('\\') ? 1u : 0u) | (c == wxS('/') ? 1u : 0u);
+    }
+    return found != 0;
+}
+
 }  // namespace
 
 void SplitDosFileName(const wxString& file_name, DosFileNameParts& parts)
@@ -47,11 +58,12 @@ void SplitDosFileName(const wxString& file_name, DosFileNameParts& parts)
         parts.ext = ViewOf(parts.rewritten_ext);
         return;
     }
-    const std::size_t start = VolumeEnd(data, length);
+    const bool path_characters = HasPathCharacters(WideView(data, length));
+    const std::size_t start = path_characters ? VolumeEnd(data, length) : 0;
     // Only the dot after the last separator can start the extension.
     std::size_t last_separator = kNone;
-    std::size_t last_dot = kNone;
-    for (std::size_t i = length; i > start; --i) {
+    std::size_t last_dot = path_characters ? kNone : WideView(data, length).rfind(wxS('.'));
+    for (std::size_t i = path_characters ? length : start; i > start; --i) {
         if (IsDosSeparator(data[i - 1])) {
             last_separator = i - 1;
             break;

@@ -49,9 +49,6 @@ public:
     void Append(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream);
 
 private:
-    char* PutColumn(char* out, const ReportColumn& column, const RecordRowValues& values,
-                    const MFTDataAttr* stream);
-
     std::array<const ReportColumn*, kReportColumnCount> columns_{};  // the format's, in order
     std::size_t column_count_ = 0;
     UtcTimeTexts time_texts_;

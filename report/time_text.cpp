@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "text/block_copy.h"
 #include "text/digits.h"
 
 namespace {
@@ -84,11 +83,6 @@ char* PutTimeOfDay(char* out, std::int64_t second_of_day)
     return PutTwoDigits(out, minutes_and_seconds - minutes * 60);
 }
 
-std::size_t SlotOf(std::int64_t key, std::size_t slots)
-{
-    return static_cast<std::size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL) >> 40) % slots;
-}
-
 }  // namespace
 
 std::size_t FormatUtcTime(const wxDateTime& time, char (&out)[kUtcTimeTextSize])
@@ -115,21 +109,13 @@ const UtcTimeTexts::Text& UtcTimeTexts::DateOf(std::int64_t days)
     return date;
 }
 
-char* UtcTimeTexts::Put(char* out, const wxDateTime& time)
+void UtcTimeTexts::Make(Text& instant, std::int64_t milliseconds)
 {
-    if (!time.IsValid()) {
-        return out;  // FormatUtcTime's text for a never-set time
-    }
-    const std::int64_t milliseconds = time.GetValue().GetValue();
-    Text& instant = instants_[SlotOf(milliseconds, instants_.size())];
-    if (instant.key != milliseconds) {
-        const auto [days, second_of_day] = SplitUtcMilliseconds(milliseconds);
-        const Text& date = DateOf(days);
-        char* p = PutText(instant.text, date.text, date.length);
-        *p++ = ' ';
-        p = PutTimeOfDay(p, second_of_day);
-        instant.length = static_cast<std::size_t>(p - instant.text);
-        instant.key = milliseconds;
-    }
-    return PutText(out, instant.text, instant.length);
+    const auto [days, second_of_day] = SplitUtcMilliseconds(milliseconds);
+    const Text& date = DateOf(days);
+    char* p = PutText(instant.text, date.text, date.length);
+    *p++ = ' ';
+    p = PutTimeOfDay(p, second_of_day);
+    instant.length = static_cast<std::size_t>(p - instant.text);
+    instant.key = milliseconds;
 }

@@ -12,6 +12,8 @@
 
 #include <wx/datetime.h>
 
+#include "text/block_copy.h"
+
 constexpr std::size_t kUtcTimeTextSize = 32;  // room for any 64-bit instant
 
 // Writes the text of the stored instant, whole seconds, NUL-terminated;
@@ -26,7 +28,18 @@ class UtcTimeTexts {
 public:
     // Writes the text at `out`, which has room for kUtcTimeTextSize bytes
     // (the whole kept text is copied, its length counting); returns its end.
-    char* Put(char* out, const wxDateTime& time);
+    char* Put(char* out, const wxDateTime& time)
+    {
+        if (!time.IsValid()) {
+            return out;  // FormatUtcTime's text for a never-set time
+        }
+        const std::int64_t milliseconds = time.GetValue().GetValue();
+        Text& instant = instants_[SlotOf(milliseconds, instants_.size())];
+        if (instant.key != milliseconds) {
+            Make(instant, milliseconds);
+        }
+        return PutText(out, instant.text, instant.length);
+    }
 
 private:
     struct Text {
@@ -37,6 +50,11 @@ private:
     // The key of the invalid time, which is never kept.
     static constexpr std::int64_t kNoKey = INT64_MIN;
 
+    static std::size_t SlotOf(std::int64_t key, std::size_t slots)
+    {
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL) >> 40) % slots;
+    }
+    void Make(Text& instant, std::int64_t milliseconds);
     const Text& DateOf(std::int64_t days);
 
     std::array<Text, 64> instants_{};  // by milliseconds

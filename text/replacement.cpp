@@ -42,17 +42,44 @@ char* PutReplacement(char* out)
 }
 
 // Plain when no unit lies outside 0x20..0x7E: one subtraction moves that
-// range to 0..0x5E, and the largest moved unit tells.
+// range to 0..0x5E. Written so that the compiler checks many units a step.
 template <typename Char>
 bool AllPlain(const Char* text, std::size_t length)
 {
     using Unit = std::make_unsigned_t<Char>;
-    Unit largest = 0;
+    Unit outside = 0;
     for (std::size_t i = 0; i < length; ++i) {
-        largest = std::max(largest, static_cast<Unit>(static_cast<Unit>(text[i]) - Unit{0x20}));
+        outside |= static_cast<Unit>(static_cast<Unit>(text[i]) - Unit{0x20}) >= Unit{0x5F} ? 1 : 0;
     }
-    return largest < 0x5F;
+    return outside == 0;
 }
+
+// The high bit of each of eight bytes that lies outside 0x20..0x7E, and
+// perhaps of bytes after it: a subtraction borrows, and an addition carries,
+// only out of a byte that is outside already. The lowest bit set therefore
+// marks the first byte outside, and none is set for plain bytes.
+std::uint64_t NonPlainBytes(std::uint64_t bytes)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    const std::uint64_t below_space = (bytes - 0x20 * kOnes) & ~bytes;
+    const std::uint64_t del_or_above = (bytes + kOnes) | bytes;
+    return (below_space | del_or_above) & kHighBits;
+}
+
+// The bytes in memory order, whatever the machine's.
+std::uint64_t LoadLittleEndian(const char* data)
+{
+    unsigned char bytes[8];
+    std::memcpy(bytes, data, sizeof bytes);
+    std::uint64_t word = 0;
+    for (int i = 7; i >= 0; --i) {
+        word = (word << 8) | bytes[i];
+    }
+    return word;
+}
+
+constexpr std::size_t kWordBytes = sizeof(std::uint64_t);
 
 }  // namespace
 
@@ -68,13 +95,23 @@ bool IsPlainAscii(std::string_view utf8)
 
 char* PutSanitizedUtf8(char* out, std::string_view utf8)
 {
-    if (IsPlainAscii(utf8)) {  // the usual case, no decoding needed
-        return std::copy(utf8.begin(), utf8.end(), out);
-    }
+    const char* const data = utf8.data();
+    const std::size_t size = utf8.size();
     std::size_t run_start = 0;
     std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
+    while (i < size) {
+        // Plain text, the usual case, eight bytes a step; the last step
+        // reads the text's last eight bytes, some of them again.
+        if (size >= kWordBytes) {
+            const std::size_t at = std::min(i, size - kWordBytes);
+            const std::uint64_t outside = NonPlainBytes(LoadLittleEndian(data + at));
+            if (outside == 0) {
+                i = at + kWordBytes;
+                continue;
+            }
+            i = std::max(i, at + static_cast<std::size_t>(__builtin_ctzll(outside)) / 8);
+        }
+        const auto byte = static_cast<unsigned char>(data[i]);
         if (IsPlainAscii(byte)) {
             ++i;
             continue;
@@ -85,12 +122,12 @@ char* PutSanitizedUtf8(char* out, std::string_view utf8)
             i += length == 0 ? 1 : length;
             continue;
         }
-        out = std::copy(utf8.data() + run_start, utf8.data() + i, out);
+        out = std::copy(data + run_start, data + i, out);
         out = PutReplacement(out);
         i += length;
         run_start = i;
     }
-    return std::copy(utf8.data() + run_start, utf8.data() + utf8.size(), out);
+    return std::copy(data + run_start, data + size, out);
 }
 
 void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
@@ -106,8 +143,16 @@ void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
 
 char* PutSanitized(char* out, WideView text)
 {
-    if (IsPlainAscii(text)) {  // the usual case: nothing to convert or replace
-        return std::transform(text.begin(), text.end(), out, [](wxStringCharType c) { return static_cast<char>(c); });
+    // Copied first as if plain, the usual case, and checked on the way.
+    using Unit = std::make_unsigned_t<wxStringCharType>;
+    Unit outside = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto unit = static_cast<Unit>(text[i]);
+        out[i] = static_cast<char>(unit);
+        outside |= static_cast<Unit>(unit - Unit{0x20}) >= Unit{0x5F} ? 1 : 0;
+    }
+    if (outside == 0) {
+        return out + text.size();
     }
     for (std::size_t i = 0; i < text.size();) {
         const char32_t c = NextCodePoint(text, i);

@@ -28,11 +28,11 @@ char* PutCodePoint(char* out, char32_t c)
 bool IsAscii(WideView text)
 {
     using Unit = std::make_unsigned_t<wxStringCharType>;
-    Unit high = 0;
+    Unit outside = 0;
     for (const wxStringCharType c : text) {
-        high |= static_cast<Unit>(c);
+        outside |= static_cast<Unit>(c) >= Unit{0x80} ? 1 : 0;
     }
-    return high < 0x80;
+    return outside == 0;
 }
 
 char32_t NextCodePoint(WideView text, std::size_t& at)
