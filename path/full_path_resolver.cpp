@@ -145,17 +145,10 @@ void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathS
         step.kind = PathStep::Kind::kNoUsableName;
         return;
     }
-    // The name's storage only grows, so that a row's name costs no filling.
-    std::string& text = read_names_[static_cast<std::size_t>(pass)];
-    const std::size_t room = kMaxUtf8PerWideUnit * name->file_name.length();
-    if (text.size() < room) {
-        text.resize(room);
-    }
-    const char* end = PutUtf8(text.data(), ViewOf(name->file_name));
     step.kind = PathStep::Kind::kName;
     step.root = IsRootName(name->file_name);
     step.parent = name->parent_recno;
-    step.name = std::string_view(text.data(), static_cast<std::size_t>(end - text.data()));
+    step.name = Utf8In(read_names_[static_cast<std::size_t>(pass)], name->file_name);
 }
 
 // Directories are kept for the rows below them; one already kept must

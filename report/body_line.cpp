@@ -148,8 +148,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
     const MFTFileNameAttr* path_name = PathFileName(record);
     const MFTFileNameAttr* name = path_name != nullptr ? path_name : FirstFileName(record);
     own_name_ = name;
-    own_name_utf8_.clear();
-    AppendUtf8(own_name_utf8_, name->file_name);
+    const std::string_view own_name_utf8 = Utf8In(own_name_storage_, name->file_name);
     own_parent_ = name->parent_recno;
     record_start_.assign(kMd5Field);
     if (full_path_pass::IsRootName(name->file_name)) {
@@ -158,7 +157,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         return;
     }
     std::string_view walk_directory;
-    if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8_, walk_directory)) {
+    if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8, walk_directory)) {
         own_directory_ = &PathFolder(own_parent_, walk_directory);
     } else {
         own_folder_.body.clear();
@@ -166,7 +165,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         own_directory_ = &own_folder_.body;
     }
     record_start_.append(*own_directory_);
-    AppendBodyNameUtf8(record_start_, own_name_utf8_);
+    AppendBodyNameUtf8(record_start_, own_name_utf8);
 }
 
 // Records of one folder are often far apart in the file, between records of

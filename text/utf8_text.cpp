@@ -1,6 +1,5 @@
 #include "text/utf8_text.h"
 
-#include <algorithm>
 #include <type_traits>
 
 #include "text/replacement.h"
@@ -25,16 +24,6 @@ char* PutCodePoint(char* out, char32_t c)
     return out;
 }
 
-bool IsAscii(WideView text)
-{
-    using Unit = std::make_unsigned_t<wxStringCharType>;
-    Unit outside = 0;
-    for (const wxStringCharType c : text) {
-        outside |= static_cast<Unit>(c) >= Unit{0x80} ? 1 : 0;
-    }
-    return outside == 0;
-}
-
 char32_t NextCodePoint(WideView text, std::size_t& at)
 {
     const auto c = static_cast<char32_t>(text[at++]);
@@ -50,8 +39,16 @@ char32_t NextCodePoint(WideView text, std::size_t& at)
 
 char* PutUtf8(char* out, WideView text)
 {
-    if (IsAscii(text)) {  // most names: one byte a unit
-        return std::transform(text.begin(), text.end(), out, [](wxStringCharType c) { return static_cast<char>(c); });
+    // Copied first as if ASCII, the usual case, and checked on the way.
+    using Unit = std::make_unsigned_t<wxStringCharType>;
+    Unit outside = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto unit = static_cast<Unit>(text[i]);
+        out[i] = static_cast<char>(unit);
+        outside |= unit >= Unit{0x80} ? 1 : 0;
+    }
+    if (outside == 0) {
+        return out + text.size();
     }
     for (std::size_t i = 0; i < text.size();) {
         const char32_t c = NextCodePoint(text, i);
@@ -72,4 +69,14 @@ std::string ToUtf8(const wxString& text)
     std::string out;
     AppendUtf8(out, text);
     return out;
+}
+
+std::string_view Utf8In(std::string& storage, const wxString& text)
+{
+    const std::size_t room = kMaxUtf8PerWideUnit * text.length();
+    if (storage.size() < room) {
+        storage.resize(room);
+    }
+    const char* end = PutUtf8(storage.data(), ViewOf(text));
+    return std::string_view(storage.data(), static_cast<std::size_t>(end - storage.data()));
 }

@@ -30,6 +30,10 @@ void AppendUtf8(std::string& out, const wxString& text);
 
 std::string ToUtf8(const wxString& text);
 
+// The UTF-8 form of the text, made in `storage`, which only grows: a text a
+// row costs no filling of new bytes. Valid until storage is used again.
+std::string_view Utf8In(std::string& storage, const wxString& text);
+
 // The code point at `at` (moved past it): a unit, or the pair of surrogates
 // that holds a non-BMP character on UTF-16 platforms. Values that are no
 // Unicode scalar value are returned as they stand.
@@ -37,9 +41,5 @@ char32_t NextCodePoint(WideView text, std::size_t& at);
 
 // The UTF-8 form of one code point (at most four bytes); returns its end.
 char* PutCodePoint(char* out, char32_t c);
-
-// True when every unit is ASCII (below 0x80). Branch-free, so that the
-// compiler checks many units a step.
-bool IsAscii(WideView text);
 
 #endif
