@@ -143,15 +143,7 @@ void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
 
 char* PutSanitized(char* out, WideView text)
 {
-    // Copied first as if plain, the usual case, and checked on the way.
-    using Unit = std::make_unsigned_t<wxStringCharType>;
-    Unit outside = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto unit = static_cast<Unit>(text[i]);
-        out[i] = static_cast<char>(unit);
-        outside |= static_cast<Unit>(unit - Unit{0x20}) >= Unit{0x5F} ? 1 : 0;
-    }
-    if (outside == 0) {
+    if (PutUnitsAsBytes(out, text, 0x20, 0x7E)) {  // plain, the usual case: nothing to convert or replace
         return out + text.size();
     }
     for (std::size_t i = 0; i < text.size();) {

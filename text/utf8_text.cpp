@@ -24,6 +24,20 @@ char* PutCodePoint(char* out, char32_t c)
     return out;
 }
 
+bool PutUnitsAsBytes(char* out, WideView text, std::uint32_t lowest, std::uint32_t highest)
+{
+    using Unit = std::make_unsigned_t<wxStringCharType>;
+    const auto first = static_cast<Unit>(lowest);
+    const auto span = static_cast<Unit>(highest - lowest);
+    Unit outside = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto unit = static_cast<Unit>(text[i]);
+        out[i] = static_cast<char>(unit);
+        outside |= static_cast<Unit>(unit - first) > span ? 1 : 0;
+    }
+    return outside == 0;
+}
+
 char32_t NextCodePoint(WideView text, std::size_t& at)
 {
     const auto c = static_cast<char32_t>(text[at++]);
@@ -39,15 +53,7 @@ char32_t NextCodePoint(WideView text, std::size_t& at)
 
 char* PutUtf8(char* out, WideView text)
 {
-    // Copied first as if ASCII, the usual case, and checked on the way.
-    using Unit = std::make_unsigned_t<wxStringCharType>;
-    Unit outside = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto unit = static_cast<Unit>(text[i]);
-        out[i] = static_cast<char>(unit);
-        outside |= unit >= Unit{0x80} ? 1 : 0;
-    }
-    if (outside == 0) {
+    if (PutUnitsAsBytes(out, text, 0x00, 0x7F)) {  // ASCII, the usual case
         return out + text.size();
     }
     for (std::size_t i = 0; i < text.size();) {

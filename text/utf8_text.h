@@ -2,6 +2,7 @@
 #define VARNETH_TEXT_UTF8_TEXT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,11 @@ std::string ToUtf8(const wxString& text);
 // The UTF-8 form of the text, made in `storage`, which only grows: a text a
 // row costs no filling of new bytes. Valid until storage is used again.
 std::string_view Utf8In(std::string& storage, const wxString& text);
+
+// Writes each unit of the text as one byte at `out` (room for one byte a
+// unit) and tells whether every unit lay within lowest..highest, where the
+// bytes are its right text; one pass, the usual case for names.
+bool PutUnitsAsBytes(char* out, WideView text, std::uint32_t lowest, std::uint32_t highest);
 
 // The code point at `at` (moved past it): a unit, or the pair of surrogates
 // that holds a non-BMP character on UTF-16 platforms. Values that are no
