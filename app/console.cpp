@@ -27,16 +27,17 @@ private:
     std::FILE* stream_;
 };
 
-// The listings print a line per file: one buffer serves them all.
+// The listings print a line per file: one buffer serves them all, and a
+// line is written with one call.
 void PrintUtf8(const wxString& text, bool line_end)
 {
     static std::string bytes;
-    bytes.clear();
-    AppendUtf8(bytes, text);
+    bytes.resize(kMaxUtf8PerWideUnit * text.length() + 1);
+    char* end = PutUtf8(bytes.data(), ViewOf(text));
     if (line_end) {
-        bytes.push_back('\n');
+        *end++ = '\n';
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fwrite(bytes.data(), 1, static_cast<std::size_t>(end - bytes.data()), stdout);
 }
 
 }  // namespace

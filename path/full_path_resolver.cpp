@@ -145,13 +145,10 @@ void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathS
         step.kind = PathStep::Kind::kNoUsableName;
         return;
     }
-    std::string& text = read_names_[static_cast<std::size_t>(pass)];
-    text.clear();
-    AppendUtf8(text, name->file_name);
     step.kind = PathStep::Kind::kName;
     step.root = IsRootName(name->file_name);
     step.parent = name->parent_recno;
-    step.name = text;
+    step.name = Utf8In(read_names_[static_cast<std::size_t>(pass)], name->file_name);
 }
 
 // Directories are kept for the rows below them; one already kept must

@@ -8,6 +8,7 @@
 #include "path/full_path_pass.h"
 #include "report/body_name.h"
 #include "report/report_line.h"
+#include "text/block_copy.h"
 #include "text/digits.h"
 #include "text/utf8_text.h"
 
@@ -86,32 +87,6 @@ constexpr std::string_view kDataType = "-128-";
 constexpr std::string_view kIndexRootType = "-144-";
 static_assert(kAttrTypeFileName == 48 && kAttrTypeData == 128 && kAttrTypeIndexRoot == 144, "the type texts");
 
-template <std::size_t Size>
-char* PutFixed(char* out, const char* text)
-{
-    std::memcpy(out, text, Size);
-    return out + Size;
-}
-
-// Copies a whole text buffer, only its kept length counting: a copy of a size
-// known here costs a few moves, one of a length known at run time a call.
-// The line's buffer has the room.
-template <std::size_t Room>
-char* PutText(char* out, const char (&text)[Room], std::size_t length)
-{
-    std::memcpy(out, text, Room);
-    return out + length;
-}
-
-// The digits, copied as a block of the longest number's size (see PutText).
-char* PutNumber(char* out, std::uint64_t value)
-{
-    char digits[2 * kMaxDecimalDigits] = {};
-    const char* first = PutDigitsBefore(digits + kMaxDecimalDigits, value);
-    std::memcpy(out, first, kMaxDecimalDigits);
-    return out + (digits + kMaxDecimalDigits - first);
-}
-
 // "|atime|mtime|ctime|crtime" and the LF; a $FILE_NAME's four times are often one.
 char* PutTimes(char* out, const std::uint64_t (&seconds)[4])
 {
@@ -173,8 +148,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
     const MFTFileNameAttr* path_name = PathFileName(record);
     const MFTFileNameAttr* name = path_name != nullptr ? path_name : FirstFileName(record);
     own_name_ = name;
-    own_name_utf8_.clear();
-    AppendUtf8(own_name_utf8_, name->file_name);
+    const std::string_view own_name_utf8 = Utf8In(own_name_storage_, name->file_name);
     own_parent_ = name->parent_recno;
     record_start_.assign(kMd5Field);
     if (full_path_pass::IsRootName(name->file_name)) {
@@ -183,7 +157,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         return;
     }
     std::string_view walk_directory;
-    if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8_, walk_directory)) {
+    if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8, walk_directory)) {
         own_directory_ = &PathFolder(own_parent_, walk_directory);
     } else {
         own_folder_.body.clear();
@@ -191,7 +165,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         own_directory_ = &own_folder_.body;
     }
     record_start_.append(*own_directory_);
-    AppendBodyNameUtf8(record_start_, own_name_utf8_);
+    AppendBodyNameUtf8(record_start_, own_name_utf8);
 }
 
 // Records of one folder are often far apart in the file, between records of

@@ -76,7 +76,7 @@ private:
     const std::string* own_directory_ = nullptr;  // body form of the folder of the record's name
     std::string record_start_;  // the record line's MD5 field and name, without the deleted mark
     const MFTFileNameAttr* own_name_ = nullptr;  // the name the record line shows
-    std::string own_name_utf8_;
+    std::string own_name_storage_;  // its UTF-8 form (text/utf8_text Utf8In)
     Folder path_folders_[kPathFolders];  // by parent record number
     const std::string root_folder_ = "/";
     Folder own_folder_;                  // found by a second walk

@@ -1,6 +1,8 @@
 #include "report/body_name.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <type_traits>
 
 #include "path/full_path_pass.h"
 #include "text/replacement.h"
@@ -34,30 +36,38 @@ void EscapeFrom(std::string& out, std::size_t start)
 }
 
 // Printable ASCII but the two escaped characters: copied as it stands.
-constexpr bool IsCopiedAsItStands(std::uint32_t c)
+// Written so that the compiler checks many characters a step.
+template <typename Char>
+bool AllCopiedAsTheyStand(const Char* text, std::size_t length)
 {
-    return IsPlainAscii(c) && c != '|' && c != '%';
+    using Unit = std::make_unsigned_t<Char>;
+    unsigned outside = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto unit = static_cast<Unit>(text[i]);
+        outside |= (static_cast<Unit>(unit - Unit{0x20}) >= Unit{0x5F} ? 1u : 0u) | (unit == Unit{'|'} ? 1u : 0u) |
+                   (unit == Unit{'%'} ? 1u : 0u);
+    }
+    return outside == 0;
 }
 
 }  // namespace
 
 void AppendBodyName(std::string& out, const wxString& name)
 {
-    const wxStringCharType* text = name.wx_str();
-    const wxStringCharType* end = text + name.length();
-    if (std::all_of(text, end, [](wxStringCharType c) { return IsCopiedAsItStands(static_cast<std::uint32_t>(c)); })) {
-        out.append(text, end);  // nearly every name, one byte a character
+    const std::size_t start = out.size();
+    if (AllCopiedAsTheyStand(name.wx_str(), name.length())) {  // nearly every name, one byte a character
+        out.resize(start + name.length());
+        std::transform(name.wx_str(), name.wx_str() + name.length(), out.begin() + static_cast<std::ptrdiff_t>(start),
+                       [](wxStringCharType c) { return static_cast<char>(c); });
         return;
     }
-    const std::size_t start = out.size();
     AppendSanitized(out, name);
     EscapeFrom(out, start);
 }
 
 void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
 {
-    if (std::all_of(utf8.begin(), utf8.end(),
-                    [](char c) { return IsCopiedAsItStands(static_cast<unsigned char>(c)); })) {
+    if (AllCopiedAsTheyStand(utf8.data(), utf8.size())) {
         out.append(utf8);
         return;
     }

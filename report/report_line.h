@@ -5,12 +5,14 @@
 // orders them. The record row and its stream rows share every value but a
 // few, so those shared values are gathered once per record.
 
+#include <array>
 #include <cstdint>
 #include <string>
-
-#include <wx/string.h>
+#include <string_view>
+#include <vector>
 
 #include "mft/mft_file_record.h"
+#include "report/dos_file_name.h"
 #include "report/report_columns.h"
 #include "report/time_text.h"
 
@@ -18,11 +20,10 @@ struct RecordRowValues {
     std::uint64_t recno = 0;
     bool in_use = false;
     bool directory = false;
-    wxString filename;      // full name of the first non-DOS name, as split
-    wxString ext;           // its extension, without the dot
-    wxString dos_filename;  // full name of the first DOS name
-    const std::string* full_path = nullptr;  // in UTF-8
-    const wxString* host_name = nullptr;
+    DosFileNameParts name;      // the first non-DOS name, as split: Filename and Ext
+    DosFileNameParts dos_name;  // the first DOS name, as split: DOSFilename
+    std::string_view full_path;  // UTF-8
+    std::string_view host_name;  // UTF-8, control characters already replaced
     const MFTStdInfoAttr* std_info = nullptr;
     const MFTFileNameAttr* first_file_name = nullptr;  // null: no fn times
     const MFTDataAttr* first_data = nullptr;           // null: no $DATA
@@ -31,15 +32,27 @@ struct RecordRowValues {
 // The ActualSize of a stream: its value length when resident, else its real size.
 std::uint64_t ActualSize(const MFTDataAttr& data);
 
-// Gathers the shared values; the two strings must outlive the result.
-void GatherRecordRowValues(const MFTFileRecord& record, const std::string& full_path_utf8,
-                           const wxString& host_name, RecordRowValues& values);
+// Gathers the shared values; the record and the two texts must outlive the
+// result.
+void GatherRecordRowValues(const MFTFileRecord& record, std::string_view full_path_utf8,
+                           std::string_view host_name_utf8, RecordRowValues& values);
 
-// Appends one complete UTF-8 line (TABs, final LF): the record row when
-// stream is null, else the row of that alternate data stream. Names, paths
-// and the host name are written with control characters replaced
-// (text/replacement); times come from time_texts.
-void AppendReportLine(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream,
-                      ReportFormat format, UtcTimeTexts& time_texts);
+// Writes the lines of one format. What it keeps from line to line (the time
+// texts already made, the line's storage) only saves work.
+class ReportLineWriter {
+public:
+    explicit ReportLineWriter(ReportFormat format);
+
+    // Appends one complete UTF-8 line (TABs, final LF): the record row when
+    // stream is null, else the row of that alternate data stream. Names and
+    // paths are written with control characters replaced (text/replacement).
+    void Append(std::string& line, const RecordRowValues& values, const MFTDataAttr* stream);
+
+private:
+    std::array<const ReportColumn*, kReportColumnCount> columns_{};  // the format's, in order
+    std::size_t column_count_ = 0;
+    UtcTimeTexts time_texts_;
+    std::vector<char> text_;  // the line is made here, then appended whole
+};
 
 #endif

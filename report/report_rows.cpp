@@ -6,6 +6,7 @@
 #include "base/run_settings.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
+#include "text/replacement.h"
 #include "text/utf8_text.h"
 
 namespace {
@@ -55,7 +56,7 @@ ReportRowsResult ReportRowBuilder::AppendMFTRecordRows(ReportLineSink& sink, wxO
     if (record == nullptr) {
         return ReportRowsResult::kNoRows;
     }
-    GatherRecordRowValues(*record, full_path_utf8, run_settings.host_name, values_);
+    GatherRecordRowValues(*record, full_path_utf8, HostNameText(run_settings.host_name), values_);
     if (!AppendLine(sink, nullptr)) {
         return ReportRowsResult::kSinkFailed;
     }
@@ -69,8 +70,18 @@ ReportRowsResult ReportRowBuilder::AppendMFTRecordRows(ReportLineSink& sink, wxO
 
 bool ReportRowBuilder::AppendLine(ReportLineSink& sink, const MFTDataAttr* stream)
 {
-    AppendReportLine(sink.Bytes(), values_, stream, format_, time_texts_);
+    lines_.Append(sink.Bytes(), values_, stream);
     return sink.LineDone();
+}
+
+std::string_view ReportRowBuilder::HostNameText(const wxString& host_name)
+{
+    if (host_name_utf8_.empty() || host_name != host_name_) {
+        host_name_ = host_name;
+        host_name_utf8_.clear();
+        AppendSanitized(host_name_utf8_, host_name);
+    }
+    return host_name_utf8_;
 }
 
 wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path)

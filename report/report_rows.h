@@ -2,6 +2,7 @@
 #define VARNETH_REPORT_REPORT_ROWS_H
 
 #include <string>
+#include <string_view>
 
 #include <wx/arrstr.h>
 #include <wx/object.h>
@@ -9,7 +10,6 @@
 
 #include "report/report_columns.h"
 #include "report/report_line.h"
-#include "report/time_text.h"
 
 // Where the lines of a record go: each line is appended to Bytes(), then
 // LineDone() is called; a false return stops the record's lines.
@@ -31,7 +31,7 @@ enum class ReportRowsResult { kWritten, kNoRows, kSinkFailed };
 // before.
 class ReportRowBuilder {
 public:
-    explicit ReportRowBuilder(ReportFormat format) : format_(format) {}
+    explicit ReportRowBuilder(ReportFormat format) : lines_(format) {}
 
     // The record's own line first, then one line per alternate data stream in
     // the order of its $DATA attributes, each complete (TABs, final LF). An
@@ -44,9 +44,13 @@ private:
     // The record row when stream is null; false when the sink refuses it.
     bool AppendLine(ReportLineSink& sink, const MFTDataAttr* stream);
 
-    ReportFormat format_;
+    // The host name as the rows show it, made again when the setting changes.
+    std::string_view HostNameText(const wxString& host_name);
+
+    ReportLineWriter lines_;
     RecordRowValues values_;
-    UtcTimeTexts time_texts_;
+    wxString host_name_;
+    std::string host_name_utf8_;
 };
 
 // The same lines as wide strings, made by a builder of the current format

@@ -50,11 +50,10 @@ CivilDate CivilFromDays(std::int64_t days)
     return date;
 }
 
+// 0..99
 char* PutTwoDigits(char* out, std::int64_t value)
 {
-    *out++ = static_cast<char>('0' + value / 10);
-    *out++ = static_cast<char>('0' + value % 10);
-    return out;
+    return PutFixed<2>(out, digits_detail::kDigitPairs.text + 2 * value);
 }
 
 // "YYYY-MM-DD" of a day since 1970.
@@ -74,16 +73,14 @@ char* PutDate(char* out, std::int64_t days)
 // "HH:MM:SS" of a second of the day.
 char* PutTimeOfDay(char* out, std::int64_t second_of_day)
 {
-    out = PutTwoDigits(out, second_of_day / 3600);
+    const std::int64_t hours = second_of_day / 3600;
+    const std::int64_t minutes_and_seconds = second_of_day - hours * 3600;
+    const std::int64_t minutes = minutes_and_seconds / 60;
+    out = PutTwoDigits(out, hours);
     *out++ = ':';
-    out = PutTwoDigits(out, second_of_day / 60 % 60);
+    out = PutTwoDigits(out, minutes);
     *out++ = ':';
-    return PutTwoDigits(out, second_of_day % 60);
-}
-
-std::size_t SlotOf(std::int64_t key, std::size_t slots)
-{
-    return static_cast<std::size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL) >> 40) % slots;
+    return PutTwoDigits(out, minutes_and_seconds - minutes * 60);
 }
 
 }  // namespace
@@ -102,34 +99,23 @@ std::size_t FormatUtcTime(const wxDateTime& time, char (&out)[kUtcTimeTextSize])
     return static_cast<std::size_t>(p - out);
 }
 
-std::string_view UtcTimeTexts::DateOf(std::int64_t days)
+const UtcTimeTexts::Text& UtcTimeTexts::DateOf(std::int64_t days)
 {
     Text& date = dates_[SlotOf(days, dates_.size())];
-    if (!date.filled || date.key != days) {
+    if (date.key != days) {
         date.length = static_cast<std::size_t>(PutDate(date.text, days) - date.text);
         date.key = days;
-        date.filled = true;
     }
-    return std::string_view(date.text, date.length);
+    return date;
 }
 
-std::string_view UtcTimeTexts::Of(const wxDateTime& time)
+void UtcTimeTexts::Make(Text& instant, std::int64_t milliseconds)
 {
-    if (!time.IsValid()) {
-        return std::string_view();  // FormatUtcTime's text for a never-set time
-    }
-    const std::int64_t milliseconds = time.GetValue().GetValue();
-    Text& instant = instants_[SlotOf(milliseconds, instants_.size())];
-    if (instant.filled && instant.key == milliseconds) {
-        return std::string_view(instant.text, instant.length);
-    }
     const auto [days, second_of_day] = SplitUtcMilliseconds(milliseconds);
-    const std::string_view date = DateOf(days);
-    char* p = std::copy(date.begin(), date.end(), instant.text);
+    const Text& date = DateOf(days);
+    char* p = PutText(instant.text, date.text, date.length);
     *p++ = ' ';
     p = PutTimeOfDay(p, second_of_day);
     instant.length = static_cast<std::size_t>(p - instant.text);
     instant.key = milliseconds;
-    instant.filled = true;
-    return std::string_view(instant.text, instant.length);
 }

@@ -12,6 +12,8 @@
 
 #include <wx/datetime.h>
 
+#include "text/block_copy.h"
+
 constexpr std::size_t kUtcTimeTextSize = 32;  // room for any 64-bit instant
 
 // Writes the text of the stored instant, whole seconds, NUL-terminated;
@@ -24,19 +26,38 @@ std::size_t FormatUtcTime(const wxDateTime& time, char (&out)[kUtcTimeTextSize])
 // are kept, a fixed few.
 class UtcTimeTexts {
 public:
-    // Valid until the next call.
-    std::string_view Of(const wxDateTime& time);
+    // Writes the text at `out`, which has room for kUtcTimeTextSize bytes
+    // (the whole kept text is copied, its length counting); returns its end.
+    char* Put(char* out, const wxDateTime& time)
+    {
+        if (!time.IsValid()) {
+            return out;  // FormatUtcTime's text for a never-set time
+        }
+        const std::int64_t milliseconds = time.GetValue().GetValue();
+        Text& instant = instants_[SlotOf(milliseconds, instants_.size())];
+        if (instant.key != milliseconds) {
+            Make(instant, milliseconds);
+        }
+        return PutText(out, instant.text, instant.length);
+    }
 
 private:
     struct Text {
-        bool filled = false;
-        std::int64_t key = 0;
+        std::int64_t key = kNoKey;
         std::size_t length = 0;
         char text[kUtcTimeTextSize] = {};
     };
-    std::string_view DateOf(std::int64_t days);
+    // The key of the invalid time, which is never kept.
+    static constexpr std::int64_t kNoKey = INT64_MIN;
 
-    std::array<Text, 16> instants_{};  // by milliseconds
+    static std::size_t SlotOf(std::int64_t key, std::size_t slots)
+    {
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL) >> 40) % slots;
+    }
+    void Make(Text& instant, std::int64_t milliseconds);
+    const Text& DateOf(std::int64_t days);
+
+    std::array<Text, 64> instants_{};  // by milliseconds
     std::array<Text, 1024> dates_{};   // by days since 1970, the date only
 };
 

@@ -1,9 +1,8 @@
 #include "text/replacement.h"
 
 #include <algorithm>
-#include <cstddef>
-
-#include "text/utf8_text.h"
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -36,15 +35,84 @@ std::size_t DecodeUtf8At(std::string_view utf8, std::size_t at, std::uint32_t& c
     return length;
 }
 
+char* PutReplacement(char* out)
+{
+    std::memcpy(out, kReplacementUtf8, 3);
+    return out + 3;
+}
+
+// Plain when no unit lies outside 0x20..0x7E: one subtraction moves that
+// range to 0..0x5E. Written so that the compiler checks many units a step.
+template <typename Char>
+bool AllPlain(const Char* text, std::size_t length)
+{
+    using Unit = std::make_unsigned_t<Char>;
+    Unit outside = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        outside |= static_cast<Unit>(static_cast<Unit>(text[i]) - Unit{0x20}) >= Unit{0x5F} ? 1 : 0;
+    }
+    return outside == 0;
+}
+
+// The high bit of each of eight bytes that lies outside 0x20..0x7E, and
+// perhaps of bytes after it: a subtraction borrows, and an addition carries,
+// only out of a byte that is outside already. The lowest bit set therefore
+// marks the first byte outside, and none is set for plain bytes.
+std::uint64_t NonPlainBytes(std::uint64_t bytes)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    const std::uint64_t below_space = (bytes - 0x20 * kOnes) & ~bytes;
+    const std::uint64_t del_or_above = (bytes + kOnes) | bytes;
+    return (below_space | del_or_above) & kHighBits;
+}
+
+// The bytes in memory order, whatever the machine's.
+std::uint64_t LoadLittleEndian(const char* data)
+{
+    unsigned char bytes[8];
+    std::memcpy(bytes, data, sizeof bytes);
+    std::uint64_t word = 0;
+    for (int i = 7; i >= 0; --i) {
+        word = (word << 8) | bytes[i];
+    }
+    return word;
+}
+
+constexpr std::size_t kWordBytes = sizeof(std::uint64_t);
+
 }  // namespace
 
-void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
+bool IsPlainAscii(WideView text)
 {
+    return AllPlain(text.data(), text.size());
+}
+
+bool IsPlainAscii(std::string_view utf8)
+{
+    return AllPlain(utf8.data(), utf8.size());
+}
+
+char* PutSanitizedUtf8(char* out, std::string_view utf8)
+{
+    const char* const data = utf8.data();
+    const std::size_t size = utf8.size();
     std::size_t run_start = 0;
     std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (IsPlainAscii(byte)) {  // the usual case, no decoding needed
+    while (i < size) {
+        // Plain text, the usual case, eight bytes a step; the last step
+        // reads the text's last eight bytes, some of them again.
+        if (size >= kWordBytes) {
+            const std::size_t at = std::min(i, size - kWordBytes);
+            const std::uint64_t outside = NonPlainBytes(LoadLittleEndian(data + at));
+            if (outside == 0) {
+                i = at + kWordBytes;
+                continue;
+            }
+            i = std::max(i, at + static_cast<std::size_t>(__builtin_ctzll(outside)) / 8);
+        }
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (IsPlainAscii(byte)) {
             ++i;
             continue;
         }
@@ -54,31 +122,40 @@ void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
             i += length == 0 ? 1 : length;
             continue;
         }
-        out.append(utf8.data() + run_start, i - run_start);
-        out.append(kReplacementUtf8, 3);
+        out = std::copy(data + run_start, data + i, out);
+        out = PutReplacement(out);
         i += length;
         run_start = i;
     }
-    out.append(utf8.data() + run_start, utf8.size() - run_start);
+    return std::copy(data + run_start, data + size, out);
 }
 
-bool IsPlainAscii(const wxString& text)
+void AppendSanitizedUtf8(std::string& out, std::string_view utf8)
 {
-    const wxStringCharType* data = text.wx_str();
-    return std::all_of(data, data + text.length(),
-                       [](wxStringCharType c) { return IsPlainAscii(static_cast<std::uint32_t>(c)); });
+    if (IsPlainAscii(utf8)) {
+        out.append(utf8);
+        return;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + kMaxSanitizedPerUtf8Byte * utf8.size());
+    out.resize(static_cast<std::size_t>(PutSanitizedUtf8(out.data() + start, utf8) - out.data()));
+}
+
+char* PutSanitized(char* out, WideView text)
+{
+    if (PutUnitsAsBytes(out, text, 0x20, 0x7E)) {  // plain, the usual case: nothing to convert or replace
+        return out + text.size();
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
+        out = IsReplacedCharacter(c) ? PutReplacement(out) : PutCodePoint(out, c);
+    }
+    return out;
 }
 
 void AppendSanitized(std::string& out, const wxString& text)
 {
-    if (IsPlainAscii(text)) {  // the usual case: nothing to convert or replace
-        const wxStringCharType* data = text.wx_str();
-        const std::size_t start = out.size();
-        out.resize(start + text.length());
-        std::copy(data, data + text.length(), out.begin() + static_cast<std::ptrdiff_t>(start));
-        return;
-    }
-    // The UTF-8 form already holds U+FFFD for what has none; the UTF-8 pass
-    // then replaces the controls.
-    AppendSanitizedUtf8(out, ToUtf8(text));
+    const std::size_t start = out.size();
+    out.resize(start + kMaxSanitizedPerWideUnit * text.length());
+    out.resize(static_cast<std::size_t>(PutSanitized(out.data() + start, ViewOf(text)) - out.data()));
 }

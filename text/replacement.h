@@ -4,11 +4,14 @@
 // The one rule for characters that never reach a report or a listing as they
 // stand, and the UTF-8 writers that apply it.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include <wx/string.h>
+
+#include "text/utf8_text.h"
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
@@ -28,14 +31,31 @@ constexpr bool IsPlainAscii(std::uint32_t c)
 {
     return c >= 0x20 && c < 0x7F;
 }
-bool IsPlainAscii(const wxString& text);
+// The same for whole texts; branch-free, so that the compiler checks many
+// characters a step (paths and names are mostly plain).
+bool IsPlainAscii(WideView text);
+bool IsPlainAscii(std::string_view utf8);
+inline bool IsPlainAscii(const wxString& text)
+{
+    return IsPlainAscii(ViewOf(text));
+}
 
-// Appends UTF-8 text with every replaced character written as U+FFFD. Bytes
-// that start no complete UTF-8 sequence are copied as they stand.
+// The most bytes the sanitizers write for one byte of UTF-8 (a control
+// becomes U+FFFD) and for one unit of wide text.
+constexpr std::size_t kMaxSanitizedPerUtf8Byte = 3;
+constexpr std::size_t kMaxSanitizedPerWideUnit = kMaxUtf8PerWideUnit;
+
+// Writes UTF-8 text with every replaced character written as U+FFFD, at
+// `out`, which has room for kMaxSanitizedPerUtf8Byte bytes a byte; returns
+// the end of what was written. Bytes that start no complete UTF-8 sequence
+// are copied as they stand.
+char* PutSanitizedUtf8(char* out, std::string_view utf8);
 void AppendSanitizedUtf8(std::string& out, std::string_view utf8);
 
-// Appends the UTF-8 form (text/utf8_text) of the text, every replaced
-// character written as U+FFFD.
+// Writes the UTF-8 form (text/utf8_text) of wide text, every replaced
+// character written as U+FFFD, at `out`, which has room for
+// kMaxSanitizedPerWideUnit bytes a unit; returns the end of what was written.
+char* PutSanitized(char* out, WideView text);
 void AppendSanitized(std::string& out, const wxString& text);
 
 #endif

@@ -192,13 +192,17 @@ std::vector<wxDateTime> Instants()
 // The kept texts are FormatUtcTime's own, whatever was asked before.
 TEST(UtcTimeTextsTest, EveryTextIsFormatUtcTimesOwn)
 {
-    UtcTimeTexts texts;
+    UtcTimeTexts kept;
+    const auto text = [&kept](const wxDateTime& instant) {
+        char out[kUtcTimeTextSize];
+        return std::string(out, kept.Put(out, instant));
+    };
     const std::vector<wxDateTime> instants = Instants();
     for (int round = 0; round < 2; ++round) {  // the second round asks again, in the same order
         for (const wxDateTime& instant : instants) {
             const std::string expected = UtcText(instant);
-            EXPECT_EQ(std::string(texts.Of(instant)), expected);
-            EXPECT_EQ(std::string(texts.Of(instant)), expected);  // at once again: kept
+            EXPECT_EQ(text(instant), expected);
+            EXPECT_EQ(text(instant), expected);  // at once again: kept
         }
     }
 }

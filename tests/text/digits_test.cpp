@@ -29,4 +29,24 @@ TEST(AppendUnsignedTest, DecimalDigits)
     }
 }
 
+// Every length of number, at the edges where the digits are taken four,
+// two or one at a time, by both writers.
+TEST(AppendUnsignedTest, EveryLengthAgreesWithToString)
+{
+    std::uint64_t power = 1;
+    for (int digits = 1; digits <= 20; ++digits, power *= 10) {
+        for (const std::uint64_t value : {power - 1, power, power + 1, power * 7 + 3, power * 9 + power / 2}) {
+            const std::string expected = std::to_string(value);
+            std::string appended;
+            AppendUnsigned(appended, value);
+            EXPECT_EQ(appended, expected);
+            char block[2 * kMaxDecimalDigits];
+            EXPECT_EQ(std::string(block, PutNumber(block, value)), expected);
+        }
+        if (digits == 20) {
+            break;  // 10^20 does not fit
+        }
+    }
+}
+
 }  // namespace

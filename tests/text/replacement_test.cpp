@@ -68,6 +68,37 @@ TEST(SanitizeTest, ReplacesControlsAndNonScalarValues)
     }
 }
 
+// Plain text is passed over eight bytes at a time: a character that is
+// replaced or kept must be found wherever it stands, in the first, a middle
+// or the last (partly read again) eight bytes, and in text shorter than that.
+TEST(SanitizeTest, EveryPositionInLongerText)
+{
+    const struct {
+        const char* label;
+        std::string piece;
+        std::string expected;
+    } pieces[] = {
+        {"tab", "\t", "\xEF\xBF\xBD"},
+        {"del", "\x7F", "\xEF\xBF\xBD"},
+        {"C1 control", "\xC2\x85", "\xEF\xBF\xBD"},
+        {"latin letter", "\xC3\xA9", "\xC3\xA9"},
+        {"emoji", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"stray continuation byte", "\x80", "\x80"},
+    };
+    for (const auto& p : pieces) {
+        SCOPED_TRACE(p.label);
+        for (std::size_t length = 0; length <= 24; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                const std::string before(at, 'a');
+                const std::string after(length - at, 'z');
+                std::string out = "x";
+                AppendSanitizedUtf8(out, before + p.piece + after);
+                ASSERT_EQ(out, "x" + before + p.expected + after) << "length " << length << ", at " << at;
+            }
+        }
+    }
+}
+
 TEST(SanitizeTest, CutUtf8IsCopiedAndNothingPastItIsRead)
 {
     const std::string cut_sequences[] = {"\xE2\x82", "a\xF0\x9F\x98", "\xC2", "\x80\xBF", "ok\xC2"};
