@@ -9,12 +9,12 @@ wxIMPLEMENT_DYNAMIC_CLASS(MFTFileRecord, wxObject);
 
 void MFTRecordHeader::Clear()
 {
-    *this = MFTRecordHeader();
+    static_cast<MFTRecordHeaderFields&>(*this) = MFTRecordHeaderFields();
 }
 
 void MFTAttrHeader::Clear()
 {
-    *this = MFTAttrHeader();
+    static_cast<MFTAttrHeaderFields&>(*this) = MFTAttrHeaderFields();
 }
 
 void MFTDataAttr::Clear()
@@ -25,16 +25,13 @@ void MFTDataAttr::Clear()
 
 void MFTStdInfoAttr::Clear()
 {
-    *this = MFTStdInfoAttr();
+    static_cast<MFTStdInfoAttrFields&>(*this) = MFTStdInfoAttrFields();
 }
 
 void MFTFileNameAttr::Clear()
 {
-    wxString name;
-    name.swap(file_name);
-    *this = MFTFileNameAttr();
-    name.clear();
-    file_name.swap(name);
+    static_cast<MFTFileNameAttrFields&>(*this) = MFTFileNameAttrFields();
+    file_name.clear();
 }
 
 MFTFileRecord::~MFTFileRecord()

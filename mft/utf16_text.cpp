@@ -10,6 +10,22 @@ constexpr std::uint32_t kSurrogateEnd = 0xE000;
 
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
 bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
+// Neither the end mark nor half of a pair: the unit is its own character.
+bool IsPlain(std::uint32_t unit) { return unit - 1 < kHighSurrogateFirst - 1 || unit >= kSurrogateEnd; }
+
+// IsPlain for a whole chunk, without branches or an early exit so that the
+// compiler tests many units at a time.
+bool AllPlain(const std::uint16_t* units, std::size_t count)
+{
+    constexpr std::uint16_t kSurrogateCount = kSurrogateEnd - kHighSurrogateFirst;
+    unsigned odd = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint16_t unit = units[i];
+        odd |= static_cast<unsigned>(unit == 0) |
+               static_cast<unsigned>(static_cast<std::uint16_t>(unit - kHighSurrogateFirst) < kSurrogateCount);
+    }
+    return odd == 0;
+}
 
 // The longest name on disk is 255 units (a one-byte length); a stack buffer
 // of that size covers every name and stream name without a heap round trip.
@@ -30,6 +46,20 @@ public:
             }
         }
         Put(static_cast<wchar_t>(code_point));
+    }
+
+    // Units that are each their own character (see IsPlain), at most a
+    // buffer's worth: widened in one pass the compiler can vectorise.
+    void AppendPlain(const std::uint16_t* units, std::size_t count)
+    {
+        if (used_ + count > kStackUnits) {
+            out_.append(buffer_, used_);
+            used_ = 0;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            buffer_[used_ + i] = static_cast<wchar_t>(units[i]);
+        }
+        used_ += count;
     }
 
     void Finish() { out_.append(buffer_, used_); }
@@ -56,20 +86,37 @@ void DecodeUtf16LeInto(ByteReader units, std::uint64_t unit_count, wxString& out
     const std::uint64_t available = units.size() / 2;
     const std::uint64_t count = unit_count < available ? unit_count : available;
     WideText text(out);
-    for (std::uint64_t i = 0; i < count; ++i) {
-        const std::uint32_t unit = units.U16At(2 * i);
-        if (unit == 0) {
-            break;
+    // The units are taken a chunk at a time, each with one unit more to look
+    // ahead into for a surrogate pair that straddles two chunks.
+    std::uint16_t chunk[kStackUnits + 1];
+    std::uint64_t i = 0;
+    while (i < count) {
+        const std::size_t n = static_cast<std::size_t>(count - i < kStackUnits ? count - i : kStackUnits);
+        const std::size_t read = n + (i + n < count ? 1 : 0);
+        units.U16sAt(2 * i, chunk, read);
+        if (AllPlain(chunk, n)) {  // nearly every name
+            text.AppendPlain(chunk, n);
+            i += n;
+            continue;
         }
-        if (IsHighSurrogate(unit) && i + 1 < count) {
-            const std::uint32_t next = units.U16At(2 * (i + 1));
-            if (IsLowSurrogate(next)) {
-                text.Append(0x10000 + ((unit - kHighSurrogateFirst) << 10) + (next - kLowSurrogateFirst));
-                ++i;
-                continue;
+        std::size_t j = 0;
+        while (j < n) {
+            const std::uint32_t unit = chunk[j];
+            if (IsPlain(unit)) {
+                text.Append(unit);
+                ++j;
+            } else if (unit == 0) {
+                text.Finish();
+                return;
+            } else if (IsHighSurrogate(unit) && j + 1 < read && IsLowSurrogate(chunk[j + 1])) {
+                text.Append(0x10000 + ((unit - kHighSurrogateFirst) << 10) + (chunk[j + 1] - kLowSurrogateFirst));
+                j += 2;
+            } else {
+                text.Append(kReplacementCharacter);
+                ++j;
             }
         }
-        text.Append(IsHighSurrogate(unit) || IsLowSurrogate(unit) ? kReplacementCharacter : unit);
+        i += j;
     }
     text.Finish();
 }
