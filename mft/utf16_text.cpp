@@ -11,20 +11,12 @@ constexpr std::uint32_t kSurrogateEnd = 0xE000;
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
 bool IsLowSurrogate(std::uint32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
 // Neither the end mark nor half of a pair: the unit is its own character.
-bool IsPlain(std::uint32_t unit) { return unit - 1 < kHighSurrogateFirst - 1 || unit >= kSurrogateEnd; }
-
-// IsPlain for a whole chunk, without branches or an early exit so that the
-// compiler tests many units at a time.
-bool AllPlain(const std::uint16_t* units, std::size_t count)
+// Without branches, so that a loop over it is vectorised.
+bool IsPlain(std::uint16_t unit)
 {
     constexpr std::uint16_t kSurrogateCount = kSurrogateEnd - kHighSurrogateFirst;
-    unsigned odd = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t unit = units[i];
-        odd |= static_cast<unsigned>(unit == 0) |
-               static_cast<unsigned>(static_cast<std::uint16_t>(unit - kHighSurrogateFirst) < kSurrogateCount);
-    }
-    return odd == 0;
+    return static_cast<unsigned>(unit != 0) &
+           static_cast<unsigned>(static_cast<std::uint16_t>(unit - kHighSurrogateFirst) >= kSurrogateCount);
 }
 
 // The longest name on disk is 255 units (a one-byte length); a stack buffer
@@ -48,18 +40,25 @@ public:
         Put(static_cast<wchar_t>(code_point));
     }
 
-    // Units that are each their own character (see IsPlain), at most a
-    // buffer's worth: widened in one pass the compiler can vectorise.
-    void AppendPlain(const std::uint16_t* units, std::size_t count)
+    // Appends the units when each is its own character (see IsPlain), at
+    // most a buffer's worth; else appends nothing and returns false. One
+    // pass without an early exit.
+    bool AppendIfPlain(const std::uint16_t* units, std::size_t count)
     {
         if (used_ + count > kStackUnits) {
             out_.append(buffer_, used_);
             used_ = 0;
         }
+        unsigned plain = 1;
         for (std::size_t i = 0; i < count; ++i) {
             buffer_[used_ + i] = static_cast<wchar_t>(units[i]);
+            plain &= static_cast<unsigned>(IsPlain(units[i]));
+        }
+        if (plain == 0) {
+            return false;
         }
         used_ += count;
+        return true;
     }
 
     void Finish() { out_.append(buffer_, used_); }
@@ -94,8 +93,7 @@ void DecodeUtf16LeInto(ByteReader units, std::uint64_t unit_count, wxString& out
         const std::size_t n = static_cast<std::size_t>(count - i < kStackUnits ? count - i : kStackUnits);
         const std::size_t read = n + (i + n < count ? 1 : 0);
         units.U16sAt(2 * i, chunk, read);
-        if (AllPlain(chunk, n)) {  // nearly every name
-            text.AppendPlain(chunk, n);
+        if (text.AppendIfPlain(chunk, n)) {  // nearly every name
             i += n;
             continue;
         }
