@@ -7,33 +7,6 @@ wxIMPLEMENT_DYNAMIC_CLASS(MFTStdInfoAttr, wxObject);
 wxIMPLEMENT_DYNAMIC_CLASS(MFTFileNameAttr, wxObject);
 wxIMPLEMENT_DYNAMIC_CLASS(MFTFileRecord, wxObject);
 
-void MFTRecordHeader::Clear()
-{
-    static_cast<MFTRecordHeaderFields&>(*this) = MFTRecordHeaderFields();
-}
-
-void MFTAttrHeader::Clear()
-{
-    static_cast<MFTAttrHeaderFields&>(*this) = MFTAttrHeaderFields();
-}
-
-void MFTDataAttr::Clear()
-{
-    MFTAttrHeader::Clear();
-    stream_name.clear();
-}
-
-void MFTStdInfoAttr::Clear()
-{
-    static_cast<MFTStdInfoAttrFields&>(*this) = MFTStdInfoAttrFields();
-}
-
-void MFTFileNameAttr::Clear()
-{
-    static_cast<MFTFileNameAttrFields&>(*this) = MFTFileNameAttrFields();
-    file_name.clear();
-}
-
 MFTFileRecord::~MFTFileRecord()
 {
     Clear();

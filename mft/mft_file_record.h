@@ -16,7 +16,8 @@
 
 // Each class keeps its plain members in a ...Fields base of their own, so
 // that clearing or copying them is a few stores, not a trip through
-// wxObject's reference counting once per attribute of every record.
+// wxObject's reference counting once per attribute of every record; the
+// clears are inline for the same reason.
 
 struct MFTRecordHeaderFields {
     std::uint32_t magic = 0;
@@ -40,7 +41,7 @@ struct MFTRecordHeaderFields {
 class MFTRecordHeader : public wxObject, public MFTRecordHeaderFields {
 public:
     MFTRecordHeader() = default;
-    void Clear();
+    void Clear() { static_cast<MFTRecordHeaderFields&>(*this) = MFTRecordHeaderFields(); }
 
 private:
     wxDECLARE_DYNAMIC_CLASS(MFTRecordHeader);
@@ -75,7 +76,7 @@ struct MFTAttrHeaderFields {
 class MFTAttrHeader : public wxObject, public MFTAttrHeaderFields {
 public:
     MFTAttrHeader() = default;
-    void Clear();
+    void Clear() { static_cast<MFTAttrHeaderFields&>(*this) = MFTAttrHeaderFields(); }
 
 private:
     wxDECLARE_DYNAMIC_CLASS(MFTAttrHeader);
@@ -86,7 +87,11 @@ public:
     MFTDataAttr() = default;
     explicit MFTDataAttr(const MFTAttrHeader& header) : MFTAttrHeader(header) {}
     // Every member back to its default; the name keeps its storage.
-    void Clear();
+    void Clear()
+    {
+        MFTAttrHeader::Clear();
+        stream_name.clear();
+    }
 
     wxString stream_name;
 
@@ -113,7 +118,7 @@ struct MFTStdInfoAttrFields {
 class MFTStdInfoAttr : public wxObject, public MFTStdInfoAttrFields {
 public:
     MFTStdInfoAttr() = default;
-    void Clear();
+    void Clear() { static_cast<MFTStdInfoAttrFields&>(*this) = MFTStdInfoAttrFields(); }
 
 private:
     wxDECLARE_DYNAMIC_CLASS(MFTStdInfoAttr);
@@ -137,7 +142,11 @@ class MFTFileNameAttr : public wxObject, public MFTFileNameAttrFields {
 public:
     MFTFileNameAttr() = default;
     // Every member back to its default; the name keeps its storage.
-    void Clear();
+    void Clear()
+    {
+        static_cast<MFTFileNameAttrFields&>(*this) = MFTFileNameAttrFields();
+        file_name.clear();
+    }
 
     wxString file_name;
 
