@@ -53,22 +53,20 @@ public:
         return true;
     }
 
-    // Reads count 16-bit units at offset into out, as U16At would one by
-    // one. When they do not fit, out is zero-filled, the view is marked
-    // failed and false is returned.
-    bool U16sAt(std::uint64_t offset, std::uint16_t* out, std::size_t count)
+    // Reads count 16-bit units at offset into out (of any integer type that
+    // holds them), as U16At would one by one. When they do not fit, out is
+    // zero-filled, the view is marked failed and false is returned.
+    template <typename Unit>
+    bool U16sAt(std::uint64_t offset, Unit* out, std::size_t count)
     {
         if (count > size_ / 2 || !Fits(offset, 2 * std::uint64_t{count})) {
             failed_ = true;
-            std::fill(out, out + count, std::uint16_t{0});
+            std::fill(out, out + count, Unit{0});
             return false;
         }
-        if constexpr (kLittleEndianHost) {
-            std::memcpy(out, data_ + offset, 2 * count);
-        } else {
-            for (std::size_t i = 0; i < count; ++i) {
-                out[i] = static_cast<std::uint16_t>(LoadLittleEndian(data_ + offset + 2 * i, 2));
-            }
+        const unsigned char* units = data_ + offset;
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = static_cast<Unit>(LoadLittleEndian(units + 2 * i, 2));
         }
         return true;
     }
@@ -115,6 +113,11 @@ protected:
     {
         std::uint64_t value = 0;
         if constexpr (kLittleEndianHost) {
+            if (width == 2) {  // a load of the unit's own size, which a loop of them can vectorise
+                std::uint16_t unit;
+                std::memcpy(&unit, p, 2);
+                return unit;
+            }
             std::memcpy(&value, p, width);
         } else {
             for (unsigned i = 0; i < width; ++i) {
@@ -126,8 +129,8 @@ protected:
 
 private:
     // On such a host a little-endian value is its bytes as they lie: one
-    // load or copy, not a shift and an or per byte (the compiler does not
-    // merge those itself).
+    // load, not a shift and an or per byte (the compiler does not merge
+    // those itself).
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     static constexpr bool kLittleEndianHost = true;
 #else

@@ -40,19 +40,21 @@ public:
         Put(static_cast<wchar_t>(code_point));
     }
 
-    // Appends the units when each is its own character (see IsPlain), at
-    // most a buffer's worth; else appends nothing and returns false. One
-    // pass without an early exit.
-    bool AppendIfPlain(const std::uint16_t* units, std::size_t count)
+    // Appends count units at offset when each is its own character (see
+    // IsPlain), at most a buffer's worth; else appends nothing and returns
+    // false. They are widened straight into the buffer and tested there,
+    // each in one pass without an early exit, which the compiler vectorises.
+    bool AppendIfPlain(ByteReader& units, std::uint64_t offset, std::size_t count)
     {
         if (used_ + count > kStackUnits) {
             out_.append(buffer_, used_);
             used_ = 0;
         }
+        wchar_t* piece = buffer_ + used_;
+        units.U16sAt(offset, piece, count);
         unsigned plain = 1;
         for (std::size_t i = 0; i < count; ++i) {
-            buffer_[used_ + i] = static_cast<wchar_t>(units[i]);
-            plain &= static_cast<unsigned>(IsPlain(units[i]));
+            plain &= static_cast<unsigned>(IsPlain(static_cast<std::uint16_t>(piece[i])));
         }
         if (plain == 0) {
             return false;
@@ -85,36 +87,33 @@ void DecodeUtf16LeInto(ByteReader units, std::uint64_t unit_count, wxString& out
     const std::uint64_t available = units.size() / 2;
     const std::uint64_t count = unit_count < available ? unit_count : available;
     WideText text(out);
-    // The units are taken a chunk at a time, each with one unit more to look
-    // ahead into for a surrogate pair that straddles two chunks.
-    std::uint16_t chunk[kStackUnits + 1];
     std::uint64_t i = 0;
     while (i < count) {
+        // Nearly every name is plain units only: a piece of them at a time
+        // goes whole. A piece that is not goes one unit at a time (a pair
+        // may take the first unit of the next piece with it).
         const std::size_t n = static_cast<std::size_t>(count - i < kStackUnits ? count - i : kStackUnits);
-        const std::size_t read = n + (i + n < count ? 1 : 0);
-        units.U16sAt(2 * i, chunk, read);
-        if (text.AppendIfPlain(chunk, n)) {  // nearly every name
+        if (text.AppendIfPlain(units, 2 * i, n)) {
             i += n;
             continue;
         }
-        std::size_t j = 0;
-        while (j < n) {
-            const std::uint32_t unit = chunk[j];
+        for (const std::uint64_t end = i + n; i < end;) {
+            const std::uint16_t unit = units.U16At(2 * i);
             if (IsPlain(unit)) {
                 text.Append(unit);
-                ++j;
+                ++i;
             } else if (unit == 0) {
                 text.Finish();
                 return;
-            } else if (IsHighSurrogate(unit) && j + 1 < read && IsLowSurrogate(chunk[j + 1])) {
-                text.Append(0x10000 + ((unit - kHighSurrogateFirst) << 10) + (chunk[j + 1] - kLowSurrogateFirst));
-                j += 2;
+            } else if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units.U16At(2 * (i + 1)))) {
+                const std::uint32_t next = units.U16At(2 * (i + 1));
+                text.Append(0x10000 + ((unit - kHighSurrogateFirst) << 10) + (next - kLowSurrogateFirst));
+                i += 2;
             } else {
                 text.Append(kReplacementCharacter);
-                ++j;
+                ++i;
             }
         }
-        i += j;
     }
     text.Finish();
 }
