@@ -8,6 +8,7 @@
 // once) and never touches memory outside the view. Nothing here throws or
 // allocates.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -52,6 +53,24 @@ public:
         return true;
     }
 
+    // Reads count 16-bit units at offset into out (of any integer type that
+    // holds them), as U16At would one by one. When they do not fit, out is
+    // zero-filled, the view is marked failed and false is returned.
+    template <typename Unit>
+    bool U16sAt(std::uint64_t offset, Unit* out, std::size_t count)
+    {
+        if (count > size_ / 2 || !Fits(offset, 2 * std::uint64_t{count})) {
+            failed_ = true;
+            std::fill(out, out + count, Unit{0});
+            return false;
+        }
+        const unsigned char* units = data_ + offset;
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = static_cast<Unit>(LoadLittleEndian(units + 2 * i, 2));
+        }
+        return true;
+    }
+
     // A view of [offset, offset + length) of this one.
     // When the range does not fit, both this view and the returned (empty)
     // one are marked failed.
@@ -87,15 +106,37 @@ protected:
             failed_ = true;
             return 0;
         }
-        const unsigned char* p = data_ + offset;
+        return LoadLittleEndian(data_ + offset, width);
+    }
+
+    static std::uint64_t LoadLittleEndian(const unsigned char* p, unsigned width)
+    {
         std::uint64_t value = 0;
-        for (unsigned i = 0; i < width; ++i) {
-            value |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+        if constexpr (kLittleEndianHost) {
+            if (width == 2) {  // a load of the unit's own size, which a loop of them can vectorise
+                std::uint16_t unit;
+                std::memcpy(&unit, p, 2);
+                return unit;
+            }
+            std::memcpy(&value, p, width);
+        } else {
+            for (unsigned i = 0; i < width; ++i) {
+                value |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+            }
         }
         return value;
     }
 
 private:
+    // On such a host a little-endian value is its bytes as they lie: one
+    // load, not a shift and an or per byte (the compiler does not merge
+    // those itself).
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    static constexpr bool kLittleEndianHost = true;
+#else
+    static constexpr bool kLittleEndianHost = false;
+#endif
+
     const unsigned char* data_ = nullptr;
     std::uint64_t size_ = 0;
     bool failed_ = false;

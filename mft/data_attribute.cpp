@@ -11,7 +11,7 @@ std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, cons
                                           SpareObjects<MFTDataAttr>* spares, std::size_t record_size)
 {
     std::unique_ptr<MFTDataAttr> data_attr = spares != nullptr ? spares->Take() : std::make_unique<MFTDataAttr>();
-    static_cast<MFTAttrHeader&>(*data_attr) = attr_header;
+    static_cast<MFTAttrHeaderFields&>(*data_attr) = attr_header;
     if (attr_header.name_length == 0 || attr_header.name_offset == 0) {
         return data_attr;  // the unnamed (default) stream
     }

@@ -8,12 +8,25 @@
 
 #include <wx/datetime.h>
 
+// Inline: the decoders make eight of these for a typical record.
+
 // Whole seconds since 1970-01-01 00:00:00 UTC (negative before it), the
 // fraction of a second dropped. Defined for every FILETIME, 0 to 2^64-1.
-std::int64_t FiletimeToUnixSeconds(std::uint64_t filetime);
+inline std::int64_t FiletimeToUnixSeconds(std::uint64_t filetime)
+{
+    constexpr std::uint64_t kFiletimeTicksPerSecond = 10000000;
+    // Seconds from 1601-01-01 to 1970-01-01 (369 years, 89 of them leap years).
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    // At most 1844674407370 seconds since 1601: far inside 64 bits.
+    return static_cast<std::int64_t>(filetime / kFiletimeTicksPerSecond) - kSecondsFrom1601To1970;
+}
 
 // The same instant as a wxDateTime (which holds milliseconds since 1970 UTC),
 // set from the millisecond count: always valid, whole seconds.
-wxDateTime FiletimeToDateTime(std::uint64_t filetime);
+inline wxDateTime FiletimeToDateTime(std::uint64_t filetime)
+{
+    constexpr std::int64_t kMillisecondsPerSecond = 1000;
+    return wxDateTime(wxLongLong(FiletimeToUnixSeconds(filetime) * kMillisecondsPerSecond));
+}
 
 #endif

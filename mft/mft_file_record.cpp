@@ -7,36 +7,6 @@ wxIMPLEMENT_DYNAMIC_CLASS(MFTStdInfoAttr, wxObject);
 wxIMPLEMENT_DYNAMIC_CLASS(MFTFileNameAttr, wxObject);
 wxIMPLEMENT_DYNAMIC_CLASS(MFTFileRecord, wxObject);
 
-void MFTRecordHeader::Clear()
-{
-    *this = MFTRecordHeader();
-}
-
-void MFTAttrHeader::Clear()
-{
-    *this = MFTAttrHeader();
-}
-
-void MFTDataAttr::Clear()
-{
-    MFTAttrHeader::Clear();
-    stream_name.clear();
-}
-
-void MFTStdInfoAttr::Clear()
-{
-    *this = MFTStdInfoAttr();
-}
-
-void MFTFileNameAttr::Clear()
-{
-    wxString name;
-    name.swap(file_name);
-    *this = MFTFileNameAttr();
-    name.clear();
-    file_name.swap(name);
-}
-
 MFTFileRecord::~MFTFileRecord()
 {
     Clear();

@@ -14,11 +14,12 @@
 
 #include "mft/spare_objects.h"
 
-class MFTRecordHeader : public wxObject {
-public:
-    MFTRecordHeader() = default;
-    void Clear();
+// Each class keeps its plain members in a ...Fields base of their own, so
+// that clearing or copying them is a few stores, not a trip through
+// wxObject's reference counting once per attribute of every record; the
+// clears are inline for the same reason.
 
+struct MFTRecordHeaderFields {
     std::uint32_t magic = 0;
     std::uint16_t usa_offset = 0;
     std::uint16_t usa_count = 0;
@@ -35,16 +36,18 @@ public:
     std::uint16_t reserved = 0;
     std::uint32_t header_recno = 0;
     std::uint64_t mft_recno = 0;
+};
+
+class MFTRecordHeader : public wxObject, public MFTRecordHeaderFields {
+public:
+    MFTRecordHeader() = default;
+    void Clear() { static_cast<MFTRecordHeaderFields&>(*this) = MFTRecordHeaderFields(); }
 
 private:
     wxDECLARE_DYNAMIC_CLASS(MFTRecordHeader);
 };
 
-class MFTAttrHeader : public wxObject {
-public:
-    MFTAttrHeader() = default;
-    void Clear();
-
+struct MFTAttrHeaderFields {
     std::uint32_t attr_type = 0;
     std::uint32_t attr_length = 0;
     std::uint8_t resident = 0;
@@ -68,6 +71,12 @@ public:
     // From the walk itself.
     std::uint32_t attr_offset = 0;
     bool is_ads = false;
+};
+
+class MFTAttrHeader : public wxObject, public MFTAttrHeaderFields {
+public:
+    MFTAttrHeader() = default;
+    void Clear() { static_cast<MFTAttrHeaderFields&>(*this) = MFTAttrHeaderFields(); }
 
 private:
     wxDECLARE_DYNAMIC_CLASS(MFTAttrHeader);
@@ -78,7 +87,11 @@ public:
     MFTDataAttr() = default;
     explicit MFTDataAttr(const MFTAttrHeader& header) : MFTAttrHeader(header) {}
     // Every member back to its default; the name keeps its storage.
-    void Clear();
+    void Clear()
+    {
+        MFTAttrHeader::Clear();
+        stream_name.clear();
+    }
 
     wxString stream_name;
 
@@ -86,11 +99,7 @@ private:
     wxDECLARE_DYNAMIC_CLASS(MFTDataAttr);
 };
 
-class MFTStdInfoAttr : public wxObject {
-public:
-    MFTStdInfoAttr() = default;
-    void Clear();
-
+struct MFTStdInfoAttrFields {
     // UTC instants; wxDefaultDateTime (invalid) when never set.
     wxDateTime create_time;
     wxDateTime mod_time;
@@ -104,17 +113,18 @@ public:
     std::uint32_t security_id = 0;
     std::uint64_t quota_charged = 0;
     std::uint64_t usn = 0;
+};
+
+class MFTStdInfoAttr : public wxObject, public MFTStdInfoAttrFields {
+public:
+    MFTStdInfoAttr() = default;
+    void Clear() { static_cast<MFTStdInfoAttrFields&>(*this) = MFTStdInfoAttrFields(); }
 
 private:
     wxDECLARE_DYNAMIC_CLASS(MFTStdInfoAttr);
 };
 
-class MFTFileNameAttr : public wxObject {
-public:
-    MFTFileNameAttr() = default;
-    // Every member back to its default; the name keeps its storage.
-    void Clear();
-
+struct MFTFileNameAttrFields {  // all but the name
     std::uint64_t parent_recno = 0;
     std::uint16_t parent_sequence = 0;
     wxDateTime create_time;
@@ -126,6 +136,18 @@ public:
     std::uint16_t name_flags = 0;
     std::uint16_t file_name_length = 0;
     std::uint16_t name_space = 0;
+};
+
+class MFTFileNameAttr : public wxObject, public MFTFileNameAttrFields {
+public:
+    MFTFileNameAttr() = default;
+    // Every member back to its default; the name keeps its storage.
+    void Clear()
+    {
+        static_cast<MFTFileNameAttrFields&>(*this) = MFTFileNameAttrFields();
+        file_name.clear();
+    }
+
     wxString file_name;
 
 private:

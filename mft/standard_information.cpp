@@ -59,7 +59,12 @@ int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_h
     const std::uint64_t value_start = std::uint64_t{attr_header->attr_offset} + attr_header->value_offset;
     unsigned char value[kMaxValueLength] = {};  // zero padding for the short forms
     ByteReader record = RecordReader(mft_rec_buf, record_size);
-    if (!record.CopyBytesAt(value_start, value, value_length)) {
+    // The whole-length case on its own: a copy of a length known here is a
+    // few moves, where one of a length known only at run time is a string
+    // instruction that is slow to start.
+    const bool copied = value_length == kMaxValueLength ? record.CopyBytesAt(value_start, value, kMaxValueLength)
+                                                        : record.CopyBytesAt(value_start, value, value_length);
+    if (!copied) {
         LogErrorText("GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record.");
         return -1;
     }

@@ -88,6 +88,21 @@ TEST(ByteReader, CopyBytesZeroFillsWhatDoesNotFit)
     EXPECT_TRUE(reader.failed());
 }
 
+TEST(ByteReader, UnitsAreReadLittleEndianOrZeroFilledWhenTheyDoNotFit)
+{
+    ByteReader reader(kBytes, sizeof kBytes);
+    std::uint16_t units[3] = {0xEEEE, 0xEEEE, 0xEEEE};
+    EXPECT_TRUE(reader.U16sAt(3, units, 3));
+    EXPECT_EQ(units[0], 0x0504);
+    EXPECT_EQ(units[2], 0x0908);
+    EXPECT_TRUE(reader.ok());
+    EXPECT_FALSE(reader.U16sAt(5, units, 3));  // the last unit would take byte 10
+    EXPECT_EQ(units[0], 0);
+    EXPECT_EQ(units[2], 0);
+    EXPECT_TRUE(reader.failed());
+    EXPECT_FALSE(ByteReader(kBytes, sizeof kBytes).U16sAt(kHuge - 1, units, 1));  // an offset that would wrap
+}
+
 TEST(ByteReader, ANullOrDefaultViewIsEmpty)
 {
     ByteReader null_view(nullptr, 1024);

@@ -67,6 +67,30 @@ TEST(DecodeUtf16LeInto, ReadsOnlyWholeUnitsInsideTheReader)
     EXPECT_EQ(Decode(Bytes(), 255), "");
 }
 
+// Long texts are read in pieces of 256 units: what lies across the seam
+// decodes as it would anywhere else.
+TEST(DecodeUtf16LeInto, ATextReadInPiecesDecodesAcrossTheSeams)
+{
+    const std::u16string a255(255, u'a');
+    const wxString w255('a', 255);
+    const wxString replacement = wxString::FromUTF8("\xEF\xBF\xBD");
+    const wxString smiley = wxString::FromUTF8("\xF0\x9F\x98\x80");
+    const struct {
+        std::u16string text;
+        wxString expected;
+    } cases[] = {
+        {a255 + std::u16string{0xD83D, 0xDE00, u'b'}, w255 + smiley + "b"},  // a pair across the seam
+        {a255 + std::u16string{0xD83D}, w255 + replacement},                 // a high one last, at the seam
+        {a255 + std::u16string{0xD83D, u'b'}, w255 + replacement + "b"},     // a high one at the seam, no low
+        {a255 + std::u16string{u'b', 0xDE00}, w255 + "b" + replacement},     // a low one first after it
+        {a255 + a255 + std::u16string(u"bc\0d", 4), w255 + w255 + "bc"},  // the end in a later piece
+        {std::u16string{u'x', 0xD83D, 0xDE00} + a255, "x" + smiley + w255},  // a pair in a piece of mixed units
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Decode(c.text), c.expected) << c.text.size();
+    }
+}
+
 TEST(DecodeUtf16LeInto, LongTextsAreDecodedWhole)
 {
     std::u16string text;
