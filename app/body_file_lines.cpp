@@ -1,5 +1,6 @@
 #include "app/body_file_lines.h"
 
+#include "app/string_line_sink.h"
 #include "base/log_message.h"
 
 namespace {
@@ -11,11 +12,12 @@ constexpr std::size_t kLinkPathNameBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-void BodyFileLines::Make(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out)
+BodyFileLines::~BodyFileLines() = default;
+
+void BodyFileLines::Append(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out)
 {
-    out.clear();
-    Collector collector(out);
-    lines_.AppendRecordLines(collector, record, full_path_utf8, *this);
+    StringLineSink sink(out);
+    lines_.AppendRecordLines(sink, record, full_path_utf8, *this);
 }
 
 std::string_view BodyFileLines::WalkPathOf(std::uint64_t recno)

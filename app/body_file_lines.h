@@ -12,31 +12,21 @@
 #include "report/body_line.h"
 
 // The body file's lines of a reported record (report/body_line), made where
-// the record is decoded; the driver writes them after the record's rows.
+// the record is decoded; the writing thread writes them after its rows.
 // The folders of hard links are found by a second path walk, kept apart from
 // the report's: it logs nothing and leaves what the report's walk remembers
 // as it was, so the report and the console stay as they are without -b.
 class BodyFileLines final : private BodyDirectoryPaths {
 public:
     explicit BodyFileLines(const RecordSource& mft_file) : mft_file_(mft_file) {}
+    ~BodyFileLines();
     BodyFileLines(const BodyFileLines&) = delete;
     BodyFileLines& operator=(const BodyFileLines&) = delete;
 
-    // Replaces `out` with the record's lines.
-    void Make(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out);
+    // Appends the record's lines to `out`.
+    void Append(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out);
 
 private:
-    // Collects the lines in the caller's string.
-    class Collector final : public ReportLineSink {
-    public:
-        explicit Collector(std::string& out) : out_(out) {}
-        std::string& Bytes() override { return out_; }
-        bool LineDone() override { return true; }
-
-    private:
-        std::string& out_;
-    };
-
     std::string_view WalkPathOf(std::uint64_t recno) override;
 
     const RecordSource mft_file_;

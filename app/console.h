@@ -6,6 +6,8 @@
 // survive any locale (mixing wide and narrow writes on one stream loses text).
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include <wx/string.h>
 
@@ -16,6 +18,12 @@ void PrintText(const wxString& text);
 
 // Writes the text followed by "\n".
 void PrintLine(const wxString& text);
+
+// Appends the bytes PrintLine writes for the text.
+void AppendPrintedLine(std::string& bytes, const wxString& text);
+
+// Writes bytes made by AppendPrintedLine.
+void PrintBytes(std::string_view bytes);
 
 // Pushes printed text out now (the progress line ends in a carriage return).
 void FlushConsole();

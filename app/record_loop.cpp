@@ -1,16 +1,17 @@
 #include "app/record_loop.h"
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/console.h"
 #include "app/format_count.h"
 #include "app/log_capture.h"
 #include "app/record_pipeline.h"
-#include "app/record_preparation.h"
+#include "app/record_work.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
-#include "report/name_lists.h"
 #include "report/report_rows.h"
 
 namespace {
@@ -44,24 +45,30 @@ RecordOutcome BodyWriteFailed()
     return RecordOutcome::Failed;
 }
 
-bool WriteBodyLines(ReportWriter& body_file, const std::string& lines)
+// Hands bytes to a writer, which writes them out when its buffer is full.
+bool WriteBytes(ReportWriter& writer, std::string_view bytes)
 {
-    body_file.Bytes() += lines;
-    return body_file.LineDone();
+    writer.Bytes() += bytes;
+    return writer.LineDone();
 }
 
-RecordOutcome WriteReportRows(RunState& state, DecodedRecord& entry)
+// Where the bytes of one record are in its batch's texts.
+struct RecordBytes {
+    std::string_view report;
+    std::string_view body;
+    std::string_view listing;
+};
+
+RecordOutcome WriteReportRows(RunState& state, std::uint64_t recno, const RecordBytes& bytes)
 {
-    const ReportRowsResult rows =
-        state.report_rows->AppendMFTRecordRows(state.report_file, &entry.record, entry.full_path);
-    if (rows == ReportRowsResult::kSinkFailed) {
+    if (!WriteBytes(state.report_file, bytes.report)) {
         return ReportWriteFailed();
     }
-    if (rows == ReportRowsResult::kWritten && state.body_file && !WriteBodyLines(*state.body_file, entry.body_lines)) {
+    if (state.body_file && !WriteBytes(*state.body_file, bytes.body)) {
         return BodyWriteFailed();
     }
-    if (entry.recno % kProgressInterval == 0) {
-        PrintText(ProgressLine(state, entry.recno, ProgressPercent(entry.recno, state.mft_record_count)) + wxS("\r"));
+    if (recno % kProgressInterval == 0) {
+        PrintText(ProgressLine(state, recno, ProgressPercent(recno, state.mft_record_count)) + wxS("\r"));
         FlushConsole();
         if (!state.report_file.FlushToDisk()) {
             return ReportWriteFailed();
@@ -74,15 +81,31 @@ RecordOutcome WriteReportRows(RunState& state, DecodedRecord& entry)
 }
 
 // Lists or reports one named base record.
-RecordOutcome UseRecord(RunState& state, DecodedRecord& entry)
+RecordOutcome UseRecord(RunState& state, std::uint64_t recno, const RecordBytes& bytes)
 {
     if (!state.ReportMode()) {
-        if ((entry.record.mft_header.record_flags & kRecordIsDirectory) == 0) {
-            PrintNames(GetMFTRecordWin32FileName(&entry.record, run_settings.dump_ads));
-        }
+        PrintBytes(bytes.listing);
         return RecordOutcome::Done;
     }
-    return WriteReportRows(state, entry);
+    return WriteReportRows(state, recno, bytes);
+}
+
+std::string_view Piece(const std::string& text, std::size_t& start, std::size_t end)
+{
+    const std::string_view piece(text.data() + start, end - start);
+    start = end;
+    return piece;
+}
+
+std::unique_ptr<RecordWorker> MakeWorker(const RunState& state, unsigned worker_count)
+{
+    RecordWork::Settings settings;
+    if (state.ReportMode()) {
+        settings.report = state.report_format;
+    }
+    settings.body_file = state.body_file != nullptr;
+    settings.streams_only = run_settings.dump_ads;
+    return std::make_unique<RecordWork>(state.mft_file, settings, worker_count);
 }
 
 }  // namespace
@@ -94,30 +117,31 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
            wxString(' ', 27);
 }
 
-// The pipeline's threads read, decode and walk (record_preparation); this
-// thread logs what they logged, then writes, in record order.
+// The pipeline's workers read, decode and make the bytes of every record
+// (record_work); this thread logs what they logged, then writes, in record
+// order.
 bool RunRecordLoop(RunState& state)
 {
-    const std::size_t record_size = state.mft_file.record_size();
-    RecordPreparation preparation(state.mft_file, state.ReportMode(), state.body_file != nullptr);
-    RecordPipeline pipeline(
-        state.mft_file, state.mft_record_count,
-        [record_size](unsigned char* block, DecodedRecord& entry) {
-            return DecodeRecordBlock(record_size, block, entry);
-        },
-        [&preparation](DecodedRecord& entry) { preparation.Prepare(entry); });
-    while (RecordBatch* batch = pipeline.Next()) {
+    RecordPipeline pipeline(state.mft_file, state.mft_record_count,
+                            [&state](unsigned worker_count) { return MakeWorker(state, worker_count); });
+    while (const RecordBatch* batch = pipeline.Next()) {
+        std::size_t report_start = 0;
+        std::size_t body_start = 0;
+        std::size_t listing_start = 0;
         for (std::size_t i = 0; i < batch->size(); ++i) {
-            DecodedRecord& entry = (*batch)[i];
-            ReplayLogLines(entry.log_lines);
-            if (entry.read_failed) {
+            const RecordOutput& output = (*batch)[i];
+            ReplayLogLines(output.log_lines);
+            if (output.read_failed) {
                 // The file was measured before the loop: a short read means a
                 // failing disk or a file that shrank, and the report is incomplete.
                 LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
-                             wxString::Format(wxS("%llu"), static_cast<unsigned long long>(entry.recno)) + wxS("."));
+                             wxString::Format(wxS("%llu"), static_cast<unsigned long long>(output.recno)) + wxS("."));
                 return false;
             }
-            if (entry.named_base && UseRecord(state, entry) == RecordOutcome::Failed) {
+            const RecordBytes bytes{Piece(batch->report, report_start, output.report_end),
+                                    Piece(batch->body, body_start, output.body_end),
+                                    Piece(batch->listing, listing_start, output.listing_end)};
+            if (output.named_base && UseRecord(state, output.recno, bytes) == RecordOutcome::Failed) {
                 return false;
             }
         }

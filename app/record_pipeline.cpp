@@ -8,65 +8,72 @@
 namespace {
 
 // Enough records per hand-over that the lock costs nothing, few enough that
-// the batches in flight stay small beside the caches.
-constexpr std::uint64_t kBatchRecords = 256;
-constexpr std::size_t kBatchesPerThread = 3;
+// the batches in flight stay small.
+constexpr std::uint64_t kBatchRecords = 512;
+constexpr std::size_t kBatchesPerWorker = 3;
 
-// Decoding is the step that can run side by side: two threads keep two cores
-// busy when the other steps are light (the name listings).
-unsigned DecodingThreads()
+unsigned WorkerCount()
 {
-    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
 
 // Keeps this thread's log lines from the log while it lives.
 class KeptThreadLog {
 public:
-    KeptThreadLog() { KeepThreadLogLines(&unclaimed_); }
+    KeptThreadLog() { Unclaimed(); }
     ~KeptThreadLog() { KeepThreadLogLines(nullptr); }
     KeptThreadLog(const KeptThreadLog&) = delete;
     KeptThreadLog& operator=(const KeptThreadLog&) = delete;
 
-    void Into(std::vector<KeptLogLine>& lines) { KeepThreadLogLines(&lines); }
-    void Unclaimed() { KeepThreadLogLines(&unclaimed_); }
+    // Lines outside a record's work (none are expected) go nowhere else.
+    void Unclaimed()
+    {
+        unclaimed_.clear();
+        KeepThreadLogLines(&unclaimed_);
+    }
 
 private:
-    std::vector<KeptLogLine> unclaimed_;  // lines of no record (none expected)
+    std::vector<KeptLogLine> unclaimed_;
 };
 
 }  // namespace
 
-DecodedRecord& RecordBatch::Open(std::uint64_t recno)
+RecordOutput& RecordBatch::Open(std::uint64_t recno)
 {
-    if (used_ == entries_.size()) {
-        entries_.push_back(std::make_unique<DecodedRecord>());
+    if (used_ == outputs_.size()) {
+        outputs_.emplace_back();
     }
-    DecodedRecord& entry = *entries_[used_];
-    entry.recno = recno;
-    entry.log_lines.clear();
-    entry.read_failed = false;
-    entry.named_base = false;
-    entry.decoding_logged = false;
-    return entry;
+    RecordOutput& output = outputs_[used_];
+    output.recno = recno;
+    output.log_lines.clear();
+    output.read_failed = false;
+    output.named_base = false;
+    return output;
 }
 
-RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count, Decoder decoder,
-                               Preparer preparer)
-    : source_(source),
-      record_count_(record_count),
-      batch_count_((record_count + kBatchRecords - 1) / kBatchRecords),
-      decoder_(std::move(decoder)),
-      preparer_(std::move(preparer))
+void RecordBatch::Keep()
 {
-    const unsigned decoding_threads = DecodingThreads();
-    for (std::size_t i = 0; i < kBatchesPerThread * (decoding_threads + 2); ++i) {
+    RecordOutput& output = outputs_[used_++];
+    output.report_end = report.size();
+    output.body_end = body.size();
+    output.listing_end = listing.size();
+}
+
+RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count,
+                               const WorkerMaker& make_worker)
+    : source_(source), record_count_(record_count), batch_count_((record_count + kBatchRecords - 1) / kBatchRecords)
+{
+    const unsigned worker_count = WorkerCount();
+    for (unsigned i = 0; i < worker_count; ++i) {
+        workers_.push_back(make_worker(worker_count));
+    }
+    for (std::size_t i = 0; i < kBatchesPerWorker * worker_count + 2; ++i) {
         batches_.push_back(std::make_unique<RecordBatch>());
         free_.push_back(batches_.back().get());
     }
-    for (unsigned i = 0; i < decoding_threads; ++i) {
-        threads_.emplace_back([this] { DecodeBatches(); });
+    for (const std::unique_ptr<RecordWorker>& worker : workers_) {
+        threads_.emplace_back([this, &worker] { Work(*worker); });
     }
-    threads_.emplace_back([this] { PrepareBatches(); });
 }
 
 RecordPipeline::~RecordPipeline()
@@ -75,109 +82,84 @@ RecordPipeline::~RecordPipeline()
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    batch_free_.notify_all();
     for (std::thread& thread : threads_) {
         thread.join();
     }
 }
 
-RecordBatch* RecordPipeline::Next()
+const RecordBatch* RecordPipeline::Next()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     if (in_use_ != nullptr) {
         free_.push_back(in_use_);
         in_use_ = nullptr;
-        changed_.notify_all();
+        batch_free_.notify_one();
     }
-    changed_.wait(lock, [this] { return !prepared_.empty() || prepared_all_; });
-    if (prepared_.empty()) {
+    if (gave_last_ || next_to_give_ == batch_count_) {
         return nullptr;
     }
-    in_use_ = prepared_.front();
-    prepared_.pop_front();
+    batch_done_.wait(lock, [this] { return done_.count(next_to_give_) != 0; });
+    const auto found = done_.find(next_to_give_++);
+    in_use_ = found->second;
+    done_.erase(found);
+    gave_last_ = in_use_->ends_run_;
     return in_use_;
 }
 
-bool RecordPipeline::NothingToDecode() const
+bool RecordPipeline::NothingToFill() const
 {
-    return stopping_ || input_ended_ || next_to_decode_ == batch_count_;
+    return stopping_ || input_ended_ || next_to_fill_ == batch_count_;
 }
 
-void RecordPipeline::DecodeBatches()
+void RecordPipeline::Work(RecordWorker& worker)
 {
     KeptThreadLog log;
     RecordSequence records(source_, 0);
     for (;;) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return NothingToDecode() || !free_.empty(); });
-        if (NothingToDecode()) {
+        batch_free_.wait(lock, [this] { return NothingToFill() || !free_.empty(); });
+        if (NothingToFill()) {
             return;
         }
         RecordBatch* batch = free_.front();
         free_.pop_front();
-        batch->number_ = next_to_decode_++;
+        batch->number_ = next_to_fill_++;
         lock.unlock();
-        FillBatch(*batch, records);
+        FillBatch(*batch, records, worker);
         log.Unclaimed();
         lock.lock();
-        input_ended_ = input_ended_ || batch->ends_run_;
-        decoded_.emplace(batch->number_, batch);
-        changed_.notify_all();
+        done_.emplace(batch->number_, batch);
+        batch_done_.notify_one();
+        if (batch->ends_run_) {
+            input_ended_ = true;
+            batch_free_.notify_all();
+        }
     }
 }
 
-void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records)
+void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, RecordWorker& worker)
 {
     batch.used_ = 0;
     batch.ends_run_ = false;
+    batch.report.clear();
+    batch.body.clear();
+    batch.listing.clear();
     const std::uint64_t first = batch.number_ * kBatchRecords;
     const std::uint64_t end = std::min(first + kBatchRecords, record_count_);
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
-        DecodedRecord& entry = batch.Open(recno);
-        KeepThreadLogLines(&entry.log_lines);  // this thread's own, until the batch is handed on
+        RecordOutput& output = batch.Open(recno);
+        KeepThreadLogLines(&output.log_lines);  // this thread's own until the batch is handed on
         unsigned char* block = records.Next();
         if (block == nullptr) {
-            entry.read_failed = true;
+            output.read_failed = true;
             batch.Keep();
             batch.ends_run_ = true;
-            break;
+            return;
         }
-        if (decoder_(block, entry) || !entry.log_lines.empty()) {
+        if (worker.Make(block, output, batch) || !output.log_lines.empty()) {
             batch.Keep();
         }
     }
-}
-
-void RecordPipeline::PrepareBatches()
-{
-    KeptThreadLog log;
-    for (std::uint64_t number = 0; number < batch_count_; ++number) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this, number] { return stopping_ || decoded_.count(number) != 0; });
-        if (stopping_) {
-            break;
-        }
-        const auto found = decoded_.find(number);
-        RecordBatch* batch = found->second;
-        decoded_.erase(found);
-        lock.unlock();
-        for (std::size_t i = 0; i < batch->size(); ++i) {
-            DecodedRecord& entry = (*batch)[i];
-            if (entry.named_base) {
-                log.Into(entry.log_lines);
-                preparer_(entry);
-            }
-        }
-        log.Unclaimed();
-        lock.lock();
-        prepared_.push_back(batch);
-        changed_.notify_all();
-        if (batch->ends_run_) {
-            break;
-        }
-    }
-    const std::lock_guard<std::mutex> lock(mutex_);
-    prepared_all_ = true;
-    changed_.notify_all();
 }

@@ -138,7 +138,7 @@ bool OpenReport(RunState& state)
     }
     // The command line refuses the long and the short switch together, so
     // there is always a format here; nothing may throw out of the run.
-    state.report_rows.emplace(CurrentReportFormat().value_or(ReportFormat::kDefault));
+    state.report_format = CurrentReportFormat().value_or(ReportFormat::kDefault);
     return true;
 }
 

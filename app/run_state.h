@@ -14,7 +14,7 @@
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "numbers/number_formatter.h"
-#include "report/report_rows.h"
+#include "report/report_columns.h"
 
 // Everything the driver holds for the whole run.
 struct RunState {
@@ -25,7 +25,7 @@ struct RunState {
     ReportWriter report_file;
     std::uint64_t mft_file_size = 0;
     std::uint64_t mft_record_count = 0;
-    std::optional<ReportRowBuilder> report_rows;  // made in the report's format when the report is opened
+    ReportFormat report_format = ReportFormat::kDefault;  // set when the report is opened
     std::unique_ptr<ReportWriter> body_file;      // with -b, once opened
 
     // A report, unless a name listing was asked for.

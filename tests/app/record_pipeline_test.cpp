@@ -1,14 +1,16 @@
-// The record loop's threads: whatever the decoding threads keep is prepared
-// in input order and reaches the calling thread once, in input order, with
-// the lines its decoding and preparing logged logged again there in the
-// same order; a short input ends the batches at the record that could not
-// be read; a caller that stops early is never left waiting on the others.
+// The record loop's threads: whatever the workers keep reaches the calling
+// thread once, in input order, with the bytes made of it and the lines its
+// work logged, logged again there in the same order; a short input ends the
+// batches at the record that could not be read; a caller that stops early is
+// never left waiting on the workers.
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -45,65 +47,99 @@ std::uint64_t NumberIn(const unsigned char* block)
     return block[0] | (std::uint64_t{block[1]} << 8);
 }
 
+// A worker made of a function.
+class TestWorker final : public RecordWorker {
+public:
+    using Function = std::function<bool(unsigned char*, RecordOutput&, RecordBatch&)>;
+    explicit TestWorker(Function function) : function_(std::move(function)) {}
+    bool Make(unsigned char* block, RecordOutput& output, RecordBatch& batch) override
+    {
+        return function_(block, output, batch);
+    }
+
+private:
+    Function function_;
+};
+
+RecordPipeline::WorkerMaker Workers(const TestWorker::Function& function)
+{
+    return [function](unsigned) { return std::make_unique<TestWorker>(function); };
+}
+
 struct Seen {
     std::vector<std::uint64_t> kept;
+    std::string report;  // the kept records' bytes, each checked to be its own
     bool read_failed = false;
     std::uint64_t failed_recno = 0;
 };
 
+std::string RecordText(std::uint64_t recno)
+{
+    return "record " + std::to_string(recno) + "\n";
+}
+
 Seen TakeAll(RecordPipeline& pipeline)
 {
     Seen seen;
-    while (RecordBatch* batch = pipeline.Next()) {
+    while (const RecordBatch* batch = pipeline.Next()) {
+        std::size_t start = 0;
         for (std::size_t i = 0; i < batch->size(); ++i) {
-            const DecodedRecord& entry = (*batch)[i];
-            ReplayLogLines(entry.log_lines);
-            if (entry.read_failed) {
+            const RecordOutput& output = (*batch)[i];
+            ReplayLogLines(output.log_lines);
+            const std::string bytes = batch->report.substr(start, output.report_end - start);
+            start = output.report_end;
+            if (output.read_failed) {
                 seen.read_failed = true;
-                seen.failed_recno = entry.recno;
+                seen.failed_recno = output.recno;
             } else {
-                seen.kept.push_back(entry.recno);
+                seen.kept.push_back(output.recno);
+                EXPECT_EQ(bytes, output.named_base ? RecordText(output.recno) : "") << output.recno;
+                seen.report += bytes;
             }
         }
     }
     return seen;
 }
 
-TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
+TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirBytesAndLines)
 {
     TempDir dir;
     const std::uint64_t records = 3000;  // several batches, the last one part-full
     wxFile file(NumberedRecords(dir, records));
     varneth_test::LogCapture log;
     log_message.clear();
-    std::vector<std::uint64_t> prepared;  // one thread prepares
-    RecordPipeline pipeline(RecordSource(file.fd()), records, [](unsigned char* block, DecodedRecord& entry) {
-        const std::uint64_t number = NumberIn(block);
-        if (number != (entry.recno & 0xFFFF)) {
-            LogErrorText(wxS("wrong block"));
-        }
-        if (entry.recno % 11 == 0) {
-            LogWarningText(wxString::Format(wxS("warning %llu"), static_cast<unsigned long long>(entry.recno)));
-        }
-        if (entry.recno % 500 == 3) {
-            LogSystemErrorText(wxString::Format(wxS("system %llu"), static_cast<unsigned long long>(entry.recno)),
-                               ENOENT);
-        }
-        entry.named_base = entry.recno % 7 == 0;
-        return entry.named_base;
-    },
-    [&prepared](DecodedRecord& entry) {
-        prepared.push_back(entry.recno);
-        LogWarningText(wxString::Format(wxS("prepared %llu"), static_cast<unsigned long long>(entry.recno)));
-    });
+    RecordPipeline pipeline(RecordSource(file.fd()), records,
+                            Workers([](unsigned char* block, RecordOutput& output, RecordBatch& batch) {
+                                const std::uint64_t number = NumberIn(block);
+                                if (number != (output.recno & 0xFFFF)) {
+                                    LogErrorText(wxS("wrong block"));
+                                }
+                                if (output.recno % 11 == 0) {
+                                    LogWarningText(wxString::Format(wxS("warning %llu"),
+                                                                    static_cast<unsigned long long>(output.recno)));
+                                }
+                                if (output.recno % 500 == 3) {
+                                    LogSystemErrorText(wxString::Format(wxS("system %llu"),
+                                                                        static_cast<unsigned long long>(output.recno)),
+                                                       ENOENT);
+                                }
+                                output.named_base = output.recno % 7 == 0;
+                                if (output.named_base) {
+                                    batch.report += RecordText(output.recno);
+                                }
+                                return output.named_base;
+                            }));
     const Seen seen = TakeAll(pipeline);
 
     std::vector<std::uint64_t> expected;
+    std::string expected_report;
     std::vector<wxString> expected_lines;
-    std::vector<std::uint64_t> expected_prepared;
     for (std::uint64_t recno = 0; recno < records; ++recno) {
         if (recno % 7 == 0 || recno % 11 == 0 || recno % 500 == 3) {
             expected.push_back(recno);
+        }
+        if (recno % 7 == 0) {
+            expected_report += RecordText(recno);
         }
         if (recno % 11 == 0) {
             expected_lines.push_back(wxString::Format(wxS("warning %llu"), static_cast<unsigned long long>(recno)));
@@ -111,14 +147,10 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
         if (recno % 500 == 3) {
             expected_lines.push_back(wxString::Format(wxS("system %llu"), static_cast<unsigned long long>(recno)));
         }
-        if (recno % 7 == 0) {
-            expected_prepared.push_back(recno);
-            expected_lines.push_back(wxString::Format(wxS("prepared %llu"), static_cast<unsigned long long>(recno)));
-        }
     }
     EXPECT_FALSE(seen.read_failed);
     EXPECT_EQ(seen.kept, expected);
-    EXPECT_EQ(prepared, expected_prepared);
+    EXPECT_EQ(seen.report, expected_report);
     const std::vector<wxString> texts = log.Texts();
     ASSERT_EQ(texts.size(), expected_lines.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -128,8 +160,8 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirLines)
         EXPECT_EQ(texts[i].Freq('(') == 1 && texts[i].Find(wxS(" (error 2: ")) != wxNOT_FOUND ? 1 : 0, error_texts)
             << texts[i];
     }
-    // The last error or warning of the threads is the calling thread's last one too.
-    EXPECT_EQ(log_message, wxS("prepared 2996"));
+    // The last error or warning of the workers is the calling thread's last one too.
+    EXPECT_EQ(log_message, wxS("warning 2992"));
 }
 
 TEST(RecordPipeline, EndsAtTheFirstRecordThatCannotBeRead)
@@ -138,8 +170,13 @@ TEST(RecordPipeline, EndsAtTheFirstRecordThatCannotBeRead)
     wxFile file(NumberedRecords(dir, 2100));
     // Counted as the input was measured; it has shrunk since.
     RecordPipeline pipeline(RecordSource(file.fd()), 2500,
-                            [](unsigned char*, DecodedRecord& entry) { return entry.recno >= 2090; },
-                            [](DecodedRecord&) {});
+                            Workers([](unsigned char*, RecordOutput& output, RecordBatch& batch) {
+                                output.named_base = output.recno >= 2090;
+                                if (output.named_base) {
+                                    batch.report += RecordText(output.recno);
+                                }
+                                return output.named_base;
+                            }));
     const Seen seen = TakeAll(pipeline);
     EXPECT_TRUE(seen.read_failed);
     EXPECT_EQ(seen.failed_recno, 2100u);
@@ -158,10 +195,11 @@ TEST(RecordPipeline, ACallerThatStopsEarlyStopsTheWorker)
     wxFile file(path);
     std::atomic<std::uint64_t> decoded{0};
     {
-        RecordPipeline pipeline(RecordSource(file.fd()), records, [&decoded](unsigned char*, DecodedRecord&) {
-            ++decoded;
-            return true;
-        }, [](DecodedRecord&) {});
+        RecordPipeline pipeline(RecordSource(file.fd()), records,
+                                Workers([&decoded](unsigned char*, RecordOutput&, RecordBatch&) {
+                                    ++decoded;
+                                    return true;
+                                }));
         ASSERT_NE(pipeline.Next(), nullptr);
     }  // gone here: the threads have been stopped and joined
     const std::uint64_t when_stopped = decoded;
@@ -207,15 +245,13 @@ TEST(RecordPipeline, ManyRunsWhoseThreadsLogDoNotGrowTheProcess)
     wxFile file(NumberedRecords(dir, 4));
     CountingLog log;
     const auto run = [&file] {
-        RecordPipeline pipeline(
-            RecordSource(file.fd()), 4,
-            [](unsigned char*, DecodedRecord& entry) {
-                entry.named_base = true;
-                LogWarningText(wxS("decoded"));
-                return true;
-            },
-            [](DecodedRecord&) { LogWarningText(wxS("prepared")); });
-        while (RecordBatch* batch = pipeline.Next()) {
+        RecordPipeline pipeline(RecordSource(file.fd()), 4,
+                                Workers([](unsigned char*, RecordOutput&, RecordBatch&) {
+                                    LogWarningText(wxS("decoded"));
+                                    LogWarningText(wxS("made"));
+                                    return true;
+                                }));
+        while (const RecordBatch* batch = pipeline.Next()) {
             for (std::size_t i = 0; i < batch->size(); ++i) {
                 ReplayLogLines((*batch)[i].log_lines);
             }

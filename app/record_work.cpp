@@ -1,0 +1,88 @@
+#include "app/record_work.h"
+
+#include "app/console.h"
+#include "app/string_line_sink.h"
+#include "base/log_message.h"
+#include "mft/record_construction.h"
+#include "report/name_lists.h"
+
+namespace {
+
+// Two workers together may use what one walk's cache used to; more share it.
+std::size_t CacheShare(std::size_t whole, unsigned worker_count)
+{
+    return worker_count <= 2 ? whole : whole * 2 / worker_count;
+}
+
+}  // namespace
+
+RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count)
+    : mft_file_(mft_file), settings_(settings)
+{
+    if (settings.report) {
+        paths_ = std::make_unique<FullPathResolver>(
+            CacheShare(PathStepCache::kDefaultMaxEntries, worker_count),
+            CacheShare(PathStepCache::kDefaultMaxNameBytes, worker_count));
+        rows_.emplace(*settings.report);
+    }
+    if (settings.report && settings.body_file) {
+        body_lines_ = std::make_unique<BodyFileLines>(mft_file);
+    }
+}
+
+bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& batch)
+{
+    bool decoding_logged = false;
+    output.named_base = Decode(block, output.recno, decoding_logged);
+    if (output.named_base) {
+        if (rows_) {
+            MakeRows(output.recno, decoding_logged, batch);
+        } else {
+            MakeListing(batch);
+        }
+    }
+    return output.named_base;
+}
+
+// Skips what is not a named base record and decodes the rest; true for a
+// named base record. Whether decoding logged a line matters to the walk.
+bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno, bool& decoding_logged)
+{
+    const std::size_t record_size = mft_file_.record_size();
+    const ByteReader block(buffer, record_size);
+    if (!HasFileSignature(block)) {
+        LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
+        return false;
+    }
+    // A record without attributes is skipped silently: decoding would check
+    // its update sequence first, and could log.
+    if (HasNoAttributes(block)) {
+        return false;
+    }
+    record_.Clear();
+    const std::uint64_t lines_before = LoggedLineCount();
+    const bool decoded = CreateMFTFileRecord(buffer, &record_, recno, record_size) == 0;
+    decoding_logged = LoggedLineCount() != lines_before;
+    return decoded && record_.mft_header.base_recno == 0 && !record_.file_name_array.empty();
+}
+
+void RecordWork::MakeRows(std::uint64_t recno, bool decoding_logged, RecordBatch& batch)
+{
+    // A record whose decoding logged is decoded again by the walk, so that
+    // the walk's lines come out as they would without the record at hand.
+    const std::string& full_path = paths_->Resolve(mft_file_, recno, decoding_logged ? nullptr : &record_);
+    StringLineSink report(batch.report);
+    if (rows_->AppendMFTRecordRows(report, &record_, full_path) == ReportRowsResult::kWritten && body_lines_) {
+        body_lines_->Append(record_, full_path, batch.body);
+    }
+}
+
+void RecordWork::MakeListing(RecordBatch& batch)
+{
+    if ((record_.mft_header.record_flags & kRecordIsDirectory) != 0) {
+        return;
+    }
+    for (const wxString& name : GetMFTRecordWin32FileName(&record_, settings_.streams_only)) {
+        AppendPrintedLine(batch.listing, name);
+    }
+}

@@ -1,0 +1,48 @@
+#ifndef VARNETH_APP_RECORD_WORK_H
+#define VARNETH_APP_RECORD_WORK_H
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+
+#include "app/body_file_lines.h"
+#include "app/record_pipeline.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_source.h"
+#include "path/full_path_resolver.h"
+#include "report/report_columns.h"
+#include "report/report_rows.h"
+
+// What one worker thread of the record loop does with a record: checks and
+// decodes the block, then makes the bytes the run writes for it: its report
+// rows (after the full path walk) and body lines, or its lines of a name
+// listing. Everything a worker keeps (the decoded record, the walk's cache,
+// the row builder's texts) is its own and only saves work, so the bytes do
+// not depend on which worker made them.
+class RecordWork final : public RecordWorker {
+public:
+    struct Settings {
+        std::optional<ReportFormat> report;  // none: a name listing
+        bool body_file = false;
+        bool streams_only = false;           // the listing's -a
+    };
+
+    // worker_count: the workers sharing the memory the walk's cache may use.
+    RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count);
+
+    bool Make(unsigned char* block, RecordOutput& output, RecordBatch& batch) override;
+
+private:
+    bool Decode(unsigned char* block, std::uint64_t recno, bool& decoding_logged);
+    void MakeRows(std::uint64_t recno, bool decoding_logged, RecordBatch& batch);
+    void MakeListing(RecordBatch& batch);
+
+    const RecordSource mft_file_;
+    const Settings settings_;
+    MFTFileRecord record_;
+    std::unique_ptr<FullPathResolver> paths_;     // reports only
+    std::optional<ReportRowBuilder> rows_;        // reports only
+    std::unique_ptr<BodyFileLines> body_lines_;   // with a body file
+};
+
+#endif
