@@ -10,7 +10,7 @@ namespace {
 // Enough records per hand-over that the lock costs nothing, few enough that
 // the batches in flight stay small.
 constexpr std::uint64_t kBatchRecords = 512;
-constexpr std::size_t kBatchesPerWorker = 3;
+constexpr std::size_t kBatchesPerWorker = 8;
 
 unsigned WorkerCount()
 {
