@@ -12,20 +12,12 @@
 #include "app/run_state.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
-#include "report/report_rows.h"
 
 namespace {
 
 constexpr std::uint64_t kProgressInterval = 25000;
 
 enum class RecordOutcome { Done, Failed };
-
-void PrintNames(const wxArrayString& names)
-{
-    for (const wxString& name : names) {
-        PrintLine(name);
-    }
-}
 
 int ProgressPercent(std::uint64_t recno, std::uint64_t record_count)
 {

@@ -8,10 +8,11 @@
 
 namespace {
 
-// Two workers together may use what one walk's cache used to; more share it.
+// The workers' walk caches together hold what one walk's cache held, so
+// that the run's memory stays as bounded as with one thread.
 std::size_t CacheShare(std::size_t whole, unsigned worker_count)
 {
-    return worker_count <= 2 ? whole : whole * 2 / worker_count;
+    return whole / worker_count;
 }
 
 }  // namespace
