@@ -12,8 +12,6 @@ constexpr std::size_t kLinkPathNameBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-BodyFileLines::~BodyFileLines() = default;
-
 void BodyFileLines::Append(const MFTFileRecord& record, const std::string& full_path_utf8, std::string& out)
 {
     StringLineSink sink(out);

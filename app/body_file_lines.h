@@ -19,7 +19,6 @@
 class BodyFileLines final : private BodyDirectoryPaths {
 public:
     explicit BodyFileLines(const RecordSource& mft_file) : mft_file_(mft_file) {}
-    ~BodyFileLines();
     BodyFileLines(const BodyFileLines&) = delete;
     BodyFileLines& operator=(const BodyFileLines&) = delete;
 

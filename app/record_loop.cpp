@@ -6,7 +6,7 @@
 
 #include "app/console.h"
 #include "app/format_count.h"
-#include "app/log_capture.h"
+#include "app/log_replay.h"
 #include "app/record_pipeline.h"
 #include "app/record_work.h"
 #include "app/run_state.h"

@@ -4,14 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 #include <wx/file.h>
 #include <wx/string.h>
 
 #include "app/report_writer.h"
 #include "base/run_settings.h"
-#include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "numbers/number_formatter.h"
 #include "report/report_columns.h"

@@ -33,8 +33,8 @@ void LogMessageText(const wxString& text);
 
 // A line kept instead of logged. The record loop's threads keep their lines
 // with the record they belong to, and the main thread logs them when it
-// reaches that record (app/log_capture), so that the log reads as if one
-// thread had done everything.
+// reaches that record, so that the log reads as if one thread had done
+// everything.
 struct KeptLogLine {
     wxLogLevel level = wxLOG_Message;
     wxString text;

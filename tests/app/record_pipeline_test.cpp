@@ -17,7 +17,7 @@
 
 #include <wx/file.h>
 
-#include "app/log_capture.h"
+#include "app/log_replay.h"
 #include "app/record_pipeline.h"
 #include "base/log_message.h"
 #include "support/cli_runner.h"

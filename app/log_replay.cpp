@@ -1,4 +1,4 @@
-#include "app/log_capture.h"
+#include "app/log_replay.h"
 
 #include <wx/log.h>
 

@@ -1,5 +1,5 @@
-#ifndef VARNETH_APP_LOG_CAPTURE_H
-#define VARNETH_APP_LOG_CAPTURE_H
+#ifndef VARNETH_APP_LOG_REPLAY_H
+#define VARNETH_APP_LOG_REPLAY_H
 
 #include <vector>
 
