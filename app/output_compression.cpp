@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include <wx/arrstr.h>
 #include <wx/datetime.h>
 #include <wx/ffile.h>
 #include <wx/file.h>
@@ -13,7 +12,9 @@
 #include <wx/zipstrm.h>
 
 #include "app/fast_deflate_zip_stream.h"
+#include "app/report_archive_draft.h"
 #include "app/report_line_reader.h"
+#include "app/zip_entry_name.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
 
@@ -31,26 +32,6 @@ int Fail(const wxString& text)
 {
     LogErrorText(text);
     return -1;
-}
-
-// wxZipEntry turns the native path into an archive name: "/" separators, no
-// leading "/" or "./". It keeps ".." parts ("../out.txt", and "/../x" gives
-// "../x"), and such an entry would be extracted outside the target directory
-// by careless tools, so "." and ".." are resolved here, along with empty
-// parts.
-wxString EntryName(const wxString& report)
-{
-    wxArrayString kept;
-    for (const wxString& part : wxSplit(wxZipEntry::GetInternalName(report), '/', '\0')) {
-        if (part == wxS("..")) {
-            if (!kept.empty()) {
-                kept.pop_back();
-            }
-        } else if (!part.empty() && part != wxS(".")) {
-            kept.push_back(part);
-        }
-    }
-    return wxJoin(kept, '/', '\0');
 }
 
 wxString CopyLines(ReportLineReader& reader, wxOutputStream& zip, const wxOutputStream& file_stream)
@@ -92,6 +73,11 @@ wxString WriteArchive(wxFFile& archive, ReportLineReader& reader, const wxString
     return wxString();
 }
 
+wxString CopyDraft(wxFFile& archive, ReportArchiveDraft& draft)
+{
+    return draft.CopyTo(archive) ? wxString() : wxString(archive_unwritten_text);
+}
+
 // Buffered bytes reach the file only here, so a full disk often shows first
 // in the flush. wxFFile::Close keeps its FILE pointer when fclose fails and
 // would close it again later; the pointer is dead by then, so it is dropped.
@@ -122,14 +108,27 @@ void DiscardPartialArchive(const wxString& zip_filename, bool existed)
     }
 }
 
-int PackReport(ReportLineReader& reader, const wxString& zip_filename, const wxString& entry_name)
+// The draft stands in for packing when it holds the report as it is now and
+// the archive is a plain file or not there yet: wx lays an entry out
+// differently for a stream it cannot go back in (a pipe, a device).
+ReportArchiveDraft* UsableDraft(ReportArchiveDraft* draft, const wxString& report, const wxString& zip_filename)
+{
+    const bool archive_is_plain = !wxFileName::Exists(zip_filename, wxFILE_EXISTS_ANY) || wxFileExists(zip_filename);
+    const wxULongLong report_size = wxFileName::GetSize(report);
+    const bool usable = draft != nullptr && archive_is_plain && report_size != wxInvalidSize &&
+                        draft->Finish(report_size.GetValue());
+    return usable ? draft : nullptr;
+}
+
+int PackReport(ReportLineReader& reader, const wxString& zip_filename, const wxString& entry_name,
+               ReportArchiveDraft* draft)
 {
     const bool existed = wxFileName::Exists(zip_filename, wxFILE_EXISTS_ANY | wxFILE_EXISTS_NO_FOLLOW);
     wxFFile archive(zip_filename, wxS("w+b"));
     if (!archive.IsOpened()) {
         return Fail(archive_uncreated_text);
     }
-    wxString failure = WriteArchive(archive, reader, entry_name);
+    wxString failure = draft != nullptr ? CopyDraft(archive, *draft) : WriteArchive(archive, reader, entry_name);
     const wxString close_failure = CloseArchive(archive);
     if (failure.empty()) {
         failure = close_failure;
@@ -144,7 +143,7 @@ int PackReport(ReportLineReader& reader, const wxString& zip_filename, const wxS
 
 }  // namespace
 
-int ZipOutputFile(const wxString& zip_filename)
+int ZipOutputFile(const wxString& zip_filename, ReportArchiveDraft* draft)
 {
     const wxString& report = run_settings.output_filename;
     if (report.empty()) {
@@ -165,5 +164,5 @@ int ZipOutputFile(const wxString& zip_filename)
     if (!reader.Start()) {
         return Fail(report_unread_text);
     }
-    return PackReport(reader, zip_filename, EntryName(report));
+    return PackReport(reader, zip_filename, ZipEntryName(report), UsableDraft(draft, report, zip_filename));
 }

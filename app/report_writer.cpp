@@ -1,5 +1,6 @@
 #include "app/report_writer.h"
 
+#include "app/report_archive_draft.h"
 #include "base/platform.h"
 #include "text/utf8_text.h"
 
@@ -53,6 +54,9 @@ bool ReportWriter::Flush()
         const std::size_t written = file_.Write(buffer_.data(), buffer_.size());
         failed_ = written != buffer_.size();
         written_ += static_cast<long long>(written);
+        if (draft_ != nullptr) {
+            draft_->Add(buffer_.data(), written);
+        }
         buffer_.clear();
     }
     return !failed_;

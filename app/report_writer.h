@@ -8,6 +8,8 @@
 
 #include "report/report_rows.h"
 
+class ReportArchiveDraft;
+
 // The report file: lines are converted to UTF-8 and collected in a buffer so
 // that a run of millions of rows costs a few thousand write calls, not one
 // per row. Every failure (a short write, a failed close) is reported to the
@@ -22,6 +24,9 @@ public:
 
     // Creates or empties the file (the library logs its own line on failure).
     bool Open(const wxString& name);
+    // From now on every byte handed to the file is also handed to the draft.
+    void CopyTo(ReportArchiveDraft* draft) { draft_ = draft; }
+    long long BytesWritten() const { return written_; }
     bool IsOpened() const { return file_.IsOpened(); }
 
     // Appends the text exactly as it is (it carries its own line end).
@@ -42,6 +47,7 @@ private:
     wxFile file_;
     std::string buffer_;
     bool failed_ = false;
+    ReportArchiveDraft* draft_ = nullptr;
     long long written_ = 0;   // bytes handed to the file
     long long released_ = 0;  // bytes whose cached pages were released
 };

@@ -119,6 +119,20 @@ bool OpenInput(RunState& state)
     return true;
 }
 
+// With -z the report is deflated while it is written; without a draft the
+// zip step packs the finished report.
+void StartArchiveDraft(RunState& state)
+{
+    if (!run_settings.zip_output) {
+        return;
+    }
+    auto draft = std::make_unique<ReportArchiveDraft>();
+    if (draft->Start(run_settings.output_filename)) {
+        state.archive_draft = std::move(draft);
+        state.report_file.CopyTo(state.archive_draft.get());
+    }
+}
+
 bool OpenReport(RunState& state)
 {
     const wxString& name = run_settings.output_filename;
@@ -130,6 +144,7 @@ bool OpenReport(RunState& state)
         LogErrorText(wxS("Error opening ") + name + wxS(" report file."));
         return false;
     }
+    StartArchiveDraft(state);
     LogMessageText(wxS("Writing header row to report file"));
     // Written through at once, so that an unwritable report stops the run here.
     if (!state.report_file.Write(GetReportHeaderString()) || !state.report_file.Flush()) {
@@ -198,12 +213,12 @@ bool ArchiveIsOnDisk(const wxString& zip_filename)
 }
 
 // Packs the report; on failure the plain report stays and is the output.
-bool CompressReport()
+bool CompressReport(RunState& state)
 {
     PrintText(wxS("Zipping output file.\n"));
     const wxString report_name = run_settings.output_filename;
     const wxString zip_filename = report_name + wxS(".zip");
-    const bool packed = !RefuseArchiveName(zip_filename, report_name) && ZipOutputFile(zip_filename) == 0 &&
+    const bool packed = !RefuseArchiveName(zip_filename, report_name) && ZipOutputFile(zip_filename, state.archive_draft.get()) == 0 &&
                         ArchiveIsOnDisk(zip_filename);
     if (packed) {
         wxRemoveFile(report_name);
@@ -232,7 +247,7 @@ int FinishRun(RunState& state)
     if (!state.ReportMode()) {
         return ListingWritten() ? 0 : -1;
     }
-    const bool output_complete = !run_settings.zip_output || CompressReport();
+    const bool output_complete = !run_settings.zip_output || CompressReport(state);
     LogMessageText(wxS("$MFT dump complete."));
     LogMessageText(wxS("Shutting down Varneth application."));
     PrintText(wxS("$MFT file processing complete.\n"));

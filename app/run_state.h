@@ -8,6 +8,7 @@
 #include <wx/file.h>
 #include <wx/string.h>
 
+#include "app/report_archive_draft.h"
 #include "app/report_writer.h"
 #include "base/run_settings.h"
 #include "mft/record_source.h"
@@ -25,6 +26,7 @@ struct RunState {
     std::uint64_t mft_record_count = 0;
     ReportFormat report_format = ReportFormat::kDefault;  // set when the report is opened
     std::unique_ptr<ReportWriter> body_file;      // with -b, once opened
+    std::unique_ptr<ReportArchiveDraft> archive_draft;  // with -z, where the report's folder allows
 
     // A report, unless a name listing was asked for.
     bool ReportMode() const { return !run_settings.dump_ads && !run_settings.dump_filenames; }

@@ -88,6 +88,11 @@ DiskFlushResult FlushToDisk(wxFile& file)
 
 void ReleaseFlushedPages(wxFile&, long long, long long) {}
 
+int OpenUnnamedFile(const wxString&)
+{
+    return -1;
+}
+
 // The offset goes with the call; on a handle opened for plain reads the
 // system still moves the handle's own position, which nothing here uses.
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
@@ -133,6 +138,11 @@ void ReleaseFlushedPages(wxFile& file, long long begin, long long end)
         posix_fadvise(file.fd(), static_cast<off_t>(begin), static_cast<off_t>(end - begin),
                       POSIX_FADV_DONTNEED);
     }
+}
+
+int OpenUnnamedFile(const wxString& folder)
+{
+    return open(folder.fn_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 }
 
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)

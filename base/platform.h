@@ -47,6 +47,11 @@ void ReleaseFlushedPages(wxFile& file, long long begin, long long end);
 // system's error code set.
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 
+// Opens a new file without a name in the folder, for reading and writing: it
+// vanishes when closed, whatever happens to the process. -1 where the system
+// or the folder's file system has no such files.
+int OpenUnnamedFile(const wxString& folder);
+
 }  // namespace platform
 
 #endif

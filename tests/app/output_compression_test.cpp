@@ -19,6 +19,8 @@
 #include <wx/textfile.h>
 
 #include "app/output_compression.h"
+#include "app/report_archive_draft.h"
+#include "app/report_writer.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
 #include "support/cli_runner.h"
@@ -188,6 +190,34 @@ protected:
         return entry.content;
     }
 
+    // As PackAndRead, the report written as a run writes it, with a draft
+    // deflated alongside: whether the draft is taken or not, the entry must
+    // be what packing the report gives.
+    std::string PackThroughDraftAndRead(const std::string& content, const std::string& added_later = "")
+    {
+        ReportArchiveDraft draft;
+        ReportWriter writer;
+        if (!draft.Start(wxS("report.txt")) || !writer.Open(wxS("report.txt"))) {
+            return "<no draft>";
+        }
+        writer.CopyTo(&draft);
+        writer.Bytes() += content;
+        if (!writer.Close()) {
+            return "<report not written>";
+        }
+        if (!added_later.empty()) {
+            WriteFile(dir_.File("report.txt"), content + added_later);
+        }
+        run_settings.output_filename = wxS("report.txt");
+        if (ZipOutputFile(wxS("report.txt.zip"), &draft) != 0) {
+            return "<ZipOutputFile failed>";
+        }
+        draft_taken_ = draft.Finish(0);  // finished already: tells what it told
+        const ArchivedEntry entry = OnlyEntry(dir_.File("report.txt.zip"));
+        EXPECT_EQ(entry.name, "report.txt");
+        return entry.content;
+    }
+
     std::vector<wxString> Errors() const { return log_.TextsAt(wxLOG_Error); }
 
     // Zip fails, and its last error line says why.
@@ -201,6 +231,7 @@ protected:
     }
 
     TempDir dir_;
+    bool draft_taken_ = false;
     LogCapture log_;
     std::filesystem::path saved_cwd_;
     wxString saved_output_;
@@ -290,7 +321,19 @@ TEST_F(ZipOutputFileTest, EntryHoldsReportLinesEachEndedByLf)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(PackAndRead(c.report), c.entry);
+        EXPECT_EQ(PackThroughDraftAndRead(c.report), c.entry);
     }
+}
+
+TEST_F(ZipOutputFileTest, DraftStandsInOnlyForTheReportAsItIsNow)
+{
+    EXPECT_EQ(PackThroughDraftAndRead("a\tb\nc\n"), "a\tb\nc\n");
+    EXPECT_TRUE(draft_taken_);
+    // Someone wrote to the report after the run: the report is packed.
+    EXPECT_EQ(PackThroughDraftAndRead("a\tb\nc\n", "d\n"), "a\tb\nc\nd\n");
+    EXPECT_FALSE(draft_taken_);
+    EXPECT_EQ(PackThroughDraftAndRead("a\r\n"), "a\n");
+    EXPECT_FALSE(draft_taken_);
 }
 
 TEST_F(ZipOutputFileTest, TextWithByteOrderMarkIsDecodedAsWxTextFileDoes)

@@ -1,0 +1,10 @@
+#ifndef VARNETH_APP_ZIP_ENTRY_NAME_H
+#define VARNETH_APP_ZIP_ENTRY_NAME_H
+
+#include <wx/string.h>
+
+// The name the report's entry gets in its archive: the report's path with "/"
+// separators, and no part that could lead out of the extraction folder.
+wxString ZipEntryName(const wxString& report);
+
+#endif
