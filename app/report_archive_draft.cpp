@@ -62,7 +62,7 @@ bool ReportArchiveDraft::Finish(std::uint64_t report_size)
     if (!finished_) {
         finished_ = true;
         usable_ = usable_ && added_ == report_size && added_ > 0 && last_byte_ == '\n' && zip_->Close() &&
-                  file_stream_->IsOk() && file_.Flush();
+                  file_stream_->IsOk();
     }
     return usable_;
 }
