@@ -1,6 +1,7 @@
 #include "fuzz/seeds.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "support/record_builder.h"
 
@@ -106,9 +107,18 @@ std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), byt
 
 std::vector<Seed> RecordSeeds()
 {
-    std::vector<Seed> seeds = {{"tree", AsString(Tree().bytes())},
-                               {"system", AsString(SystemRecords().bytes())},
-                               {"large-records", AsString(LargeRecordTree().bytes())}};
+    std::vector<Seed> seeds;
+    // Byte 8 picks the rows' format and the name list (six choices).
+    const std::pair<const char*, Bytes> images[] = {
+        {"tree", Tree().bytes()}, {"system", SystemRecords().bytes()}, {"large-records", LargeRecordTree().bytes()}};
+    for (const auto& [name, image] : images) {
+        for (int choice = 0; choice < kRecordChoices; ++choice) {
+            Bytes bytes = image;
+            bytes[8] = static_cast<std::uint8_t>(choice);
+            seeds.push_back({std::string(name) + (choice == 0 ? "" : "-choice-" + std::to_string(choice)),
+                             AsString(bytes)});
+        }
+    }
     int index = 0;
     for (const Bytes& record : EdgeRecords()) {
         seeds.push_back({"edge-" + std::to_string(index++), AsString(record)});

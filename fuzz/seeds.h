@@ -20,7 +20,11 @@ struct Seed {
 // run; the replay test checks the two agree).
 constexpr int kRunModes = 9;
 
-// Small $MFT images and single records for fuzz_record.
+// The rows' formats times the two name lists that byte 8 picks in
+// fuzz_record (fuzz_entry::ChoiceOf).
+constexpr int kRecordChoices = 6;
+
+// Small $MFT images (once per choice) and single records for fuzz_record.
 std::vector<Seed> RecordSeeds();
 // Style, number and second style for fuzz_number_formatter.
 std::vector<Seed> NumberSeeds();

@@ -4,8 +4,8 @@
 // One fuzz input as a small $MFT held in memory, its records of the size
 // that its record 0 tells (1024 or 4096, as the tool decides): every record through
 // decoding, and every record that decodes through the path walk (over the
-// same in-memory file), the report rows of all three formats and both name
-// lists, as the driver would call them.
+// same in-memory file), the report rows and a name list, as the driver would
+// call them; the byte at offset 8 picks the rows' format and the list.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -99,22 +99,39 @@ inline void CheckNames(const wxArrayString& names, Findings& findings)
     }
 }
 
-inline void CheckRowsInEveryFormat(MFTFileRecord& record, const wxString& full_path, Findings& findings)
+// What an input's rows and name list are made as: picked by the byte at
+// offset 8 (the low byte of record 0's log sequence number, which decoding
+// never reads), so that the fuzzer reaches every format and both lists
+// while each input makes only one of each.
+constexpr std::size_t kChoiceByte = 8;
+constexpr std::size_t kFormats = 3;  // default, long, short
+
+struct OutputChoice {
+    std::size_t format = 0;
+    bool streams_only = false;
+};
+
+inline OutputChoice ChoiceOf(const std::uint8_t* data, std::size_t size)
+{
+    const std::uint8_t byte = ByteReader(data, size).U8At(kChoiceByte);  // 0 past the end
+    return OutputChoice{byte % kFormats, (byte / kFormats) % 2 == 1};
+}
+
+inline void CheckRowsInFormat(MFTFileRecord& record, const wxString& full_path, std::size_t format,
+                              Findings& findings)
 {
     const RunSettings saved = run_settings;
-    const bool long_and_short_switches[][2] = {{false, false}, {true, false}, {false, true}};
-    // The headers' columns, counted once per process.
-    static std::size_t header_tabs[3] = {};
-    static bool counted = false;
-    for (std::size_t format = 0; format < 3; ++format) {
-        run_settings.long_format = long_and_short_switches[format][0];
-        run_settings.short_format = long_and_short_switches[format][1];
-        if (!counted) {
-            header_tabs[format] = CountOf(GetReportHeaderString(), '\t');
-        }
-        CheckRows(GetMFTRecordTabStringArr(&record, full_path), header_tabs[format], findings);
+    const bool long_and_short_switches[kFormats][2] = {{false, false}, {true, false}, {false, true}};
+    run_settings.long_format = long_and_short_switches[format][0];
+    run_settings.short_format = long_and_short_switches[format][1];
+    // Each header's columns, counted once per process.
+    static std::size_t header_tabs[kFormats] = {};
+    static bool counted[kFormats] = {};
+    if (!counted[format]) {
+        header_tabs[format] = CountOf(GetReportHeaderString(), '\t');
+        counted[format] = true;
     }
-    counted = true;
+    CheckRows(GetMFTRecordTabStringArr(&record, full_path), header_tabs[format], findings);
     run_settings = saved;
 }
 
@@ -130,7 +147,7 @@ inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, std::size_t r
 }
 
 inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, std::size_t record_size,
-                          wxFile& file, Findings& findings)
+                          OutputChoice choice, wxFile& file, Findings& findings)
 {
     // A heap block of exactly the record size: any access past it is caught.
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[record_size]);
@@ -145,9 +162,8 @@ inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t i
         return;
     }
     const wxString full_path = CheckedFullPath(file, index, record_size, findings);
-    CheckRowsInEveryFormat(record, full_path, findings);
-    CheckNames(GetMFTRecordWin32FileName(&record, false), findings);
-    CheckNames(GetMFTRecordWin32FileName(&record, true), findings);
+    CheckRowsInFormat(record, full_path, choice.format, findings);
+    CheckNames(GetMFTRecordWin32FileName(&record, choice.streams_only), findings);
 }
 
 // Record numbers at and past the end of the file.
@@ -188,8 +204,9 @@ inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
         return findings.First();  // no file to walk: nothing to learn
     }
     const std::size_t count = image.size() / record_size;
+    const OutputChoice choice = ChoiceOf(data, size);
     for (std::size_t index = 0; index < count; ++index) {
-        FuzzOneRecord(image, index, record_size, file, findings);
+        FuzzOneRecord(image, index, record_size, choice, file, findings);
         kept.Clear();
     }
     CheckPathBounds(file, count, record_size, findings);

@@ -113,6 +113,7 @@ std::string LargeSystemRecords(std::size_t count)
 
 TEST(FuzzRegression, RecordTargetInputs)
 {
+    ASSERT_EQ(static_cast<std::size_t>(fuzz_seeds::kRecordChoices), fuzz_entry::kFormats * 2);
     ReplayAll("fuzz_record", fuzz_entry::FuzzRecords,
               {std::string(), std::string(1024, '\xFF'), SampleRecords(16), LargeSystemRecords(4)},
               fuzz_seeds::RecordSeeds());
