@@ -44,7 +44,7 @@ public:
     explicit FullPathResolver(std::size_t max_cached_steps = PathStepCache::kDefaultMaxEntries,
                               std::size_t max_cached_name_bytes = PathStepCache::kDefaultMaxNameBytes,
                               std::size_t memo_count = kMemos)
-        : cache_(max_cached_steps, max_cached_name_bytes), memos_(std::max<std::size_t>(memo_count, 1))
+        : cache_(max_cached_steps, max_cached_name_bytes), memo_count_(std::max<std::size_t>(memo_count, 1))
     {
     }
     FullPathResolver(const FullPathResolver&) = delete;
@@ -87,7 +87,8 @@ private:
     Memo& MemoFor(std::uint64_t parent);
 
     PathStepCache cache_;
-    std::vector<Memo> memos_;  // by parent record number
+    std::size_t memo_count_;
+    std::vector<Memo> memos_;  // by parent record number; made at the first use
     long long file_length_ = -1;
     unsigned calls_until_length_ = 0;
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache

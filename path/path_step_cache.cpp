@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr std::size_t kFirstSlots = std::size_t{1} << 12;
+constexpr std::size_t kFirstSlots = std::size_t{1} << 8;  // grown by doubling as entries come
 constexpr std::size_t kNameBlockBytes = std::size_t{256} << 10;
 constexpr char kNoName[1] = "";  // where an empty name points: never a null pointer
 constexpr std::uint64_t kLargestKept = 0xFFFFFFFEULL;  // keys are record number + 1 in 32 bits
