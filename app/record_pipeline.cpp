@@ -63,7 +63,10 @@ RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_
                                const WorkerMaker& make_worker)
     : source_(source), record_count_(record_count), batch_count_((record_count + kBatchRecords - 1) / kBatchRecords)
 {
-    const unsigned worker_count = WorkerCount();
+    // A worker fills one batch at a time: an input of fewer batches than
+    // cores starts no thread that could only wait.
+    const auto worker_count =
+        static_cast<unsigned>(std::min<std::uint64_t>(WorkerCount(), std::max<std::uint64_t>(batch_count_, 1)));
     for (unsigned i = 0; i < worker_count; ++i) {
         workers_.push_back(make_worker(worker_count));
     }

@@ -11,10 +11,11 @@ bool ReportLineReader::Fill()
     std::copy(data_.begin() + begin_, data_.begin() + end_, data_.begin());
     end_ -= begin_;
     begin_ = 0;
-    if (data_.size() - end_ < kReadBlock) {
-        data_.resize(end_ + kReadBlock);
+    if (data_.size() - end_ < read_block_) {
+        data_.resize(end_ + read_block_);
     }
-    const ssize_t count = file_.Read(data_.data() + end_, kReadBlock);
+    const ssize_t count = file_.Read(data_.data() + end_, read_block_);
+    read_block_ = std::min(read_block_ * 2, kReadBlock);
     if (count == wxInvalidOffset) {
         return false;
     }

@@ -29,8 +29,11 @@ public:
     ReadStatus NextLines(std::string& text, const std::string& line_end);
 
 private:
-    // Bytes asked of the file per read; a line longer than this grows the buffer.
+    // Bytes asked of the file per read; a line longer than this grows the
+    // buffer. The first reads ask for less, doubling up to it, so that a
+    // small report fills no megabyte of zeros.
     static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kFirstReadBlock = std::size_t{64} << 10;
 
     bool Fill();
     ReadStatus NextLine(std::string& utf8_line);
@@ -44,7 +47,8 @@ private:
     bool TakeLfLines(std::string& text);
 
     wxFile file_;
-    std::vector<char> data_ = std::vector<char>(kReadBlock);
+    std::vector<char> data_;
+    std::size_t read_block_ = kFirstReadBlock;
     std::size_t begin_ = 0;  // first byte not yet handed out
     std::size_t end_ = 0;    // end of the bytes read so far
     bool at_eof_ = false;

@@ -10,10 +10,11 @@ constexpr std::size_t kBufferLimit = 1 << 20;
 
 }  // namespace
 
-ReportWriter::ReportWriter()
-{
-    buffer_.reserve(kBufferLimit + 64 * 1024);
-}
+// The buffer grows with what is written and keeps its room once the first
+// megabyte has gone out: a writer that is never opened (the listing modes
+// make one for the report and one for the body file) or a small report
+// asks for no whole megabyte up front.
+ReportWriter::ReportWriter() = default;
 
 ReportWriter::~ReportWriter()
 {

@@ -1,4 +1,4 @@
-// Writes the fuzz targets' starting inputs, made with the test record builder:
+// Writes the fuzz targets' starting inputs (fuzz/seeds.h):
 //
 //   make_fuzz_seeds DIR     (fills DIR/record, DIR/number and DIR/run)
 //
@@ -9,155 +9,23 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "support/record_builder.h"
-
-using namespace varneth_test;
+#include "fuzz/seeds.h"
 
 namespace {
 
-const Times kTimes = Times::All(kSomeFiletime);
-
-Bytes NamedFile(const std::u16string& name, std::uint64_t parent)
+void WriteSeeds(const std::filesystem::path& dir, const std::vector<fuzz_seeds::Seed>& seeds)
 {
-    return RecordBuilder().StandardInformation(kTimes, 0x20).FileName(name, kWin32AndDos, parent, kTimes).ResidentData(12).Build();
-}
-
-Bytes NamedDirectory(const std::u16string& name, std::uint64_t parent)
-{
-    return RecordBuilder().Directory(true).StandardInformation(kTimes, 0x10).FileName(name, kWin32AndDos, parent, kTimes).Build();
-}
-
-// Records 0 to 15 of a volume with a user tree, a parent loop and the odd
-// records that decoding must survive.
-MftImage Tree()
-{
-    MftImage image;
-    for (int recno = 0; recno < 5; ++recno) {
-        image.Add(NamedFile(u"$sys" + std::u16string(1, u'0' + recno), 5));
-    }
-    image.Add(NamedDirectory(u".", 5));                                     // 5: root
-    image.Add(NamedDirectory(u"Users", 5));                                 // 6
-    image.Add(RecordBuilder()                                               // 7
-                  .StandardInformation(kTimes, 0x20)
-                  .FileName(u"REPORT~1.TXT", kDos, 6, kTimes)
-                  .FileName(u"Report 2012.txt", kWin32, 6, kTimes)
-                  .NonResidentData(5000, 8192)
-                  .ResidentData(26, u"Zone.Identifier")
-                  .Build());
-    image.Add(RecordBuilder().InUse(false).StandardInformation(kTimes).FileName(u"gone.doc", kPosix, 6).Build());  // 8
-    image.Add(RecordBuilder().BaseRecord(7, 1).NonResidentData(100, 4096, u"more").Build());  // 9: extension
-    image.Add(RecordBuilder().StandardInformation(kTimes).FileName(u"ONLY~1.DOS", kDos, 6).Build());  // 10
-    image.Add(NamedDirectory(u"loop-a", 12));                               // 11
-    image.Add(NamedDirectory(u"loop-b", 11));                               // 12
-    image.Add(NamedFile(u"tab\there\nnew line", 6));                        // 13
-    image.Add(NamedFile(std::u16string(255, u'x'), 999999));               // 14: parent past the end
-    image.AddZeroBlocks(1);                                                 // 15
-    return image;
-}
-
-// Eight 4096-byte records (the run needs five, the record target takes the
-// first four): a root at 1, a stream whose attribute starts past byte 1024,
-// a name across byte 2048, a parent past the end.
-MftImage LargeRecordTree()
-{
-    MftImage image(kLargeRecordSize);
-    auto record = [] { return RecordBuilder(kLargeRecordSize).StandardInformation(kTimes, 0x20); };
-    image.Add(record().FileName(u"$MFT", kWin32AndDos, 1, kTimes).NonResidentData(32768, 32768).Build());  // 0
-    image.Add(RecordBuilder(kLargeRecordSize).Directory(true).StandardInformation(kTimes, 0x10)
-                  .FileName(u".", kWin32AndDos, 1, kTimes).Build());  // 1: root
-    image.Add(record().FileName(u"late stream.txt", kWin32, 1, kTimes).ResidentData(1200)
-                  .ResidentData(26, u"Zone.Identifier").Build());  // 2
-    image.Add(record().ResidentData(1760, u"pad").FileName(std::u16string(40, u'n'), kWin32, 1, kTimes).Build());  // 3
-    image.Add(record().FileName(u"orphan", kWin32, 999999, kTimes).Build());  // 4
-    image.Add(RecordBuilder(kLargeRecordSize).InUse(false).StandardInformation(kTimes).FileName(u"gone", kPosix, 1).Build());  // 5
-    image.AddZeroBlocks(2);
-    return image;
-}
-
-// Single records at the edges of what decoding accepts.
-std::vector<Bytes> EdgeRecords()
-{
-    std::vector<Bytes> records;
-    records.push_back(RecordBuilder().StandardInformation(kTimes).RawAttribute(AttributeBytes(kTypeFileName, 0, false, 0x18)).Build());
-    records.push_back(RecordBuilder().StandardInformation(kTimes, 0, 73).FileName(u"long si", kWin32, 5).Build());
-    records.push_back(RecordBuilder().StandardInformation(kTimes, 0, 48).FileName(u"short si", kWin32, 5).Build());
-    records.push_back(RecordBuilder().UsaOffset(1018).StandardInformation(kTimes).FileName(u"usa at end", kWin32, 5).Build());
-    records.push_back(RecordBuilder().FirstAttrOffset(1000).Build());
-    records.push_back(RecordBuilder().NextAttrId(0xFFFF).NoEndMarker().RawAttribute(AttributeBytes(kTypeData, 0, true, 0x48)).Build());
-    records.push_back(RecordBuilder().StandardInformation(kTimes).FileName(u"a", kWin32, 5).ResidentData(600, u"s").Build());
-    records.push_back(RecordBuilder().StandardInformation(Times::All(0)).FileName(u"", kWin32, 5).ResidentAttribute(kTypeAttributeList, Bytes(40, 7)).Build());
-    records.push_back(RecordBuilder(kLargeRecordSize).UsaOffset(4078).StandardInformation(kTimes).FileName(u"usa at end", kWin32, 5).Build());
-    records.push_back(RecordBuilder(kLargeRecordSize).FirstAttrOffset(4072).Build());
-    return records;
-}
-
-// Style, number and second style, as the number target splits them.
-const char* const kNumberSeeds[] = {
-    "[,###]\0001234567\000[,000]",
-    "-[,###]\000-1234567\000+[,###]",
-    "[,###]-\000-1234\000#,##0",
-    "$#,##0\0005\000b b b 0",
-    "[,###].'.'00\0001234.567\000[,##0].'.'0#",
-    "0.'.'00E+00\0001.5E-3\0000.'.'00e-00",
-    "0.'.'00E+00\0001.5E123\0000.'.'00E00",
-    "[,###];([,###])\000-0\000[,###];-[,###];nil",
-    "#;#;z@ero\000  42 \000abc",
-    "#E+0-+\00012a\000#.''",
-};
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-void WriteRecordSeeds(const std::filesystem::path& dir)
-{
-    WriteBytes(dir / "tree", AsString(Tree().bytes()));
-    WriteBytes(dir / "system", AsString(SystemRecords().bytes()));
-    WriteBytes(dir / "large-records", AsString(LargeRecordTree().bytes()));
-    int index = 0;
-    for (const Bytes& record : EdgeRecords()) {
-        WriteBytes(dir / ("edge-" + std::to_string(index++)), AsString(record));
-    }
-}
-
-void WriteNumberSeeds(const std::filesystem::path& dir)
-{
-    int index = 0;
-    for (const char* seed : kNumberSeeds) {
-        // Three NUL-separated pieces: find the end of the third.
-        std::string text(seed);
-        std::size_t length = text.size() + 1;
-        length += std::string(seed + length).size() + 1;
-        length += std::string(seed + length).size();
-        WriteBytes(dir / ("style-" + std::to_string(index++)), std::string(seed, length));
-    }
-}
-
-// As many as fuzz_entry::RunModes() holds (this tool does not link the run).
-constexpr int kRunModes = 9;
-
-// The tree behind the system records, once per run mode (byte 8 picks it).
-void WriteRunSeeds(const std::filesystem::path& dir)
-{
-    MftImage image = SystemRecords();
-    image.AddRawBytes(Tree().bytes());
-    for (int mode = 0; mode < kRunModes; ++mode) {
-        Bytes bytes = image.bytes();
-        bytes[8] = static_cast<std::uint8_t>(mode);
-        WriteBytes(dir / ("mode-" + std::to_string(mode)), AsString(bytes));
-        Bytes large = LargeRecordTree().bytes();
-        large[8] = static_cast<std::uint8_t>(mode);
-        WriteBytes(dir / ("large-records-mode-" + std::to_string(mode)), AsString(large));
+    std::filesystem::create_directories(dir);
+    for (const fuzz_seeds::Seed& seed : seeds) {
+        std::ofstream out(dir / seed.name, std::ios::binary | std::ios::trunc);
+        out << seed.bytes;
+        if (!out) {
+            throw std::runtime_error("cannot write " + (dir / seed.name).string());
+        }
     }
 }
 
@@ -171,12 +39,9 @@ int main(int argc, char** argv)
     }
     try {
         const std::filesystem::path root = argv[1];
-        for (const char* target : {"record", "number", "run"}) {
-            std::filesystem::create_directories(root / target);
-        }
-        WriteRecordSeeds(root / "record");
-        WriteNumberSeeds(root / "number");
-        WriteRunSeeds(root / "run");
+        WriteSeeds(root / "record", fuzz_seeds::RecordSeeds());
+        WriteSeeds(root / "number", fuzz_seeds::NumberSeeds());
+        WriteSeeds(root / "run", fuzz_seeds::RunSeeds());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.what());
         return 1;

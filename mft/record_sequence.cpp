@@ -9,7 +9,6 @@ constexpr std::size_t kPieceBytes = std::size_t{512} << 10;
 RecordSequence::RecordSequence(const RecordSource& source, std::uint64_t record_count)
     : source_(source),
       records_left_(record_count),
-      piece_(kPieceBytes / source.record_size() * source.record_size()),
       single_(source.record_size())
 {
 }
@@ -42,10 +41,15 @@ unsigned char* RecordSequence::Next()
 // are read again one by one.
 bool RecordSequence::FillPiece()
 {
-    const std::uint64_t per_piece = piece_.size() / source_.record_size();
+    const std::uint64_t per_piece = kPieceBytes / source_.record_size();
     const std::uint64_t records = records_left_ < per_piece ? records_left_ : per_piece;
     const std::size_t wanted = static_cast<std::size_t>(records) * source_.record_size();
     next_ = filled_ = 0;
+    // The piece grows to what a read needs: a small input zeroes no half
+    // megabyte that no read fills.
+    if (piece_.size() < wanted) {
+        piece_.resize(wanted);
+    }
     if (records == 0 || source_.ReadQuietly(next_recno_, piece_.data(), wanted) != RecordSource::ReadResult::kWhole) {
         return false;
     }

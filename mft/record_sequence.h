@@ -30,7 +30,7 @@ private:
     RecordSource source_;
     std::uint64_t next_recno_ = 0;
     std::uint64_t records_left_;  // not yet read in pieces
-    std::vector<unsigned char> piece_;
+    std::vector<unsigned char> piece_;  // up to 512 KiB, as the reads need
     std::vector<unsigned char> single_;
     std::size_t next_ = 0;  // in the piece
     std::size_t filled_ = 0;

@@ -226,7 +226,10 @@ void FullPathResolver::KeepMemo(const Walk& walk, WalkEnd end)
 
 FullPathResolver::Memo& FullPathResolver::MemoFor(std::uint64_t parent)
 {
-    return memos_[static_cast<std::size_t>((parent * 0x9E3779B97F4A7C15ULL) >> 32) % kMemos];
+    if (memos_.empty()) {
+        memos_.resize(memo_count_);
+    }
+    return memos_[static_cast<std::size_t>((parent * 0x9E3779B97F4A7C15ULL) >> 32) % memo_count_];
 }
 
 void FullPathResolver::CheckFileLength(const RecordSource& mft_file)
@@ -241,6 +244,13 @@ void FullPathResolver::CheckFileLength(const RecordSource& mft_file)
         DropCache();
         file_length_ = length;
     }
+}
+
+void FullPathResolver::Reset()
+{
+    DropCache();
+    file_length_ = -1;
+    calls_until_length_ = 0;
 }
 
 void FullPathResolver::DropCache()

@@ -23,6 +23,7 @@
 // for it, the file's length is looked at every few thousand calls, and either
 // change empties the cache.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -37,13 +38,15 @@
 
 class FullPathResolver {
 public:
-    // The caps of the directory cache (tests make them small).
+    // The caps of the directory cache (tests make them small) and the number
+    // of path memos (a resolver for one walk needs one).
+    static constexpr std::size_t kMemos = 1024;
     explicit FullPathResolver(std::size_t max_cached_steps = PathStepCache::kDefaultMaxEntries,
-                              std::size_t max_cached_name_bytes = PathStepCache::kDefaultMaxNameBytes)
-        : cache_(max_cached_steps, max_cached_name_bytes)
+                              std::size_t max_cached_name_bytes = PathStepCache::kDefaultMaxNameBytes,
+                              std::size_t memo_count = kMemos)
+        : cache_(max_cached_steps, max_cached_name_bytes), memo_count_(std::max<std::size_t>(memo_count, 1))
     {
     }
-    static constexpr std::size_t kMemos = 1024;
     FullPathResolver(const FullPathResolver&) = delete;
     FullPathResolver& operator=(const FullPathResolver&) = delete;
 
@@ -53,6 +56,9 @@ public:
     // log line. Every call of one resolver must read the same file.
     const std::string& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
                                const MFTFileRecord* own_record);
+
+    // Forgets everything, as if new: the next call may read another file.
+    void Reset();
 
 private:
     enum class WalkEnd { kRoot, kFinished, kUnfinished };
@@ -81,7 +87,8 @@ private:
     Memo& MemoFor(std::uint64_t parent);
 
     PathStepCache cache_;
-    std::array<Memo, kMemos> memos_;  // by parent record number
+    std::size_t memo_count_;
+    std::vector<Memo> memos_;  // by parent record number; made at the first use
     long long file_length_ = -1;
     unsigned calls_until_length_ = 0;
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache

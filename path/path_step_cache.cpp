@@ -5,13 +5,25 @@
 
 namespace {
 
-constexpr std::size_t kFirstSlots = std::size_t{1} << 12;
+constexpr std::size_t kFirstSlots = std::size_t{1} << 8;  // grown by doubling as entries come
+constexpr std::size_t kNameBlockBytes = std::size_t{256} << 10;
+constexpr char kNoName[1] = "";  // where an empty name points: never a null pointer
 constexpr std::uint64_t kLargestKept = 0xFFFFFFFEULL;  // keys are record number + 1 in 32 bits
 
 // The table is kept at most five eighths full, so that probes stay short.
+// A small cache (one walk's) starts, and stays, at the size it needs.
+std::size_t FirstSlotsFor(std::size_t entries)
+{
+    std::size_t slots = 16;
+    while (slots < kFirstSlots && slots / 8 * 5 < entries) {
+        slots *= 2;
+    }
+    return slots;
+}
+
 std::size_t SlotsFor(std::size_t entries)
 {
-    std::size_t slots = kFirstSlots;
+    std::size_t slots = FirstSlotsFor(entries);
     while (slots / 8 * 5 < entries) {
         slots *= 2;
     }
@@ -24,8 +36,8 @@ PathStepCache::PathStepCache(std::size_t max_entries, std::size_t max_name_bytes
     : max_entries_(max_entries),
       max_name_bytes_(max_name_bytes),
       max_slots_(SlotsFor(max_entries)),
-      slots_(kFirstSlots),
-      names_(new char[max_name_bytes + kMaxNameLength])
+      slots_(FirstSlotsFor(max_entries)),
+      block_bytes_(std::min(kNameBlockBytes, max_name_bytes + kMaxNameLength))
 {
 }
 
@@ -47,7 +59,10 @@ PathStep PathStepCache::StepOf(const Slot& slot) const
     step.kind = slot.kind;
     step.root = slot.root;
     step.parent = slot.parent;
-    step.name = std::string_view(names_.get() + slot.name_offset, slot.name_length);
+    step.name = slot.name_length == 0 ? std::string_view(kNoName, 0)
+                                      : std::string_view(name_blocks_[slot.name_offset / block_bytes_].get() +
+                                                             slot.name_offset % block_bytes_,
+                                                         slot.name_length);
     return step;
 }
 
@@ -82,11 +97,18 @@ PathStepCache::InsertResult PathStepCache::Insert(std::uint64_t recno, const Pat
     slot.parent = static_cast<std::uint32_t>(step.parent);
     slot.kind = step.kind;
     slot.root = step.root;
+    if (!step.name.empty()) {  // an empty view may hold a null pointer
+        if (name_bytes_used_ % block_bytes_ + step.name.size() > block_bytes_) {
+            name_bytes_used_ += block_bytes_ - name_bytes_used_ % block_bytes_;  // to the next block
+        }
+        const std::size_t block = name_bytes_used_ / block_bytes_;
+        while (name_blocks_.size() <= block) {
+            name_blocks_.emplace_back(new char[block_bytes_]);
+        }
+        std::memcpy(name_blocks_[block].get() + name_bytes_used_ % block_bytes_, step.name.data(), step.name.size());
+    }
     slot.name_offset = static_cast<std::uint32_t>(name_bytes_used_);
     slot.name_length = static_cast<std::uint16_t>(step.name.size());
-    if (!step.name.empty()) {  // an empty view may hold a null pointer
-        std::memcpy(names_.get() + name_bytes_used_, step.name.data(), step.name.size());
-    }
     name_bytes_used_ += step.name.size();
     ++entries_;
     return InsertResult::kInserted;
@@ -116,6 +138,10 @@ void PathStepCache::Grow()
 
 void PathStepCache::Clear()
 {
+    if (entries_ == 0) {
+        name_bytes_used_ = 0;
+        return;  // nothing to wipe
+    }
     std::fill(slots_.begin(), slots_.end(), Slot());
     entries_ = 0;
     name_bytes_used_ = 0;

@@ -72,9 +72,12 @@ private:
     std::size_t max_slots_;
     std::vector<Slot> slots_;
     std::size_t entries_ = 0;
-    // Reserved once at its cap: pages are only touched as names arrive.
-    std::unique_ptr<char[]> names_;
-    std::size_t name_bytes_used_ = 0;
+    // The names, in blocks made as the cache fills (a small input never
+    // pays for the whole cap); a name never spans two blocks, and a block
+    // stays where it is until the cache goes, so no kept name moves.
+    std::size_t block_bytes_;
+    std::vector<std::unique_ptr<char[]>> name_blocks_;
+    std::size_t name_bytes_used_ = 0;  // where the next name goes, block tails passed over included
 };
 
 #endif

@@ -4,8 +4,8 @@
 // One fuzz input as a small $MFT held in memory, its records of the size
 // that its record 0 tells (1024 or 4096, as the tool decides): every record through
 // decoding, and every record that decodes through the path walk (over the
-// same in-memory file), the report rows of all three formats and both name
-// lists, as the driver would call them.
+// same in-memory file), the report rows and a name list, as the driver would
+// call them; the byte at offset 8 picks the rows' format and the list.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@
 
 #include <wx/file.h>
 
+#include "base/log_message.h"
 #include "base/run_settings.h"
 #include "fuzz/entries/findings.h"
 #include "mft/byte_reader.h"
@@ -30,6 +31,7 @@
 #include "report/name_lists.h"
 #include "report/report_columns.h"
 #include "report/report_rows.h"
+#include "text/utf8_text.h"
 
 namespace fuzz_entry {
 
@@ -63,9 +65,9 @@ inline bool OpenMemoryFile(const std::vector<unsigned char>& image, wxFile& file
     return true;
 }
 
-inline std::size_t CountOf(const wxString& text, wxUniChar wanted)
+inline std::size_t CountOf(const wxString& text, wxStringCharType wanted)
 {
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), wanted));
+    return static_cast<std::size_t>(std::count(text.wx_str(), text.wx_str() + text.length(), wanted));
 }
 
 inline bool HasControlCharacter(const wxString& text)
@@ -73,15 +75,20 @@ inline bool HasControlCharacter(const wxString& text)
     return std::any_of(text.begin(), text.end(), [](wxUniChar c) { return c.GetValue() < 0x20; });
 }
 
-// Each line is one TSV line of the current format: as many TABs as the
-// header, one LF, at its end.
-inline void CheckRows(const wxArrayString& rows, Findings& findings)
+// Each line is one TSV line of its format: as many TABs as that format's
+// header (header_tabs), one LF, at its end.
+inline void CheckRows(const wxArrayString& rows, std::size_t header_tabs, Findings& findings)
 {
-    const wxString header = GetReportHeaderString();
     for (const wxString& row : rows) {
-        findings.Expect(!row.empty() && row.Last() == '\n' && CountOf(row, '\n') == 1,
+        std::size_t tabs = 0;
+        std::size_t line_feeds = 0;
+        for (const wxStringCharType c : ViewOf(row)) {
+            tabs += c == '\t' ? 1 : 0;
+            line_feeds += c == '\n' ? 1 : 0;
+        }
+        findings.Expect(!row.empty() && row.Last() == '\n' && line_feeds == 1,
                         "a report line ends in its only line feed");
-        findings.Expect(CountOf(row, '\t') == CountOf(header, '\t'), "a report line has the header's columns");
+        findings.Expect(tabs == header_tabs, "a report line has the header's columns");
     }
 }
 
@@ -92,15 +99,39 @@ inline void CheckNames(const wxArrayString& names, Findings& findings)
     }
 }
 
-inline void CheckRowsInEveryFormat(MFTFileRecord& record, const wxString& full_path, Findings& findings)
+// What an input's rows and name list are made as: picked by the byte at
+// offset 8 (the low byte of record 0's log sequence number, which decoding
+// never reads), so that the fuzzer reaches every format and both lists
+// while each input makes only one of each.
+constexpr std::size_t kChoiceByte = 8;
+constexpr std::size_t kFormats = 3;  // default, long, short
+
+struct OutputChoice {
+    std::size_t format = 0;
+    bool streams_only = false;
+};
+
+inline OutputChoice ChoiceOf(const std::uint8_t* data, std::size_t size)
+{
+    const std::uint8_t byte = ByteReader(data, size).U8At(kChoiceByte);  // 0 past the end
+    return OutputChoice{byte % kFormats, (byte / kFormats) % 2 == 1};
+}
+
+inline void CheckRowsInFormat(MFTFileRecord& record, const wxString& full_path, std::size_t format,
+                              Findings& findings)
 {
     const RunSettings saved = run_settings;
-    const bool long_and_short_switches[][2] = {{false, false}, {true, false}, {false, true}};
-    for (const auto& switches : long_and_short_switches) {
-        run_settings.long_format = switches[0];
-        run_settings.short_format = switches[1];
-        CheckRows(GetMFTRecordTabStringArr(&record, full_path), findings);
+    const bool long_and_short_switches[kFormats][2] = {{false, false}, {true, false}, {false, true}};
+    run_settings.long_format = long_and_short_switches[format][0];
+    run_settings.short_format = long_and_short_switches[format][1];
+    // Each header's columns, counted once per process.
+    static std::size_t header_tabs[kFormats] = {};
+    static bool counted[kFormats] = {};
+    if (!counted[format]) {
+        header_tabs[format] = CountOf(GetReportHeaderString(), '\t');
+        counted[format] = true;
     }
+    CheckRows(GetMFTRecordTabStringArr(&record, full_path), header_tabs[format], findings);
     run_settings = saved;
 }
 
@@ -116,7 +147,7 @@ inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, std::size_t r
 }
 
 inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, std::size_t record_size,
-                          wxFile& file, Findings& findings)
+                          OutputChoice choice, wxFile& file, Findings& findings)
 {
     // A heap block of exactly the record size: any access past it is caught.
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[record_size]);
@@ -131,9 +162,8 @@ inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t i
         return;
     }
     const wxString full_path = CheckedFullPath(file, index, record_size, findings);
-    CheckRowsInEveryFormat(record, full_path, findings);
-    CheckNames(GetMFTRecordWin32FileName(&record, false), findings);
-    CheckNames(GetMFTRecordWin32FileName(&record, true), findings);
+    CheckRowsInFormat(record, full_path, choice.format, findings);
+    CheckNames(GetMFTRecordWin32FileName(&record, choice.streams_only), findings);
 }
 
 // Record numbers at and past the end of the file.
@@ -146,11 +176,27 @@ inline void CheckPathBounds(wxFile& file, std::uint64_t count, std::size_t recor
                     "the largest record number has no path");
 }
 
+// The record loop's workers keep their log lines in a list for the writing
+// thread (base/log_message.h); so does this entry while it lives, so that no
+// line is composed by the logging library only to be thrown away.
+class ScopedKeptLogLines {
+public:
+    ScopedKeptLogLines() { KeepThreadLogLines(&lines_); }
+    ~ScopedKeptLogLines() { KeepThreadLogLines(nullptr); }
+    ScopedKeptLogLines(const ScopedKeptLogLines&) = delete;
+    ScopedKeptLogLines& operator=(const ScopedKeptLogLines&) = delete;
+    void Clear() { lines_.clear(); }
+
+private:
+    std::vector<KeptLogLine> lines_;
+};
+
 // The first promise that did not hold, or an empty text.
 inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
 {
     Findings findings;
-    ScopedDiscardLog quiet;
+    ScopedDiscardLog quiet;  // every level let through
+    ScopedKeptLogLines kept;
     const std::size_t record_size = RecordSizeOfFirstRecord(ByteReader(data, size));
     const std::vector<unsigned char> image = AsRecords(data, size, record_size);
     wxFile file;
@@ -158,8 +204,10 @@ inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
         return findings.First();  // no file to walk: nothing to learn
     }
     const std::size_t count = image.size() / record_size;
+    const OutputChoice choice = ChoiceOf(data, size);
     for (std::size_t index = 0; index < count; ++index) {
-        FuzzOneRecord(image, index, record_size, file, findings);
+        FuzzOneRecord(image, index, record_size, choice, file, findings);
+        kept.Clear();
     }
     CheckPathBounds(file, count, record_size, findings);
     return findings.First();

@@ -1,10 +1,15 @@
-// Every input that once broke a fuzz target, replayed through the very entry
-// that target uses (fuzz/entries/), in the normal build: a fixed crash, hang
-// or broken promise can never come back unnoticed. The files live in
-// fuzz/regression/TARGET/.
+// Every input that once broke a fuzz target, and every seed the targets start
+// from (fuzz/seeds.h), replayed through the very entry that target uses
+// (fuzz/entries/), in the normal build: a fixed crash, hang or broken promise
+// can never come back unnoticed. The regression files live in
+// fuzz/regression/TARGET/. CI runs this test under AddressSanitizer and under
+// ThreadSanitizer, so the whole-run entry's threaded record loop meets every
+// seed in every run mode there.
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +22,7 @@
 #include "fuzz/entries/number_entry.h"
 #include "fuzz/entries/record_entry.h"
 #include "fuzz/entries/run_entry.h"
+#include "fuzz/seeds.h"
 #include "support/cli_runner.h"
 #include "support/record_builder.h"
 
@@ -29,19 +35,26 @@ using Entry = std::function<std::string(const std::uint8_t*, std::size_t)>;
 // The fuzzer's limit is one second; sanitizer builds get room to spare.
 constexpr auto kTimeLimit = std::chrono::seconds(10);
 
-// Standard output goes to /dev/null while it lives (the whole-run entry
-// prints progress lines and name lists).
+// Standard output goes to a memfd while it lives (the whole-run entry
+// prints progress lines and name lists, and checks them when handed the
+// descriptor); /dev/null where there is no memfd.
 class QuietStdout {
 public:
     QuietStdout() : saved_(dup(STDOUT_FILENO))
     {
         std::fflush(stdout);
-        std::FILE* null_device = std::fopen("/dev/null", "w");
-        if (null_device != nullptr) {
-            dup2(fileno(null_device), STDOUT_FILENO);
-            std::fclose(null_device);
+        int sink = memfd_create("varneth-test-console", MFD_CLOEXEC);
+        caught_ = sink >= 0;
+        if (sink < 0) {
+            sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        }
+        if (sink >= 0) {
+            dup2(sink, STDOUT_FILENO);
+            close(sink);
         }
     }
+    // The descriptor to hand the entry, or -1.
+    int Console() const { return caught_ ? STDOUT_FILENO : -1; }
     ~QuietStdout()
     {
         std::fflush(stdout);
@@ -53,6 +66,7 @@ public:
 
 private:
     int saved_;
+    bool caught_ = false;
 };
 
 // Replays one input; the finding is empty when every promise held.
@@ -66,11 +80,15 @@ void Replay(const Entry& entry, const std::string& label, const std::string& byt
 }
 
 // The fixed inputs, so that each entry is seen to run even where no input has
-// been committed yet, then the committed ones.
-void ReplayAll(const std::string& target, const Entry& entry, const std::vector<std::string>& fixed_inputs)
+// been committed yet, the seeds, then the committed inputs.
+void ReplayAll(const std::string& target, const Entry& entry, const std::vector<std::string>& fixed_inputs,
+               const std::vector<fuzz_seeds::Seed>& seeds)
 {
     for (const std::string& bytes : fixed_inputs) {
         Replay(entry, "fixed input of " + std::to_string(bytes.size()) + " bytes", bytes);
+    }
+    for (const fuzz_seeds::Seed& seed : seeds) {
+        Replay(entry, "seed " + seed.name, seed.bytes);
     }
     const std::filesystem::path dir = std::filesystem::path(VARNETH_SOURCE_DIR) / "fuzz" / "regression" / target;
     std::error_code ignored;
@@ -95,24 +113,27 @@ std::string LargeSystemRecords(std::size_t count)
 
 TEST(FuzzRegression, RecordTargetInputs)
 {
+    ASSERT_EQ(static_cast<std::size_t>(fuzz_seeds::kRecordChoices), fuzz_entry::kFormats * 2);
     ReplayAll("fuzz_record", fuzz_entry::FuzzRecords,
-              {std::string(), std::string(1024, '\xFF'), SampleRecords(16), LargeSystemRecords(4)});
+              {std::string(), std::string(1024, '\xFF'), SampleRecords(16), LargeSystemRecords(4)},
+              fuzz_seeds::RecordSeeds());
 }
 
 TEST(FuzzRegression, NumberFormatterTargetInputs)
 {
     ReplayAll("fuzz_number_formatter", fuzz_entry::FuzzNumberStyle,
-              {std::string(), std::string("[,###]\0" "18446744073709551615", 27)});
+              {std::string(), std::string("[,###]\0" "18446744073709551615", 27)}, fuzz_seeds::NumberSeeds());
 }
 
 TEST(FuzzRegression, WholeRunTargetInputs)
 {
+    ASSERT_EQ(static_cast<std::size_t>(fuzz_seeds::kRunModes), fuzz_entry::RunModes().size());
     TempDir scratch;
     const Entry entry = [&scratch](const std::uint8_t* data, std::size_t size) {
         QuietStdout quiet;
-        return fuzz_entry::FuzzWholeRun(data, size, scratch.path());
+        return fuzz_entry::FuzzWholeRun(data, size, scratch.path(), quiet.Console());
     };
-    ReplayAll("fuzz_run", entry, {std::string(), SampleRecords(32), LargeSystemRecords(8)});
+    ReplayAll("fuzz_run", entry, {std::string(), SampleRecords(32), LargeSystemRecords(8)}, fuzz_seeds::RunSeeds());
 }
 
 }  // namespace

@@ -1,0 +1,162 @@
+#include "fuzz/seeds.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "support/record_builder.h"
+
+using namespace varneth_test;
+
+namespace fuzz_seeds {
+
+namespace {
+
+const Times kTimes = Times::All(kSomeFiletime);
+
+Bytes NamedFile(const std::u16string& name, std::uint64_t parent)
+{
+    return RecordBuilder().StandardInformation(kTimes, 0x20).FileName(name, kWin32AndDos, parent, kTimes).ResidentData(12).Build();
+}
+
+Bytes NamedDirectory(const std::u16string& name, std::uint64_t parent)
+{
+    return RecordBuilder().Directory(true).StandardInformation(kTimes, 0x10).FileName(name, kWin32AndDos, parent, kTimes).Build();
+}
+
+// Records 0 to 15 of a volume with a user tree, a parent loop and the odd
+// records that decoding must survive.
+MftImage Tree()
+{
+    MftImage image;
+    for (int recno = 0; recno < 5; ++recno) {
+        image.Add(NamedFile(u"$sys" + std::u16string(1, u'0' + recno), 5));
+    }
+    image.Add(NamedDirectory(u".", 5));                                     // 5: root
+    image.Add(NamedDirectory(u"Users", 5));                                 // 6
+    image.Add(RecordBuilder()                                               // 7
+                  .StandardInformation(kTimes, 0x20)
+                  .FileName(u"REPORT~1.TXT", kDos, 6, kTimes)
+                  .FileName(u"Report 2012.txt", kWin32, 6, kTimes)
+                  .NonResidentData(5000, 8192)
+                  .ResidentData(26, u"Zone.Identifier")
+                  .Build());
+    image.Add(RecordBuilder().InUse(false).StandardInformation(kTimes).FileName(u"gone.doc", kPosix, 6).Build());  // 8
+    image.Add(RecordBuilder().BaseRecord(7, 1).NonResidentData(100, 4096, u"more").Build());  // 9: extension
+    image.Add(RecordBuilder().StandardInformation(kTimes).FileName(u"ONLY~1.DOS", kDos, 6).Build());  // 10
+    image.Add(NamedDirectory(u"loop-a", 12));                               // 11
+    image.Add(NamedDirectory(u"loop-b", 11));                               // 12
+    image.Add(NamedFile(u"tab\there\nnew line", 6));                        // 13
+    image.Add(NamedFile(std::u16string(255, u'x'), 999999));               // 14: parent past the end
+    image.AddZeroBlocks(1);                                                 // 15
+    return image;
+}
+
+// Eight 4096-byte records (the run needs five, the record target takes the
+// first four): a root at 1, a stream whose attribute starts past byte 1024,
+// a name across byte 2048, a parent past the end.
+MftImage LargeRecordTree()
+{
+    MftImage image(kLargeRecordSize);
+    auto record = [] { return RecordBuilder(kLargeRecordSize).StandardInformation(kTimes, 0x20); };
+    image.Add(record().FileName(u"$MFT", kWin32AndDos, 1, kTimes).NonResidentData(32768, 32768).Build());  // 0
+    image.Add(RecordBuilder(kLargeRecordSize).Directory(true).StandardInformation(kTimes, 0x10)
+                  .FileName(u".", kWin32AndDos, 1, kTimes).Build());  // 1: root
+    image.Add(record().FileName(u"late stream.txt", kWin32, 1, kTimes).ResidentData(1200)
+                  .ResidentData(26, u"Zone.Identifier").Build());  // 2
+    image.Add(record().ResidentData(1760, u"pad").FileName(std::u16string(40, u'n'), kWin32, 1, kTimes).Build());  // 3
+    image.Add(record().FileName(u"orphan", kWin32, 999999, kTimes).Build());  // 4
+    image.Add(RecordBuilder(kLargeRecordSize).InUse(false).StandardInformation(kTimes).FileName(u"gone", kPosix, 1).Build());  // 5
+    image.AddZeroBlocks(2);
+    return image;
+}
+
+// Single records at the edges of what decoding accepts.
+std::vector<Bytes> EdgeRecords()
+{
+    std::vector<Bytes> records;
+    records.push_back(RecordBuilder().StandardInformation(kTimes).RawAttribute(AttributeBytes(kTypeFileName, 0, false, 0x18)).Build());
+    records.push_back(RecordBuilder().StandardInformation(kTimes, 0, 73).FileName(u"long si", kWin32, 5).Build());
+    records.push_back(RecordBuilder().StandardInformation(kTimes, 0, 48).FileName(u"short si", kWin32, 5).Build());
+    records.push_back(RecordBuilder().UsaOffset(1018).StandardInformation(kTimes).FileName(u"usa at end", kWin32, 5).Build());
+    records.push_back(RecordBuilder().FirstAttrOffset(1000).Build());
+    records.push_back(RecordBuilder().NextAttrId(0xFFFF).NoEndMarker().RawAttribute(AttributeBytes(kTypeData, 0, true, 0x48)).Build());
+    records.push_back(RecordBuilder().StandardInformation(kTimes).FileName(u"a", kWin32, 5).ResidentData(600, u"s").Build());
+    records.push_back(RecordBuilder().StandardInformation(Times::All(0)).FileName(u"", kWin32, 5).ResidentAttribute(kTypeAttributeList, Bytes(40, 7)).Build());
+    records.push_back(RecordBuilder(kLargeRecordSize).UsaOffset(4078).StandardInformation(kTimes).FileName(u"usa at end", kWin32, 5).Build());
+    records.push_back(RecordBuilder(kLargeRecordSize).FirstAttrOffset(4072).Build());
+    return records;
+}
+
+// Style, number and second style, as the number target splits them.
+const char* const kNumberSeeds[] = {
+    "[,###]\0001234567\000[,000]",
+    "-[,###]\000-1234567\000+[,###]",
+    "[,###]-\000-1234\000#,##0",
+    "$#,##0\0005\000b b b 0",
+    "[,###].'.'00\0001234.567\000[,##0].'.'0#",
+    "0.'.'00E+00\0001.5E-3\0000.'.'00e-00",
+    "0.'.'00E+00\0001.5E123\0000.'.'00E00",
+    "[,###];([,###])\000-0\000[,###];-[,###];nil",
+    "#;#;z@ero\000  42 \000abc",
+    "#E+0-+\00012a\000#.''",
+};
+
+std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+}  // namespace
+
+std::vector<Seed> RecordSeeds()
+{
+    std::vector<Seed> seeds;
+    // Byte 8 picks the rows' format and the name list (six choices).
+    const std::pair<const char*, Bytes> images[] = {
+        {"tree", Tree().bytes()}, {"system", SystemRecords().bytes()}, {"large-records", LargeRecordTree().bytes()}};
+    for (const auto& [name, image] : images) {
+        for (int choice = 0; choice < kRecordChoices; ++choice) {
+            Bytes bytes = image;
+            bytes[8] = static_cast<std::uint8_t>(choice);
+            seeds.push_back({std::string(name) + (choice == 0 ? "" : "-choice-" + std::to_string(choice)),
+                             AsString(bytes)});
+        }
+    }
+    int index = 0;
+    for (const Bytes& record : EdgeRecords()) {
+        seeds.push_back({"edge-" + std::to_string(index++), AsString(record)});
+    }
+    return seeds;
+}
+
+std::vector<Seed> NumberSeeds()
+{
+    std::vector<Seed> seeds;
+    int index = 0;
+    for (const char* seed : kNumberSeeds) {
+        // Three NUL-separated pieces: find the end of the third.
+        std::string text(seed);
+        std::size_t length = text.size() + 1;
+        length += std::string(seed + length).size() + 1;
+        length += std::string(seed + length).size();
+        seeds.push_back({"style-" + std::to_string(index++), std::string(seed, length)});
+    }
+    return seeds;
+}
+
+// The tree behind the system records, and the tree of 4096-byte records,
+// once per run mode.
+std::vector<Seed> RunSeeds()
+{
+    std::vector<Seed> seeds;
+    MftImage image = SystemRecords();
+    image.AddRawBytes(Tree().bytes());
+    for (int mode = 0; mode < kRunModes; ++mode) {
+        Bytes bytes = image.bytes();
+        bytes[8] = static_cast<std::uint8_t>(mode);
+        seeds.push_back({"mode-" + std::to_string(mode), AsString(bytes)});
+        Bytes large = LargeRecordTree().bytes();
+        large[8] = static_cast<std::uint8_t>(mode);
+        seeds.push_back({"large-records-mode-" + std::to_string(mode), AsString(large)});
+    }
+    return seeds;
+}
+
+}  // namespace fuzz_seeds
