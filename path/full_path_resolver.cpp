@@ -229,7 +229,7 @@ FullPathResolver::Memo& FullPathResolver::MemoFor(std::uint64_t parent)
     if (memos_.empty()) {
         memos_.resize(memo_count_);
     }
-    return memos_[static_cast<std::size_t>((parent * 0x9E3779B97F4A7C15ULL) >> 32) % memo_count_];
+    return memos_[static_cast<std::size_t>((parent * 0x9E3779B97F4A7C15ULL) >> 32) & (memo_count_ - 1)];
 }
 
 void FullPathResolver::CheckFileLength(const RecordSource& mft_file)

@@ -44,7 +44,7 @@ public:
     explicit FullPathResolver(std::size_t max_cached_steps = PathStepCache::kDefaultMaxEntries,
                               std::size_t max_cached_name_bytes = PathStepCache::kDefaultMaxNameBytes,
                               std::size_t memo_count = kMemos)
-        : cache_(max_cached_steps, max_cached_name_bytes), memo_count_(std::max<std::size_t>(memo_count, 1))
+        : cache_(max_cached_steps, max_cached_name_bytes), memo_count_(PowerOfTwoAtLeast(memo_count))
     {
     }
     FullPathResolver(const FullPathResolver&) = delete;
@@ -61,6 +61,15 @@ public:
     void Reset();
 
 private:
+    static std::size_t PowerOfTwoAtLeast(std::size_t count)
+    {
+        std::size_t power = 1;
+        while (power < count) {
+            power *= 2;
+        }
+        return power;
+    }
+
     enum class WalkEnd { kRoot, kFinished, kUnfinished };
     struct Walk;
 
@@ -87,7 +96,7 @@ private:
     Memo& MemoFor(std::uint64_t parent);
 
     PathStepCache cache_;
-    std::size_t memo_count_;
+    std::size_t memo_count_;  // a power of two: a mask picks the memo
     std::vector<Memo> memos_;  // by parent record number; made at the first use
     long long file_length_ = -1;
     unsigned calls_until_length_ = 0;

@@ -10,6 +10,17 @@ constexpr std::size_t kNameBlockBytes = std::size_t{256} << 10;
 constexpr char kNoName[1] = "";  // where an empty name points: never a null pointer
 constexpr std::uint64_t kLargestKept = 0xFFFFFFFEULL;  // keys are record number + 1 in 32 bits
 
+// Blocks of a power of two bytes, so that finding a name costs a shift, not
+// a division: the smallest that holds the whole cap, up to 256 KiB.
+unsigned BlockShiftFor(std::size_t cap)
+{
+    unsigned shift = 4;
+    while ((std::size_t{1} << shift) < std::min(kNameBlockBytes, cap)) {
+        ++shift;
+    }
+    return shift;
+}
+
 // The table is kept at most five eighths full, so that probes stay short.
 // A small cache (one walk's) starts, and stays, at the size it needs.
 std::size_t FirstSlotsFor(std::size_t entries)
@@ -37,7 +48,7 @@ PathStepCache::PathStepCache(std::size_t max_entries, std::size_t max_name_bytes
       max_name_bytes_(max_name_bytes),
       max_slots_(SlotsFor(max_entries)),
       slots_(FirstSlotsFor(max_entries)),
-      block_bytes_(std::min(kNameBlockBytes, max_name_bytes + kMaxNameLength))
+      block_shift_(BlockShiftFor(max_name_bytes + kMaxNameLength))
 {
 }
 
@@ -60,8 +71,8 @@ PathStep PathStepCache::StepOf(const Slot& slot) const
     step.root = slot.root;
     step.parent = slot.parent;
     step.name = slot.name_length == 0 ? std::string_view(kNoName, 0)
-                                      : std::string_view(name_blocks_[slot.name_offset / block_bytes_].get() +
-                                                             slot.name_offset % block_bytes_,
+                                      : std::string_view(name_blocks_[slot.name_offset >> block_shift_].get() +
+                                                             (slot.name_offset & BlockMask()),
                                                          slot.name_length);
     return step;
 }
@@ -98,14 +109,14 @@ PathStepCache::InsertResult PathStepCache::Insert(std::uint64_t recno, const Pat
     slot.kind = step.kind;
     slot.root = step.root;
     if (!step.name.empty()) {  // an empty view may hold a null pointer
-        if (name_bytes_used_ % block_bytes_ + step.name.size() > block_bytes_) {
-            name_bytes_used_ += block_bytes_ - name_bytes_used_ % block_bytes_;  // to the next block
+        if ((name_bytes_used_ & BlockMask()) + step.name.size() > BlockBytes()) {
+            name_bytes_used_ += BlockBytes() - (name_bytes_used_ & BlockMask());  // to the next block
         }
-        const std::size_t block = name_bytes_used_ / block_bytes_;
+        const std::size_t block = name_bytes_used_ >> block_shift_;
         while (name_blocks_.size() <= block) {
-            name_blocks_.emplace_back(new char[block_bytes_]);
+            name_blocks_.emplace_back(new char[BlockBytes()]);
         }
-        std::memcpy(name_blocks_[block].get() + name_bytes_used_ % block_bytes_, step.name.data(), step.name.size());
+        std::memcpy(name_blocks_[block].get() + (name_bytes_used_ & BlockMask()), step.name.data(), step.name.size());
     }
     slot.name_offset = static_cast<std::uint32_t>(name_bytes_used_);
     slot.name_length = static_cast<std::uint16_t>(step.name.size());

@@ -75,7 +75,9 @@ private:
     // The names, in blocks made as the cache fills (a small input never
     // pays for the whole cap); a name never spans two blocks, and a block
     // stays where it is until the cache goes, so no kept name moves.
-    std::size_t block_bytes_;
+    unsigned block_shift_;  // a block holds 1 << block_shift_ bytes
+    std::size_t BlockBytes() const { return std::size_t{1} << block_shift_; }
+    std::size_t BlockMask() const { return BlockBytes() - 1; }
     std::vector<std::unique_ptr<char[]>> name_blocks_;
     std::size_t name_bytes_used_ = 0;  // where the next name goes, block tails passed over included
 };
