@@ -5,12 +5,7 @@
 
 #include "app/deflate_chunk.h"
 
-DeflateWorkers::DeflateWorkers(unsigned thread_count)
-{
-    for (unsigned i = 0; i < std::max(thread_count, 1u); ++i) {
-        threads_.emplace_back([this] { Work(); });
-    }
-}
+DeflateWorkers::DeflateWorkers(unsigned thread_count) : thread_count_(std::max(thread_count, 1u)) {}
 
 DeflateWorkers::~DeflateWorkers()
 {
@@ -24,8 +19,22 @@ DeflateWorkers::~DeflateWorkers()
     }
 }
 
+// The threads start with the first piece that has more after it: a text of
+// one piece (most reports of a small $MFT) is deflated by the caller, which
+// would only wait for a thread to do it.
 void DeflateWorkers::Queue(std::vector<std::uint8_t> input, std::size_t dictionary_size, bool last)
 {
+    if (threads_.empty() && last) {
+        Job& job = jobs_.emplace_back();
+        ChunkDeflater deflater;
+        job.deflated = deflater.Deflate(input.data() + dictionary_size, input.size() - dictionary_size,
+                                        dictionary_size, true, job.output);
+        job.started = job.done = true;
+        return;
+    }
+    while (threads_.size() < thread_count_) {
+        threads_.emplace_back([this] { Work(); });
+    }
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         Job& job = jobs_.emplace_back();

@@ -47,6 +47,7 @@ private:
     std::condition_variable finished_;
     std::deque<Job> jobs_;  // oldest first; a job stays here until taken
     bool stopping_ = false;
+    const unsigned thread_count_;
     std::vector<std::thread> threads_;  // last: started when everything they use is made
 };
 

@@ -64,7 +64,8 @@ RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_
     : source_(source), record_count_(record_count), batch_count_((record_count + kBatchRecords - 1) / kBatchRecords)
 {
     // A worker fills one batch at a time: an input of fewer batches than
-    // cores starts no thread that could only wait.
+    // cores starts no thread that could only wait, and an input of one
+    // batch (a small $MFT) is made by the calling thread, in Next().
     const auto worker_count =
         static_cast<unsigned>(std::min<std::uint64_t>(WorkerCount(), std::max<std::uint64_t>(batch_count_, 1)));
     for (unsigned i = 0; i < worker_count; ++i) {
@@ -73,6 +74,9 @@ RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_
     for (std::size_t i = 0; i < kBatchesPerWorker * worker_count + 2; ++i) {
         batches_.push_back(std::make_unique<RecordBatch>());
         free_.push_back(batches_.back().get());
+    }
+    if (batch_count_ <= 1) {
+        return;
     }
     for (const std::unique_ptr<RecordWorker>& worker : workers_) {
         threads_.emplace_back([this, &worker] { Work(*worker); });
@@ -93,6 +97,9 @@ RecordPipeline::~RecordPipeline()
 
 const RecordBatch* RecordPipeline::Next()
 {
+    if (threads_.empty()) {
+        return MadeHere();
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     if (in_use_ != nullptr) {
         free_.push_back(in_use_);
@@ -108,6 +115,20 @@ const RecordBatch* RecordPipeline::Next()
     done_.erase(found);
     gave_last_ = in_use_->ends_run_;
     return in_use_;
+}
+
+// The one batch of a small input, made as a worker would make it.
+const RecordBatch* RecordPipeline::MadeHere()
+{
+    if (next_to_give_ == batch_count_) {
+        return nullptr;
+    }
+    RecordBatch* batch = free_.front();
+    batch->number_ = next_to_give_++;
+    KeptThreadLog log;
+    RecordSequence records(source_, 0);
+    FillBatch(*batch, records, *workers_.front());
+    return batch;
 }
 
 bool RecordPipeline::NothingToFill() const

@@ -5,7 +5,8 @@
 // worker threads turn whole batches into output bytes side by side, each
 // record from its read to its report rows in one thread while its data is
 // at hand, and the calling thread takes the batches in input order and
-// writes them. No thread but the calling one writes or logs: the lines a
+// writes them (an input of one batch is made by the calling thread itself,
+// which would only wait for a worker). No thread but the calling one writes or logs: the lines a
 // record's work logs travel with the record (KeepThreadLogLines), and the
 // workers call nothing of the library that keeps state for each thread.
 // Whatever ends the run, every thread is stopped and joined before the
@@ -87,6 +88,7 @@ public:
     const RecordBatch* Next();
 
 private:
+    const RecordBatch* MadeHere();
     void Work(RecordWorker& worker);
     void FillBatch(RecordBatch& batch, RecordSequence& records, RecordWorker& worker);
     bool NothingToFill() const;
