@@ -1,5 +1,6 @@
 #include "app/report_archive_draft.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -72,7 +73,9 @@ bool ReportArchiveDraft::CopyTo(wxFFile& archive)
     if (!finished_ || !usable_) {
         return false;
     }
-    std::vector<char> block(std::size_t{1} << 20);
+    // A block of a megabyte at most, and no larger than the draft.
+    const wxFileOffset length = file_.Length();
+    std::vector<char> block(static_cast<std::size_t>(std::clamp<wxFileOffset>(length, 1, wxFileOffset{1} << 20)));
     for (std::uint64_t offset = 0;;) {
         const long long got = platform::ReadAt(file_.fd(), block.data(), block.size(), offset);
         if (got < 0) {
