@@ -26,7 +26,7 @@ void DeflateWorkers::Queue(std::vector<std::uint8_t> input, std::size_t dictiona
 {
     if (threads_.empty() && last) {
         Job& job = jobs_.emplace_back();
-        ChunkDeflater deflater;
+        thread_local ChunkDeflater deflater;  // its half megabyte of tables made once a thread
         job.deflated = deflater.Deflate(input.data() + dictionary_size, input.size() - dictionary_size,
                                         dictionary_size, true, job.output);
         job.started = job.done = true;
