@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in build-fuzz and
-# runs each for a while, one process at a time and at the lowest priority.
+# runs each for a while, one target at a time and at the lowest priority.
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
+#   FUZZ_JOBS=2 scripts/fuzz.sh ...   # that many processes a target, one a core
 #
 # Targets: fuzz_record fuzz_number_formatter fuzz_run (default: all three,
 # 600 seconds each). The growing corpus lives in fuzz/out/ (not committed);
@@ -17,6 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 seconds=${1:-600}
+jobs=${FUZZ_JOBS:-1}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(fuzz_record fuzz_number_formatter fuzz_run)
@@ -68,15 +70,17 @@ run_target() {
   local started=$SECONDS executions=0 status=0 found=no
   while [ $((seconds - (SECONDS - started))) -gt 5 ]; do
     status=0
+    rm -f "$logs"/fuzz-*.log
     # shellcheck disable=SC2086  # extra holds whole flags
-    (cd "$logs" && nice -n 19 "$root/build-fuzz/fuzz/$target" -jobs=1 -workers=1 \
+    (cd "$logs" && nice -n 19 "$root/build-fuzz/fuzz/$target" -jobs="$jobs" -workers="$jobs" \
         -timeout=1 -rss_limit_mb=1024 -max_len="$max_len" \
         -max_total_time=$((seconds - (SECONDS - started))) -print_final_stats=1 \
         -artifact_prefix="$artifacts" $extra "$corpus" "${extra_corpora[@]}") >/dev/null 2>&1 || status=$?
     local ran
-    ran=$(grep -h 'stat::number_of_executed_units' "$logs"/fuzz-0.log | awk '{print $2}' | tail -1 || true)
+    # Each process's closing count, added up.
+    ran=$(cat "$logs"/fuzz-*.log | awk '/stat::number_of_executed_units/ {sum += $2} END {print sum + 0}')
     executions=$((executions + ${ran:-0}))
-    cp "$logs"/fuzz-0.log "$logs/session-$(date -u +%Y%m%dT%H%M%S).log"
+    cat "$logs"/fuzz-*.log >"$logs/session-$(date -u +%Y%m%dT%H%M%S).log"
     local moved
     moved=$(set_spurious_timeouts_aside "$target" "$artifacts")
     if [ -n "$(ls -A "$artifacts")" ]; then
