@@ -22,6 +22,7 @@
 #include "base/platform.h"
 #include "base/run_settings.h"
 #include "report/report_columns.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -120,17 +121,24 @@ bool OpenInput(RunState& state)
 }
 
 // With -z the report is deflated while it is written; without a draft the
-// zip step packs the finished report.
+// zip step packs the finished report. The draft's file is opened after every
+// file of the run, so that each of those has the descriptor number its
+// messages always gave; the header already written is handed over first.
 void StartArchiveDraft(RunState& state)
 {
-    if (!run_settings.zip_output) {
+    if (!run_settings.zip_output || !state.ReportMode()) {
         return;
     }
+    std::string header;
+    AppendUtf8(header, GetReportHeaderString());
     auto draft = std::make_unique<ReportArchiveDraft>();
-    if (draft->Start(run_settings.output_filename)) {
-        state.archive_draft = std::move(draft);
-        state.report_file.CopyTo(state.archive_draft.get());
+    if (static_cast<long long>(header.size()) != state.report_file.BytesWritten() ||
+        !draft->Start(run_settings.output_filename)) {
+        return;
     }
+    draft->Add(header.data(), header.size());
+    state.archive_draft = std::move(draft);
+    state.report_file.CopyTo(state.archive_draft.get());
 }
 
 bool OpenReport(RunState& state)
@@ -144,7 +152,6 @@ bool OpenReport(RunState& state)
         LogErrorText(wxS("Error opening ") + name + wxS(" report file."));
         return false;
     }
-    StartArchiveDraft(state);
     LogMessageText(wxS("Writing header row to report file"));
     // Written through at once, so that an unwritable report stops the run here.
     if (!state.report_file.Write(GetReportHeaderString()) || !state.report_file.Flush()) {
@@ -266,6 +273,7 @@ int RunFromVerifiedInput(RunState& state)
     if (run_settings.body_file && !OpenBodyFile(state)) {
         return -1;
     }
+    StartArchiveDraft(state);
     LogMessageText(wxS("Processing $MFT file."));
     if (!RunRecordLoop(state)) {
         return -1;

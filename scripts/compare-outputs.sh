@@ -3,7 +3,7 @@
 # everything a user gets: the exit status, the console (log time stamps
 # masked), the report, the body file, varneth.log and the zip entry's
 # content. Used to show that a change of implementation changes no output,
-# failures included (the last two modes write to a full device).
+# failures included (the last three modes write to a full device).
 #
 #   scripts/compare-outputs.sh BEFORE AFTER INPUT...
 #
@@ -14,7 +14,7 @@ before=$(realpath "$1")
 after=$(realpath "$2")
 shift 2
 modes=("" "-s" "-l" "-v" "-l -v -d" "-s -m WS01" "-f" "-a" "-z -v" "-l -z" "-b body.txt" "-l -v -b body.txt"
-       "-v -o /dev/full" "-v -b /dev/full")
+       "-v -o /dev/full" "-v -b /dev/full" "-z -v -b /dev/full")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mask() { sed -E 's/[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}: /TIME: /g' "$@"; }
