@@ -20,6 +20,9 @@ struct EntryFlags : wxZipEntry {
 FastDeflateZipStream::~FastDeflateZipStream()
 {
     Close();
+    // After a failed write wx skips the compressor's close, and it would
+    // never be freed (nor its threads stopped).
+    delete deflater_;
 }
 
 bool FastDeflateZipStream::Close()
