@@ -71,7 +71,9 @@ RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_
     for (unsigned i = 0; i < worker_count; ++i) {
         workers_.push_back(make_worker(worker_count));
     }
-    for (std::size_t i = 0; i < kBatchesPerWorker * worker_count + 2; ++i) {
+    // The calling thread alone needs one batch.
+    const std::size_t batch_slots = batch_count_ <= 1 ? 1 : kBatchesPerWorker * worker_count + 2;
+    for (std::size_t i = 0; i < batch_slots; ++i) {
         batches_.push_back(std::make_unique<RecordBatch>());
         free_.push_back(batches_.back().get());
     }
