@@ -7,12 +7,14 @@
 // emptied before each run and checked after it.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -43,9 +45,32 @@ std::filesystem::path ScratchParent()
     return std::filesystem::temp_directory_path();
 }
 
+constexpr char kScratchPrefix[] = "varneth-fuzz-run-";
+
+// A process stopped by a finding, a timeout or SIGINT leaves with _Exit, so
+// its directory stays behind; the next process removes those whose owner has
+// gone, so that long campaigns do not fill the RAM-backed file system.
+void RemoveAbandonedScratchDirectories(const std::filesystem::path& parent)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(parent, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kScratchPrefix, 0) != 0) {
+            continue;
+        }
+        const long owner = std::strtol(name.c_str() + sizeof kScratchPrefix - 1, nullptr, 10);
+        if (owner > 0 && kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            std::filesystem::remove_all(entry.path(), ignored);
+        }
+    }
+}
+
 void MakeScratchDirectory()
 {
-    std::string pattern = (ScratchParent() / "varneth-fuzz-run-XXXXXX").string();
+    const std::filesystem::path parent = ScratchParent();
+    RemoveAbandonedScratchDirectories(parent);
+    std::string pattern = (parent / (kScratchPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::abort();
     }
