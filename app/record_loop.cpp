@@ -38,7 +38,7 @@ RecordOutcome BodyWriteFailed()
 }
 
 // Hands bytes to a writer, which writes them out when its buffer is full.
-bool WriteBytes(ReportWriter& writer, std::string_view bytes)
+bool WriteBytes(OutputFile& writer, std::string_view bytes)
 {
     writer.Bytes() += bytes;
     return writer.LineDone();

@@ -11,6 +11,7 @@
 #include <wx/wfstream.h>
 
 #include "app/fast_deflate_zip_stream.h"
+#include "base/output_file.h"
 
 // The report's archive, deflated while the report is written: each block of
 // report bytes goes to the deflating threads as it goes to the file, into a
@@ -19,7 +20,7 @@
 // deflating it alone after the run. A draft counts only when it holds
 // exactly what packing the finished report would give; otherwise the zip
 // step packs the report as it always did.
-class ReportArchiveDraft {
+class ReportArchiveDraft final : public ByteSink {
 public:
     ReportArchiveDraft() = default;
     ReportArchiveDraft(const ReportArchiveDraft&) = delete;
@@ -29,7 +30,7 @@ public:
     // report's folder takes no file without a name.
     bool Start(const wxString& report_name);
     // The report's next bytes, as they were written to its file.
-    void Add(const char* bytes, std::size_t size);
+    void Add(const char* bytes, std::size_t size) override;
     // Ends the archive; true when it holds the report as packing it would,
     // the report being report_size bytes long now.
     bool Finish(std::uint64_t report_size);

@@ -17,6 +17,7 @@
 #include "app/log_setup.h"
 #include "app/output_compression.h"
 #include "app/record_loop.h"
+#include "app/report_archive_draft.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
 #include "base/platform.h"
@@ -129,16 +130,15 @@ void StartArchiveDraft(RunState& state)
     if (!run_settings.zip_output || !state.ReportMode()) {
         return;
     }
-    std::string header;
-    AppendUtf8(header, GetReportHeaderString());
+    const std::string header = ToUtf8(GetReportHeaderString());
     auto draft = std::make_unique<ReportArchiveDraft>();
     if (static_cast<long long>(header.size()) != state.report_file.BytesWritten() ||
         !draft->Start(run_settings.output_filename)) {
         return;
     }
     draft->Add(header.data(), header.size());
-    state.archive_draft = std::move(draft);
-    state.report_file.CopyTo(state.archive_draft.get());
+    state.archive_draft = draft.get();
+    state.report_file.CopyTo(std::move(draft));
 }
 
 bool OpenReport(RunState& state)
@@ -154,7 +154,7 @@ bool OpenReport(RunState& state)
     }
     LogMessageText(wxS("Writing header row to report file"));
     // Written through at once, so that an unwritable report stops the run here.
-    if (!state.report_file.Write(GetReportHeaderString()) || !state.report_file.Flush()) {
+    if (!state.report_file.Write(ToUtf8(GetReportHeaderString())) || !state.report_file.Flush()) {
         LogErrorText(wxS("Error writing header row to ") + name + wxS(" report file."));
         return false;
     }
@@ -199,7 +199,7 @@ bool OpenBodyFile(RunState& state)
     if (RefuseBodyFileName(name)) {
         return false;
     }
-    auto body_file = std::make_unique<ReportWriter>();
+    auto body_file = std::make_unique<OutputFile>();
     if (!body_file->Open(name)) {
         LogErrorText(wxS("Error opening ") + name + wxS(" body file."));
         return false;
@@ -225,7 +225,7 @@ bool CompressReport(RunState& state)
     PrintText(wxS("Zipping output file.\n"));
     const wxString report_name = run_settings.output_filename;
     const wxString zip_filename = report_name + wxS(".zip");
-    const bool packed = !RefuseArchiveName(zip_filename, report_name) && ZipOutputFile(zip_filename, state.archive_draft.get()) == 0 &&
+    const bool packed = !RefuseArchiveName(zip_filename, report_name) && ZipOutputFile(zip_filename, state.archive_draft) == 0 &&
                         ArchiveIsOnDisk(zip_filename);
     if (packed) {
         wxRemoveFile(report_name);

@@ -8,19 +8,9 @@
 #include <wx/object.h>
 #include <wx/string.h>
 
+#include "base/report_line_sink.h"
 #include "report/report_columns.h"
 #include "report/report_line.h"
-
-// Where the lines of a record go: each line is appended to Bytes(), then
-// LineDone() is called; a false return stops the record's lines.
-class ReportLineSink {
-public:
-    virtual std::string& Bytes() = 0;
-    virtual bool LineDone() = 0;
-
-protected:
-    ~ReportLineSink() = default;
-};
 
 enum class ReportRowsResult { kWritten, kNoRows, kSinkFailed };
 

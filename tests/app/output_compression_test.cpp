@@ -8,8 +8,9 @@
 #include <sys/types.h>
 
 #include <cstdio>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,8 +21,8 @@
 
 #include "app/output_compression.h"
 #include "app/report_archive_draft.h"
-#include "app/report_writer.h"
 #include "base/log_message.h"
+#include "base/output_file.h"
 #include "base/run_settings.h"
 #include "support/cli_runner.h"
 #include "support/log_capture.h"
@@ -195,12 +196,13 @@ protected:
     // be what packing the report gives.
     std::string PackThroughDraftAndRead(const std::string& content, const std::string& added_later = "")
     {
-        ReportArchiveDraft draft;
-        ReportWriter writer;
+        auto owned = std::make_unique<ReportArchiveDraft>();
+        ReportArchiveDraft& draft = *owned;
+        OutputFile writer;
         if (!draft.Start(wxS("report.txt")) || !writer.Open(wxS("report.txt"))) {
             return "<no draft>";
         }
-        writer.CopyTo(&draft);
+        writer.CopyTo(std::move(owned));
         writer.Bytes() += content;
         if (!writer.Close()) {
             return "<report not written>";

@@ -1,7 +1,8 @@
-// The report file's writer: every byte handed to it reaches the file in
-// order, and once forced to the disk the report's pages leave the system's
-// cache, so a report of millions of rows does not crowd out the examiner's
-// other files (and the system reuses the same few pages for it).
+// The writer of the report and the body file: every byte handed to it
+// reaches the file, and its copy, in order; and once forced to the disk the
+// report's pages leave the system's cache, so a report of millions of rows
+// does not crowd out the examiner's other files (and the system reuses the
+// same few pages for it).
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,11 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/report_writer.h"
+#include "base/output_file.h"
 #include "support/cli_runner.h"
 
 using namespace varneth_test;
@@ -47,15 +49,27 @@ std::string Line(int n)
     return "row " + std::to_string(n) + "\t" + std::string(200, static_cast<char>('a' + n % 26)) + "\n";
 }
 
+// Collects the writer's copy; hands what it got to `kept` when it goes.
+class CollectingSink final : public ByteSink {
+public:
+    explicit CollectingSink(std::string& kept) : kept_(kept) {}
+    ~CollectingSink() override { kept_ = bytes_; }
+    void Add(const char* bytes, std::size_t size) override { bytes_.append(bytes, size); }
+
+private:
+    std::string bytes_;
+    std::string& kept_;
+};
+
 }  // namespace
 
-TEST(ReportWriterTest, WrittenBytesArriveInOrderAcrossBufferFillsAndFlushes)
+TEST(OutputFileTest, WrittenBytesArriveInOrderAcrossBufferFillsAndFlushes)
 {
     TempDir dir;
     const std::string path = dir.File("report.txt");
     std::string expected;
     {
-        ReportWriter writer;
+        OutputFile writer;
         ASSERT_TRUE(writer.Open(path));
         ASSERT_TRUE(writer.Write("header\n"));
         expected += "header\n";
@@ -72,7 +86,29 @@ TEST(ReportWriterTest, WrittenBytesArriveInOrderAcrossBufferFillsAndFlushes)
     EXPECT_EQ(ReadFile(path), expected);
 }
 
-TEST(ReportWriterTest, PagesForcedToTheDiskLeaveTheCache)
+// The copy belongs to the writer: it takes the last flush, made when the
+// writer goes without a Close (an early return), and only then goes too.
+TEST(OutputFileTest, CopyGetsEveryByteUpToTheLastFlushOfTheDestructor)
+{
+    TempDir dir;
+    const std::string path = dir.File("report.txt");
+    std::string expected;
+    std::string copied = "<copy never destroyed>";
+    {
+        OutputFile writer;
+        ASSERT_TRUE(writer.Open(path));
+        writer.CopyTo(std::make_unique<CollectingSink>(copied));
+        for (int n = 0; expected.size() < (std::size_t{3} << 20) + 5; ++n) {
+            writer.Bytes() += Line(n);
+            expected += Line(n);
+            ASSERT_TRUE(writer.LineDone());
+        }
+    }
+    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_TRUE(copied == expected) << copied.size() << " bytes copied of " << expected.size();
+}
+
+TEST(OutputFileTest, PagesForcedToTheDiskLeaveTheCache)
 {
     TempDir dir;
     struct statfs fs {};
@@ -81,7 +117,7 @@ TEST(ReportWriterTest, PagesForcedToTheDiskLeaveTheCache)
         GTEST_SKIP() << "a memory file system keeps every page it has";
     }
     const std::string path = dir.File("report.txt");
-    ReportWriter writer;
+    OutputFile writer;
     ASSERT_TRUE(writer.Open(path));
     std::size_t forced = 0;
     for (int n = 0; forced < (std::size_t{4} << 20); ++n) {

@@ -1,8 +1,6 @@
-#include "app/report_writer.h"
+#include "base/output_file.h"
 
-#include "app/report_archive_draft.h"
 #include "base/platform.h"
-#include "text/utf8_text.h"
 
 namespace {
 
@@ -14,16 +12,16 @@ constexpr std::size_t kBufferLimit = 1 << 20;
 // megabyte has gone out: a writer that is never opened (the listing modes
 // make one for the report and one for the body file) or a small report
 // asks for no whole megabyte up front.
-ReportWriter::ReportWriter() = default;
+OutputFile::OutputFile() = default;
 
-ReportWriter::~ReportWriter()
+OutputFile::~OutputFile()
 {
     if (file_.IsOpened()) {
         Close();
     }
 }
 
-bool ReportWriter::Open(const wxString& name)
+bool OutputFile::Open(const wxString& name)
 {
     buffer_.clear();
     failed_ = false;
@@ -32,21 +30,21 @@ bool ReportWriter::Open(const wxString& name)
     return file_.Open(name, wxFile::write);
 }
 
-bool ReportWriter::Write(const wxString& text)
+bool OutputFile::Write(std::string_view bytes)
 {
     if (failed_ || !file_.IsOpened()) {
         return false;
     }
-    AppendUtf8(buffer_, text);
+    buffer_ += bytes;
     return LineDone();
 }
 
-bool ReportWriter::LineDone()
+bool OutputFile::LineDone()
 {
     return !failed_ && file_.IsOpened() && (buffer_.size() < kBufferLimit || Flush());
 }
 
-bool ReportWriter::Flush()
+bool OutputFile::Flush()
 {
     if (failed_ || !file_.IsOpened()) {
         return false;
@@ -55,15 +53,15 @@ bool ReportWriter::Flush()
         const std::size_t written = file_.Write(buffer_.data(), buffer_.size());
         failed_ = written != buffer_.size();
         written_ += static_cast<long long>(written);
-        if (draft_ != nullptr) {
-            draft_->Add(buffer_.data(), written);
+        if (copy_ != nullptr) {
+            copy_->Add(buffer_.data(), written);
         }
         buffer_.clear();
     }
     return !failed_;
 }
 
-bool ReportWriter::FlushToDisk()
+bool OutputFile::FlushToDisk()
 {
     if (!Flush()) {
         return false;
@@ -77,7 +75,7 @@ bool ReportWriter::FlushToDisk()
     return !failed_;
 }
 
-bool ReportWriter::Close()
+bool OutputFile::Close()
 {
     if (!file_.IsOpened()) {
         return !failed_;

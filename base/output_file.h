@@ -1,0 +1,66 @@
+#ifndef VARNETH_BASE_OUTPUT_FILE_H
+#define VARNETH_BASE_OUTPUT_FILE_H
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include <wx/file.h>
+#include <wx/string.h>
+
+#include "base/report_line_sink.h"
+
+// Takes a copy of every byte an output file writes, in order.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void Add(const char* bytes, std::size_t size) = 0;
+};
+
+// An output file of the run (the report, the body file): UTF-8 lines are
+// collected in a buffer so that a run of millions of rows costs
+// a few thousand write calls, not one per row. Every failure (a short write,
+// a failed close) is reported to the caller; nothing is dropped silently. Row
+// lines are made in UTF-8 straight into the buffer (ReportLineSink).
+class OutputFile final : public ReportLineSink {
+public:
+    OutputFile();
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates or empties the file (the library logs its own line on failure).
+    bool Open(const wxString& name);
+    // From now on every byte handed to the file is also handed to copy. The
+    // file owns it, so it is there for every flush, the last one in the
+    // destructor included.
+    void CopyTo(std::unique_ptr<ByteSink> copy) { copy_ = std::move(copy); }
+    long long BytesWritten() const { return written_; }
+    bool IsOpened() const { return file_.IsOpened(); }
+
+    // Appends the bytes exactly as they are (they carry their own line end).
+    bool Write(std::string_view bytes);
+    // The buffer, to append one line to; then LineDone, which hands the
+    // buffer to the file when it is full (false when that fails).
+    std::string& Bytes() override { return buffer_; }
+    bool LineDone() override;
+    // Hands everything buffered to the file.
+    bool Flush();
+    // Flush, then force the data to the disk where the file supports it; the
+    // pages so forced are then released from the system's cache.
+    bool FlushToDisk();
+    // Flush and close; false when either fails.
+    bool Close();
+
+private:
+    wxFile file_;
+    std::string buffer_;
+    bool failed_ = false;
+    std::unique_ptr<ByteSink> copy_;
+    long long written_ = 0;   // bytes handed to the file
+    long long released_ = 0;  // bytes whose cached pages were released
+};
+
+#endif
