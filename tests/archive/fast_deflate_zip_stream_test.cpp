@@ -14,7 +14,7 @@
 #include <wx/mstream.h>
 #include <wx/zipstrm.h>
 
-#include "app/fast_deflate_zip_stream.h"
+#include "archive/fast_deflate_zip_stream.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef VARNETH_APP_REPORT_ARCHIVE_DRAFT_H
-#define VARNETH_APP_REPORT_ARCHIVE_DRAFT_H
+#ifndef VARNETH_ARCHIVE_REPORT_ARCHIVE_DRAFT_H
+#define VARNETH_ARCHIVE_REPORT_ARCHIVE_DRAFT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <wx/string.h>
 #include <wx/wfstream.h>
 
-#include "app/fast_deflate_zip_stream.h"
+#include "archive/fast_deflate_zip_stream.h"
 #include "base/output_file.h"
 
 // The report's archive, deflated while the report is written: each block of

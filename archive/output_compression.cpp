@@ -1,4 +1,4 @@
-#include "app/output_compression.h"
+#include "archive/output_compression.h"
 
 #include <string>
 
@@ -11,10 +11,10 @@
 #include <wx/wfstream.h>
 #include <wx/zipstrm.h>
 
-#include "app/fast_deflate_zip_stream.h"
-#include "app/report_archive_draft.h"
 #include "app/report_line_reader.h"
-#include "app/zip_entry_name.h"
+#include "archive/fast_deflate_zip_stream.h"
+#include "archive/report_archive_draft.h"
+#include "archive/zip_entry_name.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"
 

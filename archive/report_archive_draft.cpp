@@ -1,4 +1,4 @@
-#include "app/report_archive_draft.h"
+#include "archive/report_archive_draft.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <wx/filename.h>
 #include <wx/textbuf.h>
 
-#include "app/zip_entry_name.h"
+#include "archive/zip_entry_name.h"
 #include "base/platform.h"
 
 bool ReportArchiveDraft::Start(const wxString& report_name)

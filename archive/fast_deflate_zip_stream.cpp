@@ -1,4 +1,4 @@
-#include "app/fast_deflate_zip_stream.h"
+#include "archive/fast_deflate_zip_stream.h"
 
 #include "app/deflate_output_stream.h"
 

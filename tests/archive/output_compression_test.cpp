@@ -19,8 +19,8 @@
 #include <wx/datetime.h>
 #include <wx/textfile.h>
 
-#include "app/output_compression.h"
-#include "app/report_archive_draft.h"
+#include "archive/output_compression.h"
+#include "archive/report_archive_draft.h"
 #include "base/log_message.h"
 #include "base/output_file.h"
 #include "base/run_settings.h"

@@ -1,4 +1,4 @@
-#include "app/zip_entry_name.h"
+#include "archive/zip_entry_name.h"
 
 #include <wx/arrstr.h>
 #include <wx/zipstrm.h>
