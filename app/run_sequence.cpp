@@ -121,8 +121,8 @@ bool OpenInput(RunState& state)
     return true;
 }
 
-// With -z the report is deflated while it is written; without a draft the
-// zip step packs the finished report. The draft's file is opened after every
+// With -z the report is deflated into its archive while it is written;
+// without a draft the zip step fails. The draft's file is opened after every
 // file of the run, so that each of those has the descriptor number its
 // messages always gave; the header already written is handed over first.
 void StartArchiveDraft(RunState& state)
@@ -225,7 +225,8 @@ bool CompressReport(RunState& state)
     PrintText(wxS("Zipping output file.\n"));
     const wxString report_name = run_settings.output_filename;
     const wxString zip_filename = report_name + wxS(".zip");
-    const bool packed = !RefuseArchiveName(zip_filename, report_name) && ZipOutputFile(zip_filename, state.archive_draft) == 0 &&
+    const bool packed = !RefuseArchiveName(zip_filename, report_name) &&
+                        ZipOutputFile(zip_filename, report_name, state.archive_draft) == 0 &&
                         ArchiveIsOnDisk(zip_filename);
     if (packed) {
         wxRemoveFile(report_name);

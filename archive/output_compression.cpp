@@ -1,28 +1,16 @@
 #include "archive/output_compression.h"
 
-#include <string>
-
 #include <wx/datetime.h>
 #include <wx/ffile.h>
 #include <wx/file.h>
 #include <wx/filefn.h>
 #include <wx/filename.h>
-#include <wx/textbuf.h>
-#include <wx/wfstream.h>
-#include <wx/zipstrm.h>
 
-#include "app/report_line_reader.h"
-#include "archive/fast_deflate_zip_stream.h"
 #include "archive/report_archive_draft.h"
-#include "archive/zip_entry_name.h"
 #include "base/log_message.h"
-#include "base/run_settings.h"
 
 namespace {
 
-const wxChar* const report_unopened_text = wxS("ZipOutputFile() - output_filename could not be opened.");
-const wxChar* const report_unread_text = wxS("ZipOutputFile() - output_filename could not be read.");
-const wxChar* const report_not_text = wxS("ZipOutputFile() - output_filename is not valid text.");
 const wxChar* const archive_uncreated_text = wxS("ZipOutputFile() - zip_filename could not be created.");
 const wxChar* const archive_unwritten_text = wxS("ZipOutputFile() - zip_filename could not be written.");
 const wxChar* const archive_unclosed_text = wxS("ZipOutputFile() - zip_filename could not be closed.");
@@ -34,48 +22,11 @@ int Fail(const wxString& text)
     return -1;
 }
 
-wxString CopyLines(ReportLineReader& reader, wxOutputStream& zip, const wxOutputStream& file_stream)
+// The report was finished when the zip step began, which is now.
+wxString CopyDraft(wxFFile& archive, ReportArchiveDraft* draft)
 {
-    const std::string line_end(wxString(wxTextBuffer::GetEOL()).utf8_str());
-    std::string lines;
-    for (;;) {
-        const ReadStatus status = reader.NextLines(lines, line_end);
-        if (status == ReadStatus::end) {
-            return wxString();
-        }
-        if (status != ReadStatus::line) {
-            return status == ReadStatus::bad_text ? report_not_text : report_unread_text;
-        }
-        zip.Write(lines.data(), lines.size());
-        if (zip.LastWrite() != lines.size() || !zip.IsOk() || !file_stream.IsOk()) {
-            return archive_unwritten_text;
-        }
-    }
-}
-
-// Closing the zip stream writes the entry's trailer and the central
-// directory. On failure the stream's destructor still closes it; the caller
-// then discards what was written.
-wxString WriteArchive(wxFFile& archive, ReportLineReader& reader, const wxString& entry_name)
-{
-    wxFFileOutputStream file_stream(archive);
-    FastDeflateZipStream zip(file_stream);
-    if (!zip.PutNextEntry(entry_name, wxDateTime::Now()) || !file_stream.IsOk()) {
-        return archive_unwritten_text;
-    }
-    const wxString failure = CopyLines(reader, zip, file_stream);
-    if (!failure.empty()) {
-        return failure;
-    }
-    if (!zip.Close() || !file_stream.IsOk()) {
-        return archive_unwritten_text;
-    }
-    return wxString();
-}
-
-wxString CopyDraft(wxFFile& archive, ReportArchiveDraft& draft)
-{
-    return draft.CopyTo(archive) ? wxString() : wxString(archive_unwritten_text);
+    const bool copied = draft != nullptr && draft->Finish(wxDateTime::Now()) && draft->CopyTo(archive);
+    return copied ? wxString() : wxString(archive_unwritten_text);
 }
 
 // Buffered bytes reach the file only here, so a full disk often shows first
@@ -108,27 +59,25 @@ void DiscardPartialArchive(const wxString& zip_filename, bool existed)
     }
 }
 
-// The draft stands in for packing when it holds the report as it is now and
-// the archive is a plain file or not there yet: wx lays an entry out
-// differently for a stream it cannot go back in (a pipe, a device).
-ReportArchiveDraft* UsableDraft(ReportArchiveDraft* draft, const wxString& report, const wxString& zip_filename)
-{
-    const bool archive_is_plain = !wxFileName::Exists(zip_filename, wxFILE_EXISTS_ANY) || wxFileExists(zip_filename);
-    const wxULongLong report_size = wxFileName::GetSize(report);
-    const bool usable = draft != nullptr && archive_is_plain && report_size != wxInvalidSize &&
-                        draft->Finish(report_size.GetValue());
-    return usable ? draft : nullptr;
-}
+}  // namespace
 
-int PackReport(ReportLineReader& reader, const wxString& zip_filename, const wxString& entry_name,
-               ReportArchiveDraft* draft)
+int ZipOutputFile(const wxString& zip_filename, const wxString& output_filename, ReportArchiveDraft* draft)
 {
+    if (output_filename.empty()) {
+        return Fail(wxS("ZipOutputFile() - output_filename is empty."));
+    }
+    if (zip_filename.empty()) {
+        return Fail(wxS("ZipOutputFile() - zip_filename is empty."));
+    }
+    if (!wxFileExists(output_filename)) {
+        return Fail(wxS("ZipOutputFile() - output_filename does not exist."));
+    }
     const bool existed = wxFileName::Exists(zip_filename, wxFILE_EXISTS_ANY | wxFILE_EXISTS_NO_FOLLOW);
     wxFFile archive(zip_filename, wxS("w+b"));
     if (!archive.IsOpened()) {
         return Fail(archive_uncreated_text);
     }
-    wxString failure = draft != nullptr ? CopyDraft(archive, *draft) : WriteArchive(archive, reader, entry_name);
+    wxString failure = CopyDraft(archive, draft);
     const wxString close_failure = CloseArchive(archive);
     if (failure.empty()) {
         failure = close_failure;
@@ -139,30 +88,4 @@ int PackReport(ReportLineReader& reader, const wxString& zip_filename, const wxS
     LogErrorText(failure);
     DiscardPartialArchive(zip_filename, existed);
     return -1;
-}
-
-}  // namespace
-
-int ZipOutputFile(const wxString& zip_filename, ReportArchiveDraft* draft)
-{
-    const wxString& report = run_settings.output_filename;
-    if (report.empty()) {
-        return Fail(wxS("ZipOutputFile() - output_filename is empty."));
-    }
-    if (zip_filename.empty()) {
-        return Fail(wxS("ZipOutputFile() - zip_filename is empty."));
-    }
-    if (!wxFileExists(report)) {
-        return Fail(wxS("ZipOutputFile() - output_filename does not exist."));
-    }
-    // The report is opened and its start read before the archive is made, so
-    // that an unreadable report leaves nothing behind.
-    ReportLineReader reader;
-    if (!reader.Open(report)) {
-        return Fail(report_unopened_text);
-    }
-    if (!reader.Start()) {
-        return Fail(report_unread_text);
-    }
-    return PackReport(reader, zip_filename, ZipEntryName(report), UsableDraft(draft, report, zip_filename));
 }

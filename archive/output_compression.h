@@ -5,13 +5,12 @@
 
 class ReportArchiveDraft;
 
-// Packs the report run_settings.output_filename into the zip archive
-// zip_filename (created, or emptied if it exists): one deflated entry named
-// after the report, its lines rewritten as UTF-8 with native line ends.
-// Returns 0 when the archive is complete; -1 after logging why it is not. The
-// report itself is never changed; after -1 no partial archive is left that
-// could pass for a good one. A draft made while the report was written is
-// copied instead when it holds what packing would give.
-int ZipOutputFile(const wxString& zip_filename, ReportArchiveDraft* draft = nullptr);
+// Writes the archive of the report output_filename to zip_filename (created,
+// or emptied if it exists): the draft deflated while the report was written,
+// finished now, its one entry stamped with the time the report was
+// finished. Returns 0 when the archive is complete; -1 after logging why it
+// is not, with no draft too. The report itself is never changed; after -1 no
+// partial archive is left that could pass for a good one.
+int ZipOutputFile(const wxString& zip_filename, const wxString& output_filename, ReportArchiveDraft* draft);
 
 #endif

@@ -1,76 +1,85 @@
 #include "archive/report_archive_draft.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
 #include <vector>
 
-#include <wx/datetime.h>
 #include <wx/filename.h>
-#include <wx/textbuf.h>
 
 #include "archive/zip_entry_name.h"
 #include "base/platform.h"
 
-bool ReportArchiveDraft::Start(const wxString& report_name)
+namespace {
+
+// Where the local header keeps its DOS time and date (four bytes,
+// little-endian); the draft starts with the header.
+constexpr wxFileOffset kLocalHeaderTimeOffset = 10;
+
+// Beside the report, on the disk chosen for the run's output, where the
+// folder takes a file without a name; else in the temporary folder.
+int OpenDraftFile(const wxString& report_name)
 {
-    // Packing rewrites each line with the native line end; the report's own
-    // lines end in LF, so only there are its bytes the entry's bytes.
-    if (wxString(wxTextBuffer::GetEOL()) != wxS("\n")) {
-        return false;
-    }
     wxFileName report(report_name);
     report.MakeAbsolute();
     const int fd = platform::OpenUnnamedFile(report.GetPath());
+    return fd >= 0 ? fd : platform::OpenUnnamedFile(wxFileName::GetTempDir());
+}
+
+}  // namespace
+
+bool ReportArchiveDraft::Start(const wxString& report_name)
+{
+    const int fd = OpenDraftFile(report_name);
     if (fd < 0) {
         return false;
     }
     file_.Attach(fd);
     file_stream_ = std::make_unique<wxFileOutputStream>(file_);
     zip_ = std::make_unique<FastDeflateZipStream>(*file_stream_);
-    usable_ = zip_->PutNextEntry(ZipEntryName(report_name), wxDateTime::Now()) && file_stream_->IsOk();
-    return usable_;
-}
-
-// Packing passes a UTF-8 report on byte for byte when no byte-order mark
-// starts it and every line ends in a lone LF; anything else it would change.
-bool ReportArchiveDraft::TakesBytesAsTheyAre(const char* bytes, std::size_t size) const
-{
-    if (added_ == 0 && size > 0) {
-        const auto first = static_cast<unsigned char>(bytes[0]);
-        if (first == 0 || first >= 0x80) {
-            return false;
-        }
-    }
-    return std::memchr(bytes, '\r', size) == nullptr;
+    // wx owns the entry; its time is set again when the report is finished.
+    entry_ = new wxZipEntry(ZipEntryName(report_name));
+    failed_ = !zip_->PutNextEntry(entry_) || !file_stream_->IsOk();
+    return !failed_;
 }
 
 void ReportArchiveDraft::Add(const char* bytes, std::size_t size)
 {
-    if (!usable_ || size == 0) {
+    if (failed_ || zip_ == nullptr || size == 0) {
         return;
     }
-    usable_ = TakesBytesAsTheyAre(bytes, size);
-    if (usable_) {
-        zip_->Write(bytes, size);
-        usable_ = zip_->LastWrite() == size && zip_->IsOk() && file_stream_->IsOk();
-        last_byte_ = bytes[size - 1];
-    }
-    added_ += size;
+    zip_->Write(bytes, size);
+    failed_ = zip_->LastWrite() != size || !zip_->IsOk() || !file_stream_->IsOk();
 }
 
-bool ReportArchiveDraft::Finish(std::uint64_t report_size)
+bool ReportArchiveDraft::Finish(const wxDateTime& entry_time)
 {
-    if (!finished_) {
-        finished_ = true;
-        usable_ = usable_ && added_ == report_size && added_ > 0 && last_byte_ == '\n' && zip_->Close() &&
-                  file_stream_->IsOk();
+    if (failed_ || finished_ || zip_ == nullptr) {
+        return false;
     }
-    return usable_;
+    finished_ = true;
+    // Close writes the central directory from the entry, then frees it.
+    entry_->SetDateTime(entry_time);
+    const bool closed = zip_->Close() && file_stream_->IsOk();
+    entry_ = nullptr;
+    failed_ = !closed || !StampLocalHeader(entry_time);
+    return !failed_;
+}
+
+// The local header was written when the entry was started, with the time of
+// that moment.
+bool ReportArchiveDraft::StampLocalHeader(const wxDateTime& entry_time)
+{
+    const std::uint32_t dos_time = static_cast<std::uint32_t>(entry_time.GetAsDOS());
+    const unsigned char bytes[] = {static_cast<unsigned char>(dos_time), static_cast<unsigned char>(dos_time >> 8),
+                                   static_cast<unsigned char>(dos_time >> 16),
+                                   static_cast<unsigned char>(dos_time >> 24)};
+    return file_.Seek(kLocalHeaderTimeOffset) == kLocalHeaderTimeOffset &&
+           file_.Write(bytes, sizeof bytes) == sizeof bytes;
 }
 
 bool ReportArchiveDraft::CopyTo(wxFFile& archive)
 {
-    if (!finished_ || !usable_) {
+    if (!finished_ || failed_) {
         return false;
     }
     // A block of a megabyte at most, and no larger than the draft.

@@ -1,6 +1,8 @@
 #include "base/platform.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 #include <wx/arrstr.h>
 #include <wx/file.h>
@@ -93,6 +95,11 @@ int OpenUnnamedFile(const wxString&)
     return -1;
 }
 
+int OpenUnlinkedFile(const wxString&)
+{
+    return -1;
+}
+
 // The offset goes with the call; on a handle opened for plain reads the
 // system still moves the handle's own position, which nothing here uses.
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
@@ -142,7 +149,24 @@ void ReleaseFlushedPages(wxFile& file, long long begin, long long end)
 
 int OpenUnnamedFile(const wxString& folder)
 {
-    return open(folder.fn_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int fd = open(folder.fn_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    return fd >= 0 ? fd : OpenUnlinkedFile(folder);
+}
+
+// A file that kept its name would be left behind, so one whose name cannot
+// be removed is not used.
+int OpenUnlinkedFile(const wxString& folder)
+{
+    std::string name(wxFileName(folder, wxS(".varneth-XXXXXX")).GetFullPath().fn_str());
+    const int fd = mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    if (unlink(name.c_str()) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)

@@ -48,9 +48,15 @@ void ReleaseFlushedPages(wxFile& file, long long begin, long long end);
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 
 // Opens a new file without a name in the folder, for reading and writing: it
-// vanishes when closed, whatever happens to the process. -1 where the system
-// or the folder's file system has no such files.
+// vanishes when closed, whatever happens to the process. Where the folder's
+// file system makes no such files, the file of OpenUnlinkedFile. -1 when
+// neither can be made there.
 int OpenUnnamedFile(const wxString& folder);
+
+// Makes a new file with a name of its own in the folder and removes the name
+// at once, so that it too vanishes when closed; -1 when it cannot be made or
+// its name cannot be removed.
+int OpenUnlinkedFile(const wxString& folder);
 
 }  // namespace platform
 
