@@ -219,6 +219,17 @@ bool ArchiveIsOnDisk(const wxString& zip_filename)
     return false;
 }
 
+// The archive replaces the report: a report left beside it must not pass
+// unnoticed.
+bool RemoveZippedReport(const wxString& report_name)
+{
+    if (wxRemoveFile(report_name)) {
+        return true;
+    }
+    LogErrorText(wxS("Unable to remove ") + report_name + wxS(" after zipping it."));
+    return false;
+}
+
 // Packs the report; on failure the plain report stays and is the output.
 bool CompressReport(RunState& state)
 {
@@ -228,11 +239,11 @@ bool CompressReport(RunState& state)
     const bool packed = !RefuseArchiveName(zip_filename, report_name) &&
                         ZipOutputFile(zip_filename, report_name, state.archive_draft) == 0 &&
                         ArchiveIsOnDisk(zip_filename);
-    if (packed) {
-        wxRemoveFile(report_name);
-        run_settings.output_filename = zip_filename;
+    if (!packed) {
+        return false;
     }
-    return packed;
+    run_settings.output_filename = zip_filename;
+    return RemoveZippedReport(report_name);
 }
 
 int FinishRun(RunState& state)

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -294,6 +297,53 @@ TEST_F(RunSequenceTest, AFailedPackKeepsTheReportAndNamesIt)
     EXPECT_EQ(LogTexts(looped.out), std::vector<std::string>{"Error: Output file r.txt.zip is the report file."});
     const std::vector<std::string> rows = SplitLines(ReadFile(Path("r.txt")));
     EXPECT_EQ(rows.size(), 14u);  // header, 12 named system records, one stream
+}
+
+// An append-only folder: files can be made and written in it, but not
+// removed, not even by root. The flag is taken off again when this goes.
+class AppendOnlyFolder {
+public:
+    explicit AppendOnlyFolder(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY))
+    {
+        set_ = fd_ >= 0 && ioctl(fd_, FS_IOC_GETFLAGS, &flags_) == 0 &&
+               ioctl(fd_, FS_IOC_SETFLAGS, &(flags_ |= FS_APPEND_FL)) == 0;
+    }
+    ~AppendOnlyFolder()
+    {
+        if (set_) {
+            flags_ &= ~FS_APPEND_FL;
+            ioctl(fd_, FS_IOC_SETFLAGS, &flags_);
+        }
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    AppendOnlyFolder(const AppendOnlyFolder&) = delete;
+    AppendOnlyFolder& operator=(const AppendOnlyFolder&) = delete;
+    bool set() const { return set_; }
+
+private:
+    int fd_;
+    int flags_ = 0;
+    bool set_ = false;
+};
+
+TEST_F(RunSequenceTest, AReportLeftBesideItsArchiveFailsTheRun)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    std::filesystem::create_directory(Path("out"));
+    const AppendOnlyFolder folder(Path("out"));
+    if (!folder.set()) {
+        GTEST_SKIP() << "the file system takes no append-only flag";
+    }
+    const RunResult result = Run({"-z", "-o", "out/r.txt", "in.mft"});
+    EXPECT_EQ(result.exit_status, 255);
+    const std::vector<std::string> logged = LogTexts(result.out);
+    ASSERT_FALSE(logged.empty()) << result.out;
+    EXPECT_EQ(logged.back(), "Error: Unable to remove out/r.txt after zipping it.");
+    EXPECT_NE(result.out.find("\nOutput filename is out/r.txt.zip\n"), std::string::npos) << result.out;
+    EXPECT_EQ(SplitLines(ReadFile(Path("out/r.txt"))).size(), 14u);
+    EXPECT_EQ(ReadFile(Path("out/r.txt.zip")).substr(0, 4), std::string("PK\x03\x04", 4));
 }
 
 }  // namespace
