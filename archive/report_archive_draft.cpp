@@ -37,8 +37,9 @@ bool ReportArchiveDraft::Start(const wxString& report_name)
     file_stream_ = std::make_unique<wxFileOutputStream>(file_);
     zip_ = std::make_unique<FastDeflateZipStream>(*file_stream_);
     // wx owns the entry; its time is set again when the report is finished.
-    entry_ = new wxZipEntry(ZipEntryName(report_name));
-    failed_ = !zip_->PutNextEntry(entry_) || !file_stream_->IsOk();
+    auto* entry = new wxZipEntry(ZipEntryName(report_name));
+    failed_ = !zip_->PutNextEntry(entry) || !file_stream_->IsOk();
+    entry_ = failed_ ? nullptr : entry;
     return !failed_;
 }
 
