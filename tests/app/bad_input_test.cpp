@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,13 +11,13 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
 
 #include "support/cli_runner.h"
 #include "support/record_builder.h"
+#include "support/shrinking_input.h"
 
 using namespace varneth_test;
 namespace fs = std::filesystem;
@@ -220,52 +218,6 @@ TEST(BadInput, RefusalsAreClearAndTouchNothingElse)
     }
 }
 
-// Named files, each under the root, with long names so that every row is
-// long and the report's pipe fills after a few thousand of them.
-void WriteNamedRecords(const std::string& path, std::size_t count)
-{
-    const Bytes root = RecordBuilder().Directory(true).StandardInformation(Times::All(kSomeFiletime))
-                           .FileName(u".", kWin32AndDos, 5).Build();
-    const Bytes file = RecordBuilder().StandardInformation(Times::All(kSomeFiletime))
-                           .FileName(std::u16string(200, u'n'), kWin32AndDos, 5).ResidentData(10).Build();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (std::size_t recno = 0; recno < count; ++recno) {
-        const Bytes& record = recno == 5 ? root : file;
-        out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
-    }
-}
-
-// Reads the report from its FIFO; cuts the input to keep_records records as
-// soon as the first bytes arrive (the tool measured the input before it
-// opened the report). Until then, and whenever this reader lags, the tool
-// waits on the full pipe, so it cannot have read far. Returns the number of
-// lines read.
-std::size_t ReadReportAndShrinkInput(const std::string& fifo, const std::string& input, std::size_t keep_records)
-{
-    const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    std::size_t lines = 0;
-    bool shrunk = false;
-    char buffer[4096];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (fd >= 0 && std::chrono::steady_clock::now() < deadline) {
-        pollfd ready{fd, POLLIN, 0};
-        poll(&ready, 1, 100);
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            if (!shrunk) {
-                shrunk = truncate(input.c_str(), static_cast<off_t>(keep_records * kRecordSize)) == 0;
-            }
-            lines += static_cast<std::size_t>(std::count(buffer, buffer + got, '\n'));
-        } else if (got == 0 && shrunk) {
-            break;  // the tool closed the report
-        }
-    }
-    if (fd >= 0) {
-        close(fd);
-    }
-    return lines;
-}
-
 TEST(BadInput, AnInputThatShrinksWhileReadStopsTheRunWithAnError)
 {
     constexpr std::size_t kRecords = 60000;
@@ -274,8 +226,8 @@ TEST(BadInput, AnInputThatShrinksWhileReadStopsTheRunWithAnError)
     WriteNamedRecords(dir.File("in.mft"), kRecords);
     ASSERT_EQ(mkfifo(dir.File("report.fifo").c_str(), 0600), 0);
     const Snapshot before = TakeSnapshot(dir.path());
-    std::size_t lines = 0;
-    std::thread reader([&] { lines = ReadReportAndShrinkInput(dir.File("report.fifo"), dir.File("in.mft"), kKept); });
+    std::string report;
+    std::thread reader([&] { report = ReadFifoAndShrinkInput(dir.File("report.fifo"), dir.File("in.mft"), kKept); });
     RunOptions options;
     options.timeout_seconds = 300;
     const RunResult result = RunVarnethIn(dir, {"-o", "report.fifo", "in.mft"}, options);
@@ -286,7 +238,7 @@ TEST(BadInput, AnInputThatShrinksWhileReadStopsTheRunWithAnError)
     EXPECT_EQ(result.out.find("100% Complete"), std::string::npos);
     EXPECT_EQ(result.out.find("processing complete"), std::string::npos);
     // The partial report stays: the header and one row for every record read.
-    EXPECT_EQ(lines, 1 + kKept);
+    EXPECT_EQ(SplitLines(report).size(), 1 + kKept);
     ExpectOnlyOutputsChanged(before, TakeSnapshot(dir.path()), {"report.fifo", "in.mft"}, "shrinking input");
 }
 

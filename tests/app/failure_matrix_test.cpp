@@ -1,0 +1,298 @@
+// Every output a run can make, met by every failure part-way through it: the
+// run ends with its error lines and exit status 255, keeps what it wrote up
+// to the failure (whole lines, nothing lost), leaves no archive that could
+// pass for good, and neither crashes nor hangs on its way out. Each failure
+// had been tried alone; together with -z, an early return once flushed the
+// report into an archive draft already gone.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/cli_runner.h"
+#include "support/shrinking_input.h"
+
+using namespace varneth_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where a shrinking input is cut: past what the tool can read before the
+// report's FIFO stops it (the workers' batches in hand, and a buffer).
+constexpr std::size_t kKept = 24000;
+// Past three buffered megabytes, inside a line.
+constexpr long kSizeLimit = (3L << 20) + 777;
+const std::string kLongHost(1000, 'h');  // a column of every report row
+
+struct Input {
+    const char* name;
+    std::size_t records;
+    NamedRecordsLayout layout;
+    bool long_host;  // report rows many times the body lines
+};
+
+// Files of short names under the root: the zip step writes while it packs
+// their report, and only at its close for the few, whatever the number of
+// cores (it writes once more than two blocks a deflating thread wait). Files
+// under two folders of long names: body lines outgrow report rows.
+const Input kRootFiles{"root.mft", 25000, {20, 0}, true};
+const Input kFewRootFiles{"few.mft", 2000, {20, 0}, true};
+const Input kDeepFiles{"deep.mft", 8000, {20, 2}, false};
+
+enum class Failure { kReportWrite, kBodyWrite, kArchiveWrite, kInputShort };
+
+struct FailurePoint {
+    const char* label;
+    Failure failure;
+    const Input& input;
+    std::vector<std::string> errors;  // every log text, in order
+};
+
+const FailurePoint kFailurePoints[] = {
+    {"report write", Failure::kReportWrite, kRootFiles, {"Error: Error writing to r.txt report file."}},
+    {"body write", Failure::kBodyWrite, kDeepFiles, {"Error: Error writing to body.txt body file."}},
+    {"archive write while packing", Failure::kArchiveWrite, kRootFiles,
+     {"Error: Write error on file 'r.txt.zip' (error 28: No space left on device)",
+      "Error: ZipOutputFile() - zip_filename could not be written."}},
+    {"archive write at its close", Failure::kArchiveWrite, kFewRootFiles,
+     {"Error: Write error on file 'r.txt.zip' (error 28: No space left on device)",
+      "Error: error writing zip entry 'r.txt': bad crc or length",
+      "Error: failed to flush the file 'r.txt.zip' (error 28: No space left on device)",
+      "Error: ZipOutputFile() - zip_filename could not be written."}},
+    {"input short", Failure::kInputShort, kRootFiles, {"Error: Error reading $MFT file in.mft at record 24000."}},
+};
+
+struct Outputs {
+    const char* label;
+    bool zip;
+    bool body;
+};
+
+const Outputs kOutputs[] = {{"report", false, false}, {"-z", true, false}, {"-b", false, true}, {"-z -b", true, true}};
+const char* const kFormats[] = {"", "-s", "-l"};
+
+bool Applies(const FailurePoint& point, const Outputs& outputs)
+{
+    return (point.failure != Failure::kBodyWrite || outputs.body) &&
+           (point.failure != Failure::kArchiveWrite || outputs.zip);
+}
+
+std::vector<std::string> Arguments(const std::string& format, const Outputs& outputs, bool long_host)
+{
+    std::vector<std::string> args;
+    if (!format.empty()) {
+        args.push_back(format);
+    }
+    if (long_host) {
+        args.insert(args.end(), {"-m", kLongHost});
+    }
+    if (outputs.zip) {
+        args.push_back("-z");
+    }
+    if (outputs.body) {
+        args.insert(args.end(), {"-b", "body.txt"});
+    }
+    args.insert(args.end(), {"-o", "r.txt", "in.mft"});
+    return args;
+}
+
+struct Written {
+    std::string report;
+    std::string body;
+};
+
+// What a run without failure writes, once for each input and format.
+const Written& GoodRun(std::map<std::string, Written>& good_runs, const TempDir& inputs, const Input& input,
+                       const std::string& format)
+{
+    const std::string key = std::string(input.name) + " " + format;
+    const auto found = good_runs.find(key);
+    if (found != good_runs.end()) {
+        return found->second;
+    }
+    TempDir dir;
+    fs::create_hard_link(inputs.File(input.name), dir.File("in.mft"));
+    const RunResult result = RunVarnethIn(dir, Arguments(format, {"", false, true}, input.long_host));
+    EXPECT_EQ(result.exit_status, 0) << key << "\n" << result.out;
+    return good_runs[key] = {ReadFile(dir.File("r.txt")), ReadFile(dir.File("body.txt"))};
+}
+
+struct Row {
+    RunResult result;
+    Written written;
+    std::set<std::string> files;  // in the run's directory afterwards
+};
+
+// Runs the tool with its failure set up in the directory that holds in.mft.
+Row RunWithFailure(const TempDir& dir, const FailurePoint& point, const std::vector<std::string>& args)
+{
+    RunOptions options;
+    options.timeout_seconds = 60;  // a run that hangs on its way out is killed, and fails
+    Row row;
+    if (point.failure == Failure::kReportWrite || point.failure == Failure::kBodyWrite) {
+        options.file_size_limit = kSizeLimit;
+    } else if (point.failure == Failure::kArchiveWrite) {
+        fs::create_symlink("/dev/full", dir.File("r.txt.zip"));
+    }
+    if (point.failure == Failure::kInputShort) {
+        EXPECT_EQ(mkfifo(dir.File("r.txt").c_str(), 0600), 0);
+        std::thread reader(
+            [&] { row.written.report = ReadFifoAndShrinkInput(dir.File("r.txt"), dir.File("in.mft"), kKept); });
+        row.result = RunVarnethIn(dir, args, options);
+        reader.join();
+    } else {
+        row.result = RunVarnethIn(dir, args, options);
+        row.written.report = ReadFile(dir.File("r.txt"));
+    }
+    row.written.body = ReadFile(dir.File("body.txt"));
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        row.files.insert(entry.path().filename().string());
+    }
+    return row;
+}
+
+// The record of a report row (its first column) or of a body line (the
+// first part of its third field, "recno-type-id").
+std::uint64_t RecnoOf(const std::string& line, bool body_line)
+{
+    std::size_t start = 0;
+    for (int field = 0; body_line && field < 2 && start != std::string::npos; ++field) {
+        start = line.find('|', start);
+        start = start == std::string::npos ? start : start + 1;
+    }
+    return start == std::string::npos ? 0 : std::strtoull(line.c_str() + start, nullptr, 10);
+}
+
+std::uint64_t LastWholeLineRecno(const std::string& text, bool body_lines)
+{
+    const std::size_t end = text.rfind('\n');
+    if (end == std::string::npos || end == 0) {
+        return 0;
+    }
+    const std::size_t before = text.rfind('\n', end - 1);
+    const std::size_t start = before == std::string::npos ? 0 : before + 1;
+    return RecnoOf(text.substr(start, end - start), body_lines);
+}
+
+// The lines of the records before recno (and the header), as written.
+std::string LinesBefore(const std::string& text, bool body_lines, std::uint64_t recno)
+{
+    std::string kept;
+    for (const std::string& line : SplitLines(text)) {
+        if (RecnoOf(line, body_lines) >= recno) {
+            break;
+        }
+        kept += line + "\n";
+    }
+    return kept;
+}
+
+bool StartsWith(const std::string& good, const std::string& text)
+{
+    return good.compare(0, text.size(), text) == 0;
+}
+
+// The file that failed holds every byte up to the size limit, as a good run
+// writes them; the other holds whole lines reaching at least the same record.
+void ExpectCutAtLimit(const std::string& label, const std::string& cut, const std::string& good, bool body_lines,
+                      const std::string& other, const std::string& other_good)
+{
+    EXPECT_GT(good.size(), static_cast<std::size_t>(kSizeLimit) + (1u << 20)) << label << ": fails at the end";
+    EXPECT_EQ(cut.size(), static_cast<std::size_t>(kSizeLimit)) << label;
+    EXPECT_TRUE(StartsWith(good, cut)) << label << ": not what a good run writes";
+    if (other_good.empty()) {
+        return;  // no body file
+    }
+    EXPECT_TRUE(!other.empty() && other.back() == '\n') << label << ": the other file ends inside a line";
+    EXPECT_TRUE(StartsWith(other_good, other)) << label << ": the other file is not what a good run writes";
+    EXPECT_GE(LastWholeLineRecno(other, !body_lines), LastWholeLineRecno(cut, body_lines)) << label;
+}
+
+void ExpectWritten(const std::string& label, const FailurePoint& point, const Outputs& outputs, const Row& row,
+                   const Written& good)
+{
+    const std::string good_body = outputs.body ? good.body : std::string();
+    switch (point.failure) {
+    case Failure::kReportWrite:
+        ExpectCutAtLimit(label, row.written.report, good.report, false, row.written.body, good_body);
+        break;
+    case Failure::kBodyWrite:
+        ExpectCutAtLimit(label, row.written.body, good.body, true, row.written.report, good.report);
+        break;
+    case Failure::kArchiveWrite:
+        EXPECT_TRUE(row.written.report == good.report) << label << ": report incomplete";
+        EXPECT_TRUE(row.written.body == good_body) << label << ": body file incomplete";
+        break;
+    case Failure::kInputShort:
+        EXPECT_TRUE(row.written.report == LinesBefore(good.report, false, kKept)) << label << ": report";
+        EXPECT_TRUE(row.written.body == LinesBefore(good_body, true, kKept)) << label << ": body file";
+        break;
+    }
+}
+
+void ExpectStoppedCleanly(const std::string& label, const FailurePoint& point, const Outputs& outputs, const Row& row)
+{
+    const RunResult& result = row.result;
+    EXPECT_EQ(result.exit_status, 255) << label << " (-1: killed)\n" << result.out << result.err;
+    EXPECT_EQ(result.err, "") << label;  // a sanitizer's report, if any
+    EXPECT_EQ(LogTexts(result.out), point.errors) << label << "\n" << result.out;
+    // Only the zip step fails after the run; its report stays the output.
+    const bool after_run = point.failure == Failure::kArchiveWrite;
+    EXPECT_EQ(result.out.find("$MFT file processing complete.\nOutput filename is r.txt\n") != std::string::npos,
+              after_run)
+        << label << "\n" << result.out;
+    std::set<std::string> files{"in.mft", "r.txt"};
+    if (outputs.body) {
+        files.insert("body.txt");
+    }
+    if (after_run) {
+        files.insert("r.txt.zip");  // still the link to the full device
+    }
+    EXPECT_EQ(row.files, files) << label;
+}
+
+TEST(FailureMatrix, EveryOutputStopsCleanlyAtEveryFailurePoint)
+{
+    TempDir inputs;
+    for (const Input* input : {&kRootFiles, &kFewRootFiles, &kDeepFiles}) {
+        WriteNamedRecords(inputs.File(input->name), input->records, input->layout);
+    }
+    std::map<std::string, Written> good_runs;
+    for (const FailurePoint& point : kFailurePoints) {
+        const std::string input = inputs.File(point.input.name);
+        for (const Outputs& outputs : kOutputs) {
+            if (!Applies(point, outputs)) {
+                continue;
+            }
+            for (const std::string format : kFormats) {
+                const std::string label = std::string(point.label) + " with " + outputs.label + " " +
+                                          (format.empty() ? "(default format)" : format);
+                const Written& good = GoodRun(good_runs, inputs, point.input, format);
+                TempDir dir;
+                if (point.failure == Failure::kInputShort) {
+                    fs::copy_file(input, dir.File("in.mft"));  // cut while read
+                } else {
+                    fs::create_hard_link(input, dir.File("in.mft"));
+                }
+                const Row row = RunWithFailure(dir, point, Arguments(format, outputs, point.input.long_host));
+                ExpectStoppedCleanly(label, point, outputs, row);
+                ExpectWritten(label, point, outputs, row, good);
+                if (point.failure == Failure::kArchiveWrite) {
+                    const fs::path archive = dir.File("r.txt.zip");
+                    EXPECT_TRUE(fs::is_symlink(archive) && fs::read_symlink(archive) == "/dev/full") << label;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
