@@ -79,9 +79,10 @@ private:
 
 // A worker fills one batch at a time: an input of fewer batches than cores
 // starts no thread that could only wait, and an input of one batch (a small
-// $MFT) is made by the calling thread when it takes it. In flight: eight
-// batches a worker and one more, so that the workers go on while the
-// calling thread writes the batch it holds.
+// $MFT) is made by the calling thread when it takes it. Batches: eight a
+// worker and two more, so that the workers go on while the calling thread
+// writes the batch it holds; all are in flight when it hands over, as it
+// has given its own back by then.
 RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count,
                                const WorkerMaker& make_worker)
     : source_(source),
@@ -89,7 +90,7 @@ RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_
       batch_count_((record_count + kBatchRecords - 1) / kBatchRecords),
       worker_count_(static_cast<unsigned>(
           std::min<std::uint64_t>(WorkerCount(), std::max<std::uint64_t>(batch_count_, 1)))),
-      most_in_flight_(kBatchesPerWorker * worker_count_ + 1),
+      most_in_flight_(kBatchesPerWorker * worker_count_ + 2),
       pool_(batch_count_ <= 1 ? 0 : worker_count_,
             [this](unsigned index) { return std::make_unique<BatchFiller>(*workers_[index], source_, record_count_); })
 {
