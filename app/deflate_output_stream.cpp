@@ -1,10 +1,10 @@
 #include "app/deflate_output_stream.h"
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 #include "app/deflate_chunk.h"
+#include "pipeline/worker_pool.h"
 
 namespace {
 
@@ -13,13 +13,6 @@ namespace {
 // workers busy on a short text and the memory in use low.
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 constexpr std::size_t kDictionarySize = ChunkDeflater::kHistorySize;
-
-// One thread a core, up to four: the calling thread reads and checksums the
-// text, and more workers would mostly wait for it.
-unsigned WorkerCount()
-{
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-}
 
 }  // namespace
 

@@ -1,22 +1,21 @@
 #ifndef VARNETH_APP_DEFLATE_WORKERS_H
 #define VARNETH_APP_DEFLATE_WORKERS_H
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
 
-// Worker threads that deflate queued pieces of a text side by side (see
-// ChunkDeflater) and hand the results back in the order the pieces were
-// queued. Only the thread that owns the object queues and takes; the
-// destructor stops the workers, drops what is unfinished, and joins them.
+#include "pipeline/worker_pool.h"
+
+// Deflates queued pieces of a text side by side (see ChunkDeflater) on a
+// WorkerPool and hands the results back in the order the pieces were queued.
+// Only the thread that owns the object queues and takes; the destructor
+// stops the threads, drops what is unfinished, and joins them.
 class DeflateWorkers {
 public:
     explicit DeflateWorkers(unsigned thread_count);
-    ~DeflateWorkers();
     DeflateWorkers(const DeflateWorkers&) = delete;
     DeflateWorkers& operator=(const DeflateWorkers&) = delete;
 
@@ -24,31 +23,24 @@ public:
     // input[0, dictionary_size).
     void Queue(std::vector<std::uint8_t> input, std::size_t dictionary_size, bool last);
     // Pieces queued and not taken yet.
-    std::size_t Waiting() const { return jobs_.size(); }
+    std::size_t Waiting() const { return pieces_.size(); }
     // Waits for the oldest piece queued and not taken; false if deflating it
     // failed or none is queued.
     bool TakeOldest(std::vector<std::uint8_t>& compressed);
 
 private:
-    struct Job {
+    struct Piece final : PoolJob {
         std::vector<std::uint8_t> input;
         std::size_t dictionary_size = 0;
         bool last = false;
-        bool started = false;
-        bool done = false;
         bool deflated = false;
         std::vector<std::uint8_t> output;
     };
+    class PieceDeflater;
 
-    void Work();
-
-    std::mutex mutex_;
-    std::condition_variable queued_;
-    std::condition_variable finished_;
-    std::deque<Job> jobs_;  // oldest first; a job stays here until taken
-    bool stopping_ = false;
     const unsigned thread_count_;
-    std::vector<std::thread> threads_;  // last: started when everything they use is made
+    std::deque<Piece> pieces_;  // oldest first, until taken; a piece does not move in it
+    std::optional<WorkerPool> pool_;  // last: stopped before the pieces go; made with the first piece
 };
 
 #endif

@@ -12,11 +12,6 @@ namespace {
 constexpr std::uint64_t kBatchRecords = 512;
 constexpr std::size_t kBatchesPerWorker = 8;
 
-unsigned WorkerCount()
-{
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-}
-
 // Keeps this thread's log lines from the log while it lives.
 class KeptThreadLog {
 public:
@@ -59,112 +54,91 @@ void RecordBatch::Keep()
     output.listing_end = listing.size();
 }
 
+struct RecordPipeline::BatchJob final : PoolJob {
+    RecordBatch batch;
+};
+
+class RecordPipeline::BatchFiller final : public PoolWorker {
+public:
+    BatchFiller(RecordWorker& worker, const RecordSource& source, std::uint64_t record_count)
+        : worker_(worker), records_(source, 0), record_count_(record_count)
+    {
+    }
+
+    void Do(PoolJob& job) override
+    {
+        KeptThreadLog log;
+        FillBatch(static_cast<BatchJob&>(job).batch, record_count_, records_, worker_);
+    }
+
+private:
+    RecordWorker& worker_;
+    RecordSequence records_;
+    const std::uint64_t record_count_;
+};
+
+// A worker fills one batch at a time: an input of fewer batches than cores
+// starts no thread that could only wait, and an input of one batch (a small
+// $MFT) is made by the calling thread when it takes it. Batches: eight a
+// worker and two more, so that the workers go on while the calling thread
+// writes the batch it holds; all are in flight when it hands over, as it
+// has given its own back by then.
 RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count,
                                const WorkerMaker& make_worker)
-    : source_(source), record_count_(record_count), batch_count_((record_count + kBatchRecords - 1) / kBatchRecords)
+    : source_(source),
+      record_count_(record_count),
+      batch_count_((record_count + kBatchRecords - 1) / kBatchRecords),
+      worker_count_(static_cast<unsigned>(
+          std::min<std::uint64_t>(WorkerCount(), std::max<std::uint64_t>(batch_count_, 1)))),
+      most_in_flight_(kBatchesPerWorker * worker_count_ + 2),
+      pool_(batch_count_ <= 1 ? 0 : worker_count_,
+            [this](unsigned index) { return std::make_unique<BatchFiller>(*workers_[index], source_, record_count_); })
 {
-    // A worker fills one batch at a time: an input of fewer batches than
-    // cores starts no thread that could only wait, and an input of one
-    // batch (a small $MFT) is made by the calling thread, in Next().
-    const auto worker_count =
-        static_cast<unsigned>(std::min<std::uint64_t>(WorkerCount(), std::max<std::uint64_t>(batch_count_, 1)));
-    for (unsigned i = 0; i < worker_count; ++i) {
-        workers_.push_back(make_worker(worker_count));
-    }
-    // The calling thread alone needs one batch.
-    const std::size_t batch_slots = batch_count_ <= 1 ? 1 : kBatchesPerWorker * worker_count + 2;
-    for (std::size_t i = 0; i < batch_slots; ++i) {
-        batches_.push_back(std::make_unique<RecordBatch>());
-        free_.push_back(batches_.back().get());
-    }
-    if (batch_count_ <= 1) {
-        return;
-    }
-    for (const std::unique_ptr<RecordWorker>& worker : workers_) {
-        threads_.emplace_back([this, &worker] { Work(*worker); });
+    for (unsigned i = 0; i < worker_count_; ++i) {
+        workers_.push_back(make_worker(worker_count_));
     }
 }
 
-RecordPipeline::~RecordPipeline()
-{
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    batch_free_.notify_all();
-    for (std::thread& thread : threads_) {
-        thread.join();
-    }
-}
+RecordPipeline::~RecordPipeline() = default;
 
 const RecordBatch* RecordPipeline::Next()
 {
-    if (threads_.empty()) {
-        return MadeHere();
-    }
-    std::unique_lock<std::mutex> lock(mutex_);
     if (in_use_ != nullptr) {
         free_.push_back(in_use_);
         in_use_ = nullptr;
-        batch_free_.notify_one();
     }
-    if (gave_last_ || next_to_give_ == batch_count_) {
+    if (gave_last_) {
         return nullptr;
     }
-    batch_done_.wait(lock, [this] { return done_.count(next_to_give_) != 0; });
-    const auto found = done_.find(next_to_give_++);
-    in_use_ = found->second;
-    done_.erase(found);
-    gave_last_ = in_use_->ends_run_;
-    return in_use_;
-}
-
-// The one batch of a small input, made as a worker would make it.
-const RecordBatch* RecordPipeline::MadeHere()
-{
-    if (next_to_give_ == batch_count_) {
+    while (next_to_hand_over_ < batch_count_ && pool_.InFlight() < most_in_flight_) {
+        HandOverNext();
+    }
+    in_use_ = static_cast<BatchJob*>(pool_.TakeOldest());
+    if (in_use_ == nullptr) {
         return nullptr;
     }
-    RecordBatch* batch = free_.front();
-    batch->number_ = next_to_give_++;
-    KeptThreadLog log;
-    RecordSequence records(source_, 0);
-    FillBatch(*batch, records, *workers_.front());
-    return batch;
-}
-
-bool RecordPipeline::NothingToFill() const
-{
-    return stopping_ || input_ended_ || next_to_fill_ == batch_count_;
-}
-
-void RecordPipeline::Work(RecordWorker& worker)
-{
-    KeptThreadLog log;
-    RecordSequence records(source_, 0);
-    for (;;) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        batch_free_.wait(lock, [this] { return NothingToFill() || !free_.empty(); });
-        if (NothingToFill()) {
-            return;
-        }
-        RecordBatch* batch = free_.front();
-        free_.pop_front();
-        batch->number_ = next_to_fill_++;
-        lock.unlock();
-        FillBatch(*batch, records, worker);
-        log.Unclaimed();
-        lock.lock();
-        done_.emplace(batch->number_, batch);
-        batch_done_.notify_one();
-        if (batch->ends_run_) {
-            input_ended_ = true;
-            batch_free_.notify_all();
-        }
+    if (in_use_->batch.ends_run_) {
+        // The batches after it would read past the end the input has now.
+        gave_last_ = true;
+        pool_.Stop();
     }
+    return &in_use_->batch;
 }
 
-void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, RecordWorker& worker)
+void RecordPipeline::HandOverNext()
+{
+    if (free_.empty()) {
+        batches_.push_back(std::make_unique<BatchJob>());
+        free_.push_back(batches_.back().get());
+    }
+    BatchJob* job = free_.back();
+    free_.pop_back();
+    job->batch.number_ = next_to_hand_over_++;
+    pool_.HandOver(*job);
+}
+
+void RecordPipeline::FillBatch(RecordBatch& batch, std::uint64_t record_count, RecordSequence& records,
+                               RecordWorker& worker)
 {
     batch.used_ = 0;
     batch.ends_run_ = false;
@@ -172,7 +146,7 @@ void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, Reco
     batch.body.clear();
     batch.listing.clear();
     const std::uint64_t first = batch.number_ * kBatchRecords;
-    const std::uint64_t end = std::min(first + kBatchRecords, record_count_);
+    const std::uint64_t end = std::min(first + kBatchRecords, record_count);
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
         RecordOutput& output = batch.Open(recno);

@@ -1,8 +1,8 @@
 #ifndef VARNETH_APP_RECORD_PIPELINE_H
 #define VARNETH_APP_RECORD_PIPELINE_H
 
-// The run's threads, all of them. The input is cut into batches of records;
-// worker threads turn whole batches into output bytes side by side, each
+// The record loop's threads. The input is cut into batches of records;
+// worker threads (a WorkerPool) turn whole batches into output bytes side by side, each
 // record from its read to its report rows in one thread while its data is
 // at hand, and the calling thread takes the batches in input order and
 // writes them (an input of one batch is made by the calling thread itself,
@@ -12,20 +12,16 @@
 // Whatever ends the run, every thread is stopped and joined before the
 // pipeline is gone.
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/log_message.h"
 #include "mft/record_source.h"
+#include "pipeline/worker_pool.h"
 
 class RecordSequence;
 
@@ -88,30 +84,26 @@ public:
     const RecordBatch* Next();
 
 private:
-    const RecordBatch* MadeHere();
-    void Work(RecordWorker& worker);
-    void FillBatch(RecordBatch& batch, RecordSequence& records, RecordWorker& worker);
-    bool NothingToFill() const;
+    struct BatchJob;    // a batch as the pool carries it
+    class BatchFiller;  // one thread's worker and reader
+
+    void HandOverNext();
+    static void FillBatch(RecordBatch& batch, std::uint64_t record_count, RecordSequence& records,
+                          RecordWorker& worker);
 
     const RecordSource source_;
     const std::uint64_t record_count_;
     const std::uint64_t batch_count_;
+    const unsigned worker_count_;
+    const std::size_t most_in_flight_;
     std::vector<std::unique_ptr<RecordWorker>> workers_;
-    std::vector<std::unique_ptr<RecordBatch>> batches_;
+    std::vector<std::unique_ptr<BatchJob>> batches_;  // made as needed, kept to the end
+    std::vector<BatchJob*> free_;
+    std::uint64_t next_to_hand_over_ = 0;
+    BatchJob* in_use_ = nullptr;  // the calling thread's
+    bool gave_last_ = false;      // the batch of a failed read was taken
 
-    std::mutex mutex_;  // guards everything below
-    std::condition_variable batch_free_;  // the workers wait on it
-    std::condition_variable batch_done_;  // the calling thread
-    std::deque<RecordBatch*> free_;
-    std::uint64_t next_to_fill_ = 0;
-    bool input_ended_ = false;                    // a batch ended at a failed read
-    std::map<std::uint64_t, RecordBatch*> done_;  // by number, until their turn
-    std::uint64_t next_to_give_ = 0;
-    bool gave_last_ = false;
-    RecordBatch* in_use_ = nullptr;  // the calling thread's
-    bool stopping_ = false;
-
-    std::vector<std::thread> threads_;  // last: started when everything they use is made
+    WorkerPool pool_;  // last: stopped before everything its threads use is gone
 };
 
 #endif
