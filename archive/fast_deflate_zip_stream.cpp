@@ -1,6 +1,6 @@
 #include "archive/fast_deflate_zip_stream.h"
 
-#include "app/deflate_output_stream.h"
+#include "archive/deflate_output_stream.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/deflate_chunk.h"
+#include "archive/deflate_chunk.h"
 
 #include <isa-l/igzip_lib.h>
 

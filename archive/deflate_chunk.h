@@ -1,5 +1,5 @@
-#ifndef VARNETH_APP_DEFLATE_CHUNK_H
-#define VARNETH_APP_DEFLATE_CHUNK_H
+#ifndef VARNETH_ARCHIVE_DEFLATE_CHUNK_H
+#define VARNETH_ARCHIVE_DEFLATE_CHUNK_H
 
 #include <cstddef>
 #include <cstdint>

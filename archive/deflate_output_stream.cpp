@@ -1,9 +1,9 @@
-#include "app/deflate_output_stream.h"
+#include "archive/deflate_output_stream.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "app/deflate_chunk.h"
+#include "archive/deflate_chunk.h"
 #include "pipeline/worker_pool.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "app/deflate_workers.h"
+#include "archive/deflate_workers.h"
 
 #include <algorithm>
 #include <memory>
 #include <utility>
 
-#include "app/deflate_chunk.h"
+#include "archive/deflate_chunk.h"
 
 // Each thread deflates with a deflater of its own, whose half megabyte of
 // tables is made once a thread.

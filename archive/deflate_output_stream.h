@@ -1,5 +1,5 @@
-#ifndef VARNETH_APP_DEFLATE_OUTPUT_STREAM_H
-#define VARNETH_APP_DEFLATE_OUTPUT_STREAM_H
+#ifndef VARNETH_ARCHIVE_DEFLATE_OUTPUT_STREAM_H
+#define VARNETH_ARCHIVE_DEFLATE_OUTPUT_STREAM_H
 
 #include <cstddef>
 #include <cstdint>
@@ -7,7 +7,7 @@
 
 #include <wx/stream.h>
 
-#include "app/deflate_workers.h"
+#include "archive/deflate_workers.h"
 
 // Writes what it is given to the stream below as raw deflate data (no zlib or
 // gzip framing), as a zip entry holds it. The text is cut into pieces that
