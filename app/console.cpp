@@ -27,29 +27,12 @@ private:
     std::FILE* stream_;
 };
 
-// The listings print a line per file: one buffer serves them all, and a
-// line is written with one call.
-void PrintUtf8(const wxString& text, bool line_end)
-{
-    static std::string bytes;
-    bytes.resize(kMaxUtf8PerWideUnit * text.length() + 1);
-    char* end = PutUtf8(bytes.data(), ViewOf(text));
-    if (line_end) {
-        *end++ = '\n';
-    }
-    std::fwrite(bytes.data(), 1, static_cast<std::size_t>(end - bytes.data()), stdout);
-}
-
 }  // namespace
 
 void PrintText(const wxString& text)
 {
-    PrintUtf8(text, false);
-}
-
-void PrintLine(const wxString& text)
-{
-    PrintUtf8(text, true);
+    const std::string bytes = ToUtf8(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
 void AppendPrintedLine(std::string& bytes, const wxString& text)

@@ -16,10 +16,7 @@ class wxLog;
 // Writes the text to standard output as UTF-8, unchanged.
 void PrintText(const wxString& text);
 
-// Writes the text followed by "\n".
-void PrintLine(const wxString& text);
-
-// Appends the bytes PrintLine writes for the text.
+// Appends the text's UTF-8 bytes and "\n".
 void AppendPrintedLine(std::string& bytes, const wxString& text);
 
 // Writes bytes made by AppendPrintedLine.
