@@ -20,19 +20,17 @@ import datetime
 import io
 import os
 import re
-import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 from collections import Counter
-from typing import Dict, List, NamedTuple, Optional, Tuple
+from typing import Dict, List, NamedTuple, Optional, Set, Tuple
 
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from expected_output import sanitized  # noqa: E402
-from real_volume_test import SKIP_EXIT_CODE, build_volume, missing_prerequisite  # noqa: E402
+from real_volume_test import SKIP_EXIT_CODE, build_volume, ready_to_mount  # noqa: E402
 from varneth_run import OutputError, decode_utf8, run_tool  # noqa: E402
 from volume_tree import MAX_PATH_NAMES, Made, tree_plan  # noqa: E402
 
@@ -67,6 +65,13 @@ INTENDED_DIFFERENCES = {
                   "rwxrwxrwx",
     "time before 1970": "a FILETIME before 1970 (the $MFT record's zeros) is 0 in the tool's file; "
                         "fls writes it wrapped",
+    "attribute list $FILE_NAME": "for a record with an $ATTRIBUTE_LIST fls writes no $FILE_NAME line, "
+                                 "or one per $FILE_NAME in an extension record under every name, with "
+                                 "that record's attribute id: these lines are compared with the "
+                                 "record's names instead",
+    "attribute list ids": "an attribute's id counts within its own record, so ids in extension records "
+                          "repeat those of the base record; fls numbers such attributes anew: for a record "
+                          "with an $ATTRIBUTE_LIST only the record number and type are compared",
 }
 
 
@@ -176,9 +181,22 @@ def check_timeline(timeline_csv: str, lines: List[BodyLine], problems: List[str]
     return found
 
 
+def record_of(line: BodyLine) -> str:
+    return line.inode.split("-")[0]
+
+
+def file_path(name: str) -> str:
+    """The path of the file a line is about: its stream and marks taken off."""
+    for mark in (DELETED_MARK, FILE_NAME_MARK):
+        if name.endswith(mark):
+            name = name[:-len(mark)]
+    head, _, last = name.rpartition("/")
+    return head + "/" + last.partition(":")[0]
+
+
 def difference_of_fls_only(name: str, fls_line: BodyLine, linked: Dict[str, str]) -> Optional[str]:
     """Why fls lists a name that the tool does not."""
-    if name.startswith(UNPLACED_FOLDER) or name == UNPLACED_FOLDER[:-1]:
+    if name == UNPLACED_FOLDER[:-1] or (name.startswith(UNPLACED_FOLDER) and "-" not in fls_line.inode):
         return "orphan folder"
     if ":$" in name:
         return "index attributes"
@@ -186,7 +204,8 @@ def difference_of_fls_only(name: str, fls_line: BodyLine, linked: Dict[str, str]
         return "control characters"
     if name.count("/") >= MAX_PATH_NAMES:
         return "path limit"
-    if fls_line.inode.split("-")[0] in linked and not name.endswith(FILE_NAME_MARK):
+    recno = record_of(fls_line)
+    if recno in linked and not name.endswith(FILE_NAME_MARK) and file_path(name) != linked[recno]:
         return "hard link record lines"
     return None
 
@@ -194,7 +213,7 @@ def difference_of_fls_only(name: str, fls_line: BodyLine, linked: Dict[str, str]
 def difference_of_ours_only(name: str, line: BodyLine) -> Optional[str]:
     if name in ("/", "/" + FILE_NAME_MARK):
         return "root"
-    if name.startswith(UNPLACED_FOLDER):
+    if name.startswith(UNPLACED_FOLDER) and name[len(UNPLACED_FOLDER):].count("/") >= MAX_PATH_NAMES - 1:
         return "path limit"
     if "\ufffd" in name:
         return "control characters"
@@ -205,20 +224,47 @@ def difference_of_ours_only(name: str, line: BodyLine) -> Optional[str]:
     return None
 
 
-def compare_with_fls(fls_text: str, body: List[BodyLine], problems: List[str]) -> Dict[str, int]:
-    """Name, inode, mode and the four times of every entry both list."""
+def differing_field(name: str, field: str, mine: BodyLine, a, b, linked: Dict[str, str],
+                    listed_records: Set[str]) -> Optional[str]:
+    """Why the tool's value a and fls's b of a field differ by design, or None."""
+    if field == "inode" and record_of(mine) in listed_records and a.split("-")[:2] == b.split("-")[:2]:
+        return "attribute list ids"
+    if field == "mode" and name.endswith(DELETED_MARK) and b[0] == "-" and a[1:] == b[1:]:
+        return "deleted type"
+    if name.endswith(FILE_NAME_MARK) and record_of(mine) in linked:
+        return "hard link $FILE_NAME"
+    if field.endswith("time") and a == 0 and b > 2 ** 31:
+        return "time before 1970"
+    if field == "mode" and b == a[:2] + a[2:].replace("w", "-"):
+        return "write bits"
+    return None
+
+
+def body_differences(fls_text: str, body: List[BodyLine],
+                     listed_records: Set[str] = frozenset()) -> Tuple[Counter, List[Tuple[str, str]]]:
+    """Name, inode, mode, the four times and a file's or stream's size of
+    every entry both list: counts, and (kind, what) for each difference that
+    no intended one explains. listed_records: the records with an attribute list."""
     fls = {line.name: line for line in parse_body(fls_text, raw_pipes=True)}
     ours = {unescaped(line.name): line for line in body}
-    records_with_links = Counter(line.inode.split("-")[0] for line in body if line.name.endswith(FILE_NAME_MARK)
+    records_with_links = Counter(record_of(line) for line in body if line.name.endswith(FILE_NAME_MARK)
                                  and not re.search(r"~\d", line.name))
-    linked = {recno: recno for recno, names in records_with_links.items() if names > 1}
-    counts = Counter()
+    # A record with several names: the path of the one line the tool writes for the record itself.
+    linked = {record_of(line): file_path(name) for name, line in ours.items()
+              if records_with_links[record_of(line)] > 1 and line.inode.split("-")[1:2] in (["128"], ["144"])
+              and ":" not in name.rpartition("/")[2]}
+    counts, differences = Counter(), []
     for name in sorted(set(fls) | set(ours)):
+        either = ours[name] if name in ours else fls[name]
+        if FILE_NAME_MARK in name and record_of(either) in listed_records:
+            counts["intended difference: attribute list $FILE_NAME"] += 1
+            continue
         if name not in ours or name not in fls:
             reason = difference_of_fls_only(name, fls[name], linked) if name in fls \
                 else difference_of_ours_only(name, ours[name])
             if reason is None:
-                problems.append("%s lists %r, the other does not" % ("fls" if name in fls else "the tool", name))
+                side = "fls" if name in fls else "the tool"
+                differences.append(("only %s lists" % side, "%s lists %r, the other does not" % (side, name)))
             counts["only one lists: " + (reason or "UNEXPLAINED")] += 1
             if os.environ.get("BODY_TEST_VERBOSE"):
                 print("  only %s: %r (%s)" % ("fls" if name in fls else "the tool", name, reason))
@@ -227,23 +273,23 @@ def compare_with_fls(fls_text: str, body: List[BodyLine], problems: List[str]) -
         counts["entries compared"] += 1
         fields = [("inode", mine.inode, theirs.inode), ("mode", mine.mode, theirs.mode)]
         fields += [(letter + "time", a, b) for letter, a, b in zip(TIME_LETTERS, mine.times, theirs.times)]
+        if not mine.mode.startswith("d") and FILE_NAME_MARK not in name:
+            fields.append(("size", mine.size, theirs.size))   # fls gives a $FILE_NAME's or an index's length
         for field, a, b in fields:
             counts["fields compared"] += 1
             if a == b:
                 counts["fields agreeing"] += 1
                 continue
-            reason = None
-            if field == "mode" and name.endswith(DELETED_MARK) and theirs.mode[0] == "-" and a[1:] == b[1:]:
-                reason = "deleted type"
-            elif name.endswith(FILE_NAME_MARK) and mine.inode.split("-")[0] in linked:
-                reason = "hard link $FILE_NAME"
-            elif field.endswith("time") and a == 0 and b > 2 ** 31:
-                reason = "time before 1970"
-            elif field == "mode" and b == a[:2] + a[2:].replace("w", "-"):
-                reason = "write bits"
+            reason = differing_field(name, field, mine, a, b, linked, listed_records)
             if reason is None:
-                problems.append("%s: %s is %r, fls has %r" % (name, field, a, b))
+                differences.append(("%s differs" % field, "%s: %s is %r, fls has %r" % (name, field, a, b)))
             counts["intended difference: " + (reason or "UNEXPLAINED")] += 1
+    return counts, differences
+
+
+def compare_with_fls(fls_text: str, body: List[BodyLine], problems: List[str]) -> Dict[str, int]:
+    counts, differences = body_differences(fls_text, body)
+    problems.extend(what for _, what in differences)
     return counts
 
 
@@ -281,14 +327,8 @@ def now_seconds(offset: int) -> int:
 def main() -> int:
     if len(sys.argv) != 2:
         sys.exit("usage: body_file_test.py VARNETH_BINARY")
-    missing = [tool + " is not installed" for tool in ("fls", "mactime") if shutil.which(tool) is None]
-    reason = missing_prerequisite() or (missing[0] if missing else None)
-    if reason:
-        print("SKIPPED: " + reason)
+    if not ready_to_mount(("fls", "mactime")):
         return SKIP_EXIT_CODE
-    # The mount must be released whatever ends the run.
-    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(number, lambda caught, frame: sys.exit(128 + caught))
     plan = tree_plan()
     with tempfile.TemporaryDirectory(prefix="varneth-body-") as work:
         started = now_seconds(-2)

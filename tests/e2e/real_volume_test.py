@@ -38,7 +38,7 @@ import subprocess
 import sys
 import tempfile
 import time
-from typing import Dict, List, Optional
+from typing import Callable, Dict, List, Optional, Tuple
 
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -72,6 +72,19 @@ def missing_prerequisite() -> Optional[str]:
     if importlib.util.find_spec("pyfsntfs") is None:
         return "python3-libfsntfs is not installed"
     return None
+
+
+def ready_to_mount(extra_tools: Tuple[str, ...] = ()) -> bool:
+    """Whether the test can run; if not, prints why (SKIPPED). Makes a
+    termination signal unwind like an exception, so that the mount is always released."""
+    reason = missing_prerequisite() or next((tool + " is not installed" for tool in extra_tools
+                                             if shutil.which(tool) is None), None)
+    if reason:
+        print("SKIPPED: " + reason)
+        return False
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, lambda number, frame: sys.exit(128 + number))
+    return True
 
 
 class MountedVolume:
@@ -279,19 +292,21 @@ def utc_now_text(offset_seconds: int) -> str:
     return moment.strftime("%Y-%m-%d %H:%M:%S")
 
 
-def build_volume(work: str, plan: List[Made], record_size: int):
-    """Formats, fills and unmounts the volume; returns the image's and the extracted $MFT's paths."""
-    image, mount_point, mft = (os.path.join(work, n) for n in ("ntfs.img", "mnt", "mft.bin"))
+def format_volume(work: str, record_size: int) -> str:
+    """A fresh sparse image formatted with records of record_size bytes; returns its path."""
+    image = os.path.join(work, "ntfs.img")
     with open(image, "wb") as out:
         out.truncate(IMAGE_SIZE)
     # The record size follows the sector size: 1024 up to 1024-byte sectors.
     sectors = ["-s", str(record_size)] if record_size > 1024 else []
     subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(CLUSTER_SIZE)] + sectors + ["-L", "varneth-e2e", image],
                    check=True, capture_output=True)
-    os.mkdir(mount_point)
-    with MountedVolume(image, mount_point, os.path.join(work, "ntfs-3g.log")) as volume:
-        create_tree(mount_point, plan)
-        volume.unmount()
+    return image
+
+
+def extract_mft(work: str, image: str, record_size: int) -> str:
+    """The $MFT as stored on the unmounted volume; returns its path."""
+    mft = os.path.join(work, "mft.bin")
     with open(mft, "wb") as out:
         subprocess.run(["icat", image, "0"], check=True, stdout=out)
     with open(mft, "rb") as extracted:
@@ -299,7 +314,27 @@ def build_volume(work: str, plan: List[Made], record_size: int):
     if int.from_bytes(header[28:32], "little") != record_size:
         raise RuntimeError("mkntfs made records of %d bytes, not %d"
                            % (int.from_bytes(header[28:32], "little"), record_size))
-    return image, mft
+    return mft
+
+
+def fill_in_sessions(work: str, image: str, sessions: List[Callable[[str], None]]) -> None:
+    """Each step in a mount of its own: ntfs-3g starts its search for a free
+    record from the lowest one at every mount, so a record freed in one
+    session goes to the first entry made in the next."""
+    mount_point = os.path.join(work, "mnt")
+    os.makedirs(mount_point, exist_ok=True)
+    for number, fill in enumerate(sessions, start=1):
+        log = os.path.join(work, "ntfs-3g.log" if number == 1 else "ntfs-3g-%d.log" % number)
+        with MountedVolume(image, mount_point, log) as volume:
+            fill(mount_point)
+            volume.unmount()
+
+
+def build_volume(work: str, plan: List[Made], record_size: int):
+    """Formats, fills and unmounts the volume; returns the image's and the extracted $MFT's paths."""
+    image = format_volume(work, record_size)
+    fill_in_sessions(work, image, [lambda root: create_tree(root, plan)])
+    return image, extract_mft(work, image, record_size)
 
 
 def run_checks(binary: str, image: str, mft: str, plan: List[Made], started: str, finished: str,
@@ -337,13 +372,8 @@ def main() -> int:
     parser.add_argument("binary")
     parser.add_argument("--record-size", type=int, choices=RECORD_SIZES, default=1024)
     arguments = parser.parse_args()
-    reason = missing_prerequisite()
-    if reason:
-        print("SKIPPED: " + reason)
+    if not ready_to_mount():
         return SKIP_EXIT_CODE
-    # A termination signal unwinds like an exception, so the mount is always released.
-    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(signum, lambda number, frame: sys.exit(128 + number))
     plan = tree_plan()
     with tempfile.TemporaryDirectory(prefix="varneth-volume-") as work:
         started = utc_now_text(-2)

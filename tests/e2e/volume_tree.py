@@ -111,18 +111,23 @@ def create_entry(root: str, item: Made) -> None:
     with open(target, "wb") as out:
         out.seek(item.hole)
         out.write(item.data)
+    # Streams after the links: with many names, ntfs-3g has to move them out to extension records.
+    for link in item.links:
+        os.link(target, os.path.join(root, link))
     for stream, data in item.streams.items():
         with open(target + ":" + stream, "wb") as out:
             out.write(data)
     if item.dos_name:
         os.setxattr(target, "system.ntfs_dos_name", item.dos_name.encode())
-    for link in item.links:
-        os.link(target, os.path.join(root, link))
+
+
+def delete_marked(root: str, plan: List[Made]) -> None:
+    for item in reversed(plan):  # children before their directory
+        if item.deleted:
+            (os.rmdir if item.directory else os.remove)(os.path.join(root, item.path))
 
 
 def create_tree(root: str, plan: List[Made]) -> None:
     for item in plan:
         create_entry(root, item)
-    for item in reversed(plan):  # children before their directory
-        if item.deleted:
-            (os.rmdir if item.directory else os.remove)(os.path.join(root, item.path))
+    delete_marked(root, plan)
