@@ -17,25 +17,6 @@ unsigned WorkerCount()
     return std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
 }
 
-// Keeps this thread's log lines from the log while it lives.
-class KeptThreadLog {
-public:
-    KeptThreadLog() { Unclaimed(); }
-    ~KeptThreadLog() { KeepThreadLogLines(nullptr); }
-    KeptThreadLog(const KeptThreadLog&) = delete;
-    KeptThreadLog& operator=(const KeptThreadLog&) = delete;
-
-    // Lines outside a record's work (none are expected) go nowhere else.
-    void Unclaimed()
-    {
-        unclaimed_.clear();
-        KeepThreadLogLines(&unclaimed_);
-    }
-
-private:
-    std::vector<KeptLogLine> unclaimed_;
-};
-
 }  // namespace
 
 RecordOutput& RecordBatch::Open(std::uint64_t recno)
@@ -45,7 +26,7 @@ RecordOutput& RecordBatch::Open(std::uint64_t recno)
     }
     RecordOutput& output = outputs_[used_];
     output.recno = recno;
-    output.log_lines.clear();
+    output.diagnostics.clear();
     output.read_failed = false;
     output.named_base = false;
     return output;
@@ -127,7 +108,6 @@ const RecordBatch* RecordPipeline::MadeHere()
     }
     RecordBatch* batch = free_.front();
     batch->number_ = next_to_give_++;
-    KeptThreadLog log;
     RecordSequence records(source_, 0);
     FillBatch(*batch, records, *workers_.front());
     return batch;
@@ -140,7 +120,6 @@ bool RecordPipeline::NothingToFill() const
 
 void RecordPipeline::Work(RecordWorker& worker)
 {
-    KeptThreadLog log;
     RecordSequence records(source_, 0);
     for (;;) {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -153,7 +132,6 @@ void RecordPipeline::Work(RecordWorker& worker)
         batch->number_ = next_to_fill_++;
         lock.unlock();
         FillBatch(*batch, records, worker);
-        log.Unclaimed();
         lock.lock();
         done_.emplace(batch->number_, batch);
         batch_done_.notify_one();
@@ -176,15 +154,14 @@ void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, Reco
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
         RecordOutput& output = batch.Open(recno);
-        KeepThreadLogLines(&output.log_lines);  // this thread's own until the batch is handed on
-        unsigned char* block = records.Next();
+        unsigned char* block = records.Next(output.diagnostics);
         if (block == nullptr) {
             output.read_failed = true;
             batch.Keep();
             batch.ends_run_ = true;
             return;
         }
-        if (worker.Make(block, output, batch) || !output.log_lines.empty()) {
+        if (worker.Make(block, output, batch) || !output.diagnostics.empty()) {
             batch.Keep();
         }
     }
