@@ -213,15 +213,34 @@ TEST_F(FullPathResolverTest, ADirectoryThatChangesUnderTheRunIsNotRememberedAsIt
     EXPECT_TRUE(lines.empty());
 }
 
-// The fixture itself: the directory meant to warn does warn, and decodes.
-TEST(AdversarialMftTest, TheCutStreamNameDecodesWithAWarning)
+// The record at hand is not read or decoded again: the first pass takes the
+// caller's record and gives the lines of the caller's decoding, once, even
+// when the file no longer holds that record. A record that said something is
+// not remembered: the next walk through it reads the file.
+TEST_F(FullPathResolverTest, TheFirstPassGivesTheCallersRecordAndItsDecodingLines)
 {
-    Bytes record = DirectoryWithCutStreamName(u"w", 5);
-    MFTFileRecord decoded;
-    Diagnostics diagnostics;
-    EXPECT_EQ(CreateMFTFileRecord(record.data(), &decoded, 0, diagnostics), 0);
-    EXPECT_EQ(TextsAt(diagnostics, DiagnosticLevel::kWarning).size(), 1u);
-    ASSERT_EQ(decoded.file_name_array.size(), 1u);
+    MftImage image = SystemRecords();
+    image.Add(DirectoryWithCutStreamName(u"warned", 5));                 // 16
+    image.Add(RecordBuilder().FileName(u"a", kWin32AndDos, 16).Build());  // 17
+    Write(image);
+    wxFile file;
+    ASSERT_TRUE(file.Open(path_, wxFile::read_write));
+    LoopRecord loop_record;
+    const FullPathResolver::OwnRecord* own = loop_record.Read(path_, 16);
+    ASSERT_NE(own, nullptr);
+    ASSERT_EQ(TextsAt(own->decoding, DiagnosticLevel::kWarning).size(), 1u);
+    const Bytes renamed = RecordBuilder().Directory(true).FileName(u"new", kWin32AndDos, 5).Build();
+    file.Seek(16 * kRecordSize);
+    ASSERT_EQ(file.Write(renamed.data(), renamed.size()), renamed.size());
+
+    FullPathResolver resolver;
+    const RecordSource records(file.fd());
+    Diagnostics lines;
+    EXPECT_EQ(resolver.Resolve(records, 16, own, lines), "\\warned");
+    EXPECT_EQ(Texts(lines), Texts(own->decoding));
+    lines.clear();
+    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines), "\\new\\a");
+    EXPECT_TRUE(lines.empty());
 }
 
 }  // namespace

@@ -72,6 +72,21 @@ TEST_F(ReportIdentityTest, AdversarialMft)
     ExpectSameRunsInEveryMode(mft);
 }
 
+// The same records over several batches, which the run's worker threads
+// make side by side: every record's lines, those of its decoding included,
+// come out once per walk that meets them, in record order.
+TEST_F(ReportIdentityTest, AdversarialRecordsInEveryBatch)
+{
+    const Bytes once = AdversarialMft().bytes();
+    MftImage image;
+    for (int copy = 0; copy < 8; ++copy) {
+        image.AddRawBytes(once);
+    }
+    const std::string mft = dir_.File("adversarial-batches.mft");
+    image.WriteTo(mft);
+    ExpectSameRunsInEveryMode(mft);
+}
+
 TEST_F(ReportIdentityTest, GeneratedMft)
 {
     const std::string mft = dir_.File("generated.mft");
