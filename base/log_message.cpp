@@ -1,29 +1,54 @@
 #include "base/log_message.h"
 
+#include <optional>
+
 #include <wx/log.h>
 
 thread_local wxString log_message;
 
+namespace {
+
+// One line to the active log target, as the library's wxLogError and its kin
+// send it, without their format step: the text is sent as it stands, and the
+// target appends the system's text for an error code.
+void SendLine(wxLogLevel level, const wxString& text, std::optional<long> system_error)
+{
+    if (!wxLog::IsLevelEnabled(level, wxASCII_STR(wxLOG_COMPONENT))) {
+        return;
+    }
+    wxLogRecordInfo info(__FILE__, __LINE__, __func__, wxLOG_COMPONENT);
+    info.timestampMS = wxGetUTCTimeMillis().GetValue();
+#if WXWIN_COMPATIBILITY_3_0
+    info.timestamp = static_cast<time_t>(info.timestampMS / 1000);
+#endif
+    if (system_error) {
+        info.StoreValue(wxLOG_KEY_SYS_ERROR_CODE, static_cast<wxUIntPtr>(*system_error));
+    }
+    wxLog::OnLog(level, text, info);
+}
+
+}  // namespace
+
 void LogErrorText(const wxString& text)
 {
     log_message = text;
-    wxLogError("%s", log_message);
+    SendLine(wxLOG_Error, text, std::nullopt);
 }
 
 void LogWarningText(const wxString& text)
 {
     log_message = text;
-    wxLogWarning("%s", log_message);
+    SendLine(wxLOG_Warning, text, std::nullopt);
 }
 
 void LogSystemErrorText(const wxString& text, long error_code)
 {
-    wxLogSysError(error_code, "%s", text);
+    SendLine(wxLOG_Error, text, error_code);
 }
 
 void LogMessageText(const wxString& text)
 {
-    wxLogMessage("%s", text);
+    SendLine(wxLOG_Message, text, std::nullopt);
 }
 
 void LogDiagnostics(const Diagnostics& diagnostics)
