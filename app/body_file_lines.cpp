@@ -1,7 +1,6 @@
 #include "app/body_file_lines.h"
 
 #include "app/string_line_sink.h"
-#include "base/log_message.h"
 
 namespace {
 
@@ -23,10 +22,8 @@ std::string_view BodyFileLines::WalkPathOf(std::uint64_t recno)
     if (!link_paths_) {
         link_paths_ = std::make_unique<FullPathResolver>(kLinkPathSteps, kLinkPathNameBytes);
     }
-    // A run with -b prints what a run without it prints: this walk says nothing.
-    const wxString last_message = log_message;
-    const SilentLog muted;
-    const std::string& path = link_paths_->Resolve(mft_file_, recno, nullptr);
-    log_message = last_message;
-    return path;
+    // A run with -b prints what a run without it prints: this walk's lines
+    // are not logged.
+    link_path_lines_.clear();
+    return link_paths_->Resolve(mft_file_, recno, nullptr, link_path_lines_);
 }

@@ -14,8 +14,8 @@
 // The body file's lines of a reported record (report/body_line), made where
 // the record is decoded; the writing thread writes them after its rows.
 // The folders of hard links are found by a second path walk, kept apart from
-// the report's: it logs nothing and leaves what the report's walk remembers
-// as it was, so the report and the console stay as they are without -b.
+// the report's: its lines are dropped and what the report's walk remembers
+// stays as it was, so the report and the console stay as they are without -b.
 class BodyFileLines final : private BodyDirectoryPaths {
 public:
     explicit BodyFileLines(const RecordSource& mft_file) : mft_file_(mft_file) {}
@@ -31,6 +31,7 @@ private:
     const RecordSource mft_file_;
     BodyLineBuilder lines_;
     std::unique_ptr<FullPathResolver> link_paths_;  // made at the first hard link elsewhere
+    Diagnostics link_path_lines_;                   // dropped
 };
 
 #endif

@@ -20,7 +20,9 @@ bool FirstRecordsAreFileRecords(const RecordSource& records)
     for (std::uint64_t recno = 0; recno < kRecordsChecked; ++recno) {
         unsigned char signature[4] = {0, 0, 0, 0};
         // A short read at the end of the file leaves zeros, which fail the test.
-        records.Read(recno, signature, sizeof signature);
+        Diagnostics read_failure;
+        records.Read(recno, signature, sizeof signature, read_failure);
+        LogDiagnostics(read_failure);
         if (!HasFileSignature(ByteReader(signature, sizeof signature))) {
             return false;
         }

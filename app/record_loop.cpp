@@ -6,7 +6,6 @@
 
 #include "app/console.h"
 #include "app/format_count.h"
-#include "app/log_replay.h"
 #include "app/record_pipeline.h"
 #include "app/record_work.h"
 #include "app/run_state.h"
@@ -96,6 +95,7 @@ std::unique_ptr<RecordWorker> MakeWorker(const RunState& state, unsigned worker_
         settings.report = state.report_format;
     }
     settings.body_file = state.body_file != nullptr;
+    settings.host_name = run_settings.host_name;
     settings.streams_only = run_settings.dump_ads;
     return std::make_unique<RecordWork>(state.mft_file, settings, worker_count);
 }
@@ -110,8 +110,8 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 }
 
 // The pipeline's workers read, decode and make the bytes of every record
-// (record_work); this thread logs what they logged, then writes, in record
-// order.
+// (record_work), with its lines; this thread logs the lines, then writes,
+// in record order.
 bool RunRecordLoop(RunState& state)
 {
     RecordPipeline pipeline(state.mft_file, state.mft_record_count,
@@ -122,7 +122,7 @@ bool RunRecordLoop(RunState& state)
         std::size_t listing_start = 0;
         for (std::size_t i = 0; i < batch->size(); ++i) {
             const RecordOutput& output = (*batch)[i];
-            ReplayLogLines(output.log_lines);
+            LogDiagnostics(output.diagnostics);
             if (output.read_failed) {
                 // The file was measured before the loop: a short read means a
                 // failing disk or a file that shrank, and the report is incomplete.

@@ -12,24 +12,6 @@ namespace {
 constexpr std::uint64_t kBatchRecords = 512;
 constexpr std::size_t kBatchesPerWorker = 8;
 
-// Keeps this thread's log lines from the log while it lives.
-class KeptThreadLog {
-public:
-    KeptThreadLog() { Unclaimed(); }
-    ~KeptThreadLog() { KeepThreadLogLines(nullptr); }
-    KeptThreadLog(const KeptThreadLog&) = delete;
-    KeptThreadLog& operator=(const KeptThreadLog&) = delete;
-
-    // Lines outside a record's work (none are expected) go nowhere else.
-    void Unclaimed()
-    {
-        unclaimed_.clear();
-        KeepThreadLogLines(&unclaimed_);
-    }
-
-private:
-    std::vector<KeptLogLine> unclaimed_;
-};
 
 }  // namespace
 
@@ -40,7 +22,7 @@ RecordOutput& RecordBatch::Open(std::uint64_t recno)
     }
     RecordOutput& output = outputs_[used_];
     output.recno = recno;
-    output.log_lines.clear();
+    output.diagnostics.clear();
     output.read_failed = false;
     output.named_base = false;
     return output;
@@ -67,7 +49,6 @@ public:
 
     void Do(PoolJob& job) override
     {
-        KeptThreadLog log;
         FillBatch(static_cast<BatchJob&>(job).batch, record_count_, records_, worker_);
     }
 
@@ -150,15 +131,14 @@ void RecordPipeline::FillBatch(RecordBatch& batch, std::uint64_t record_count, R
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
         RecordOutput& output = batch.Open(recno);
-        KeepThreadLogLines(&output.log_lines);  // this thread's own until the batch is handed on
-        unsigned char* block = records.Next();
+        unsigned char* block = records.Next(output.diagnostics);
         if (block == nullptr) {
             output.read_failed = true;
             batch.Keep();
             batch.ends_run_ = true;
             return;
         }
-        if (worker.Make(block, output, batch) || !output.log_lines.empty()) {
+        if (worker.Make(block, output, batch) || !output.diagnostics.empty()) {
             batch.Keep();
         }
     }

@@ -7,7 +7,7 @@
 // at hand, and the calling thread takes the batches in input order and
 // writes them (an input of one batch is made by the calling thread itself,
 // which would only wait for a worker). No thread but the calling one writes or logs: the lines a
-// record's work logs travel with the record (KeepThreadLogLines), and the
+// record's work gives travel with the record (its diagnostics), and the
 // workers call nothing of the library that keeps state for each thread.
 // Whatever ends the run, every thread is stopped and joined before the
 // pipeline is gone.
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "base/log_message.h"
+#include "base/diagnostics.h"
 #include "mft/record_source.h"
 #include "pipeline/worker_pool.h"
 
@@ -28,7 +28,7 @@ class RecordSequence;
 // What a worker made of one record that the calling thread must see.
 struct RecordOutput {
     std::uint64_t recno = 0;
-    std::vector<KeptLogLine> log_lines;  // what its work logged, in order
+    Diagnostics diagnostics;             // the lines its work gave, in order
     bool read_failed = false;            // its read came back short or failed: the run ends here
     bool named_base = false;             // a base record with a name: listed or reported
     // Where its bytes end in the batch's texts (they start where the
@@ -39,7 +39,7 @@ struct RecordOutput {
 };
 
 // The records of a stretch of the input that the calling thread must see
-// (those with a name or a log line; the others leave no trace), and the
+// (those with a name or a diagnostic line; the others leave no trace), and the
 // bytes made of them.
 class RecordBatch {
 public:

@@ -2,7 +2,6 @@
 
 #include "app/console.h"
 #include "app/string_line_sink.h"
-#include "base/log_message.h"
 #include "mft/record_construction.h"
 #include "report/name_lists.h"
 
@@ -24,7 +23,7 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, u
         paths_ = std::make_unique<FullPathResolver>(
             CacheShare(PathStepCache::kDefaultMaxEntries, worker_count),
             CacheShare(PathStepCache::kDefaultMaxNameBytes, worker_count));
-        rows_.emplace(*settings.report);
+        rows_.emplace(*settings.report, settings.host_name);
     }
     if (settings.report && settings.body_file) {
         body_lines_ = std::make_unique<BodyFileLines>(mft_file);
@@ -33,57 +32,58 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, u
 
 bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& batch)
 {
-    bool decoding_logged = false;
-    output.named_base = Decode(block, output.recno, decoding_logged);
+    decoding_.clear();
+    output.named_base = Decode(block, output.recno);
+    output.diagnostics.Append(decoding_);
     if (output.named_base) {
         if (rows_) {
-            MakeRows(output.recno, decoding_logged, batch);
+            MakeRows(output, batch);
         } else {
-            MakeListing(batch);
+            MakeListing(output, batch);
         }
     }
     return output.named_base;
 }
 
 // Skips what is not a named base record and decodes the rest; true for a
-// named base record. Whether decoding logged a line matters to the walk.
-bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno, bool& decoding_logged)
+// named base record.
+bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno)
 {
     const std::size_t record_size = mft_file_.record_size();
     const ByteReader block(buffer, record_size);
     if (!HasFileSignature(block)) {
-        LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
+        decoding_.Message(wxS("$MFT file record has an invalid MAGIC number."));
         return false;
     }
     // A record without attributes is skipped silently: decoding would check
-    // its update sequence first, and could log.
+    // its update sequence first, and could say something.
     if (HasNoAttributes(block)) {
         return false;
     }
     record_.Clear();
-    const std::uint64_t lines_before = LoggedLineCount();
-    const bool decoded = CreateMFTFileRecord(buffer, &record_, recno, record_size) == 0;
-    decoding_logged = LoggedLineCount() != lines_before;
+    const bool decoded = CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) == 0;
     return decoded && record_.mft_header.base_recno == 0 && !record_.file_name_array.empty();
 }
 
-void RecordWork::MakeRows(std::uint64_t recno, bool decoding_logged, RecordBatch& batch)
+void RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)
 {
-    // A record whose decoding logged is decoded again by the walk, so that
-    // the walk's lines come out as they would without the record at hand.
-    const std::string& full_path = paths_->Resolve(mft_file_, recno, decoding_logged ? nullptr : &record_);
+    // The walk starts from the record at hand and gives its decoding's
+    // lines again, as a walk that read the record itself would.
+    const FullPathResolver::OwnRecord own{record_, decoding_};
+    const std::string& full_path = paths_->Resolve(mft_file_, output.recno, &own, output.diagnostics);
     StringLineSink report(batch.report);
-    if (rows_->AppendMFTRecordRows(report, &record_, full_path) == ReportRowsResult::kWritten && body_lines_) {
+    if (rows_->AppendMFTRecordRows(report, &record_, full_path, output.diagnostics) == ReportRowsResult::kWritten &&
+        body_lines_) {
         body_lines_->Append(record_, full_path, batch.body);
     }
 }
 
-void RecordWork::MakeListing(RecordBatch& batch)
+void RecordWork::MakeListing(RecordOutput& output, RecordBatch& batch)
 {
     if ((record_.mft_header.record_flags & kRecordIsDirectory) != 0) {
         return;
     }
-    for (const wxString& name : GetMFTRecordWin32FileName(&record_, settings_.streams_only)) {
+    for (const wxString& name : GetMFTRecordWin32FileName(&record_, settings_.streams_only, output.diagnostics)) {
         AppendPrintedLine(batch.listing, name);
     }
 }

@@ -16,13 +16,15 @@
 // What one worker thread of the record loop does with a record: checks and
 // decodes the block, then makes the bytes the run writes for it: its report
 // rows (after the full path walk) and body lines, or its lines of a name
-// listing. Everything a worker keeps (the decoded record, the walk's cache,
-// the row builder's texts) is its own and only saves work, so the bytes do
-// not depend on which worker made them.
+// listing, with the lines all that gives. Everything a worker keeps (the
+// decoded record, the walk's cache, the row builder's texts) is its own and
+// only saves work, so the bytes and lines do not depend on which worker made
+// them.
 class RecordWork final : public RecordWorker {
 public:
     struct Settings {
         std::optional<ReportFormat> report;  // none: a name listing
+        wxString host_name;                  // the report's Hostname column
         bool body_file = false;
         bool streams_only = false;           // the listing's -a
     };
@@ -33,13 +35,14 @@ public:
     bool Make(unsigned char* block, RecordOutput& output, RecordBatch& batch) override;
 
 private:
-    bool Decode(unsigned char* block, std::uint64_t recno, bool& decoding_logged);
-    void MakeRows(std::uint64_t recno, bool decoding_logged, RecordBatch& batch);
-    void MakeListing(RecordBatch& batch);
+    bool Decode(unsigned char* block, std::uint64_t recno);
+    void MakeRows(RecordOutput& output, RecordBatch& batch);
+    void MakeListing(RecordOutput& output, RecordBatch& batch);
 
     const RecordSource mft_file_;
     const Settings settings_;
     MFTFileRecord record_;
+    Diagnostics decoding_;  // the lines of the record's decoding
     std::unique_ptr<FullPathResolver> paths_;     // reports only
     std::optional<ReportRowBuilder> rows_;        // reports only
     std::unique_ptr<BodyFileLines> body_lines_;   // with a body file

@@ -130,7 +130,7 @@ void StartArchiveDraft(RunState& state)
     if (!run_settings.zip_output || !state.ReportMode()) {
         return;
     }
-    const std::string header = ToUtf8(GetReportHeaderString());
+    const std::string header = ToUtf8(GetReportHeaderString(state.report_format));
     auto draft = std::make_unique<ReportArchiveDraft>();
     if (static_cast<long long>(header.size()) != state.report_file.BytesWritten() ||
         !draft->Start(run_settings.output_filename)) {
@@ -139,6 +139,15 @@ void StartArchiveDraft(RunState& state)
     draft->Add(header.data(), header.size());
     state.archive_draft = draft.get();
     state.report_file.CopyTo(std::move(draft));
+}
+
+// The command line refuses the long and the short switch together.
+ReportFormat RunReportFormat()
+{
+    if (run_settings.long_format) {
+        return ReportFormat::kLong;
+    }
+    return run_settings.short_format ? ReportFormat::kShort : ReportFormat::kDefault;
 }
 
 bool OpenReport(RunState& state)
@@ -153,14 +162,12 @@ bool OpenReport(RunState& state)
         return false;
     }
     LogMessageText(wxS("Writing header row to report file"));
+    state.report_format = RunReportFormat();
     // Written through at once, so that an unwritable report stops the run here.
-    if (!state.report_file.Write(ToUtf8(GetReportHeaderString())) || !state.report_file.Flush()) {
+    if (!state.report_file.Write(ToUtf8(GetReportHeaderString(state.report_format))) || !state.report_file.Flush()) {
         LogErrorText(wxS("Error writing header row to ") + name + wxS(" report file."));
         return false;
     }
-    // The command line refuses the long and the short switch together, so
-    // there is always a format here; nothing may throw out of the run.
-    state.report_format = CurrentReportFormat().value_or(ReportFormat::kDefault);
     return true;
 }
 

@@ -1,81 +1,67 @@
 #include "base/log_message.h"
 
-#include <wx/time.h>
+#include <optional>
+
+#include <wx/log.h>
 
 thread_local wxString log_message;
 
 namespace {
 
-thread_local std::uint64_t logged_lines = 0;
-thread_local std::vector<KeptLogLine>* kept_lines = nullptr;
-thread_local int silences = 0;
-
-// False when the line was kept (or dropped) instead of logged.
-bool KeepLine(wxLogLevel level, const wxString& text, std::optional<long> system_error, bool last_message)
+// One line to the active log target, as the library's wxLogError and its kin
+// send it, without their format step: the text is sent as it stands, and the
+// target appends the system's text for an error code.
+void SendLine(wxLogLevel level, const wxString& text, std::optional<long> system_error)
 {
-    if (silences > 0) {
-        return false;
+    if (!wxLog::IsLevelEnabled(level, wxASCII_STR(wxLOG_COMPONENT))) {
+        return;
     }
-    if (kept_lines == nullptr) {
-        return true;
+    wxLogRecordInfo info(__FILE__, __LINE__, __func__, wxLOG_COMPONENT);
+    info.timestampMS = wxGetUTCTimeMillis().GetValue();
+#if WXWIN_COMPATIBILITY_3_0
+    info.timestamp = static_cast<time_t>(info.timestampMS / 1000);
+#endif
+    if (system_error) {
+        info.StoreValue(wxLOG_KEY_SYS_ERROR_CODE, static_cast<wxUIntPtr>(*system_error));
     }
-    // The level is set before the threads start and not changed after.
-    if (level <= wxLog::GetLogLevel()) {
-        kept_lines->push_back(KeptLogLine{level, text, system_error, wxGetUTCTimeMillis().GetValue(), last_message});
-    }
-    return false;
+    wxLog::OnLog(level, text, info);
 }
 
 }  // namespace
 
 void LogErrorText(const wxString& text)
 {
-    ++logged_lines;
     log_message = text;
-    if (KeepLine(wxLOG_Error, text, std::nullopt, true)) {
-        wxLogError("%s", log_message);
-    }
+    SendLine(wxLOG_Error, text, std::nullopt);
 }
 
 void LogWarningText(const wxString& text)
 {
-    ++logged_lines;
     log_message = text;
-    if (KeepLine(wxLOG_Warning, text, std::nullopt, true)) {
-        wxLogWarning("%s", log_message);
-    }
+    SendLine(wxLOG_Warning, text, std::nullopt);
 }
 
 void LogSystemErrorText(const wxString& text, long error_code)
 {
-    if (KeepLine(wxLOG_Error, text, error_code, false)) {
-        wxLogSysError(error_code, "%s", text);
-    }
-}
-
-std::uint64_t LoggedLineCount()
-{
-    return logged_lines;
+    SendLine(wxLOG_Error, text, error_code);
 }
 
 void LogMessageText(const wxString& text)
 {
-    if (KeepLine(wxLOG_Message, text, std::nullopt, false)) {
-        wxLogMessage("%s", text);
+    SendLine(wxLOG_Message, text, std::nullopt);
+}
+
+void LogDiagnostics(const Diagnostics& diagnostics)
+{
+    for (const DiagnosticLine& line : diagnostics) {
+        if (line.system_error) {
+            LogSystemErrorText(line.text, *line.system_error);
+        } else if (line.level == DiagnosticLevel::kError) {
+            LogErrorText(line.text);
+        } else if (line.level == DiagnosticLevel::kWarning) {
+            LogWarningText(line.text);
+        } else {
+            LogMessageText(line.text);
+        }
     }
-}
-
-void KeepThreadLogLines(std::vector<KeptLogLine>* lines)
-{
-    kept_lines = lines;
-}
-
-SilentLog::SilentLog()
-{
-    ++silences;
-}
-
-SilentLog::~SilentLog()
-{
-    --silences;
 }

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <string>
 
-#include "base/run_settings.h"
 #include "reference/reference_run.h"
 
 using varneth_test::ReferenceMode;
@@ -17,11 +16,11 @@ using varneth_test::ReferenceMode;
 int main(int argc, char** argv)
 {
     ReferenceMode mode = ReferenceMode::kReport;
+    ReportFormat format = ReportFormat::kDefault;
     int arg = 1;
     if (argc == 5) {
         const std::string option = argv[arg++];
-        run_settings.long_format = option == "-l";
-        run_settings.short_format = option == "-s";
+        format = option == "-l" ? ReportFormat::kLong : option == "-s" ? ReportFormat::kShort : ReportFormat::kDefault;
         mode = option == "-f" ? ReferenceMode::kFilenames
                               : option == "-a" ? ReferenceMode::kStreams : ReferenceMode::kReport;
     }
@@ -29,7 +28,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: reference_report [-l | -s | -f | -a] MFTFILE REPORT EVENTS\n");
         return 2;
     }
-    const varneth_test::ReferenceOutput output = varneth_test::RunReference(argv[arg], mode);
+    const varneth_test::ReferenceOutput output = varneth_test::RunReference(argv[arg], mode, format);
     std::ofstream report(argv[arg + 1], std::ios::binary | std::ios::trunc);
     report << output.report;
     std::ofstream events(argv[arg + 2], std::ios::binary | std::ios::trunc);

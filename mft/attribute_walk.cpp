@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "base/log_message.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_buffer.h"
 #include "mft/record_header.h"
@@ -76,14 +75,15 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 }  // namespace
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
-                            SpareObjects<MFTAttrHeader>* spares, std::size_t record_size, int* index_root_id)
+                            Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares, std::size_t record_size,
+                            int* index_root_id)
 {
     if (mft_rec_buf == nullptr) {
-        LogErrorText("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
+        diagnostics.Error("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
         return -1;
     }
     if (pAttrHeaderArray == nullptr) {
-        LogErrorText("PopulateAttrHeaderArray() - pAttrHeaderArray size is NULL.");
+        diagnostics.Error("PopulateAttrHeaderArray() - pAttrHeaderArray size is NULL.");
         return -1;
     }
     ByteReader record = RecordReader(mft_rec_buf, record_size);
@@ -91,7 +91,7 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
     if (first_attr_offset < kMinFirstAttrOffset) {
         // This check has always logged under the name of the
         // $STANDARD_INFORMATION decoder; the text stands as it is.
-        LogErrorText("GetStdInfoAttr() - unable to determine first attribute offset.");
+        diagnostics.Error("GetStdInfoAttr() - unable to determine first attribute offset.");
         return -1;
     }
     const std::uint16_t visit_limit = record.U16At(record_header_field::kNextAttrId);

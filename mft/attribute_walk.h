@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/diagnostics.h"
 #include "mft/record_buffer.h"
 
 class MFTAttrHeader;
@@ -22,12 +23,13 @@ constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 // MFTAttrHeader (owned by the array) per $STANDARD_INFORMATION, $FILE_NAME and
 // $DATA attribute, in record order; other types are stepped over. At most
 // next_attr_id attributes are visited. Returns 0 on success, -1 on failure
-// (nothing appended then). The headers come from spares when given. The
+// (nothing appended then; said in diagnostics, except for a record without
+// attributes). The headers come from spares when given. The
 // record ends at record_size. The id of the first $INDEX_ROOT met is stored
 // in index_root_id when given (a body file names a directory by it); it is
 // left as it is when there is none.
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
-                            SpareObjects<MFTAttrHeader>* spares = nullptr,
+                            Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares = nullptr,
                             std::size_t record_size = kMftRecordSize, int* index_root_id = nullptr);
 
 #endif

@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
-#include "base/log_message.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_buffer.h"
 #include "mft/utf16_text.h"
 
 std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, const unsigned char* mft_rec_buf,
-                                          SpareObjects<MFTDataAttr>* spares, std::size_t record_size)
+                                          Diagnostics& diagnostics, SpareObjects<MFTDataAttr>* spares,
+                                          std::size_t record_size)
 {
     std::unique_ptr<MFTDataAttr> data_attr = spares != nullptr ? spares->Take() : std::make_unique<MFTDataAttr>();
     static_cast<MFTAttrHeaderFields&>(*data_attr) = attr_header;
@@ -24,7 +24,7 @@ std::unique_ptr<MFTDataAttr> MakeDataAttr(const MFTAttrHeader& attr_header, cons
     const std::uint64_t name_start = std::uint64_t{attr_header.attr_offset} + attr_header.name_offset;
     const std::uint64_t name_bytes = 2 * std::uint64_t{attr_header.name_length};
     if (!record.Fits(name_start, name_bytes)) {
-        LogWarningText("MakeDataAttr() - stream name runs past the end of the record; cut at the record end.");
+        diagnostics.Warning("MakeDataAttr() - stream name runs past the end of the record; cut at the record end.");
     }
     DecodeUtf16LeInto(record.ClampedSubReader(name_start, name_bytes), attr_header.name_length, data_attr->stream_name);
     return data_attr;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "base/log_message.h"
 #include "mft/attribute_walk.h"
 #include "mft/filetime.h"
 #include "mft/kind_check.h"
@@ -30,23 +29,23 @@ constexpr std::uint64_t kFixedPartSize = kName;  // 66
 }  // namespace
 
 int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, const unsigned char* mft_rec_buf,
-                    std::size_t record_size)
+                    Diagnostics& diagnostics, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
-        LogErrorText("GetFileNameAttr() - mft_rec_buf is NULL.");
+        diagnostics.Error("GetFileNameAttr() - mft_rec_buf is NULL.");
         return -1;
     }
     const MFTAttrHeader* header = AsKindOf<MFTAttrHeader>(attr_header);
     if (header == nullptr) {
-        LogErrorText("GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance.");
+        diagnostics.Error("GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance.");
         return -1;
     }
     if (header->attr_type != kAttrTypeFileName) {
-        LogErrorText("GetFileNameAttr() - Attribute type is not a $FILENAME.");
+        diagnostics.Error("GetFileNameAttr() - Attribute type is not a $FILENAME.");
         return -1;
     }
     if (file_name_attr == nullptr) {
-        LogErrorText("GetFileNameAttr() - file_name_attr is NULL.");
+        diagnostics.Error("GetFileNameAttr() - file_name_attr is NULL.");
         return -1;
     }
 
@@ -58,13 +57,13 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
     const std::uint64_t value_start = std::uint64_t{header->attr_offset} + header->value_offset;
     ByteReader fixed = record.SubReader(value_start, kFixedPartSize);
     if (fixed.failed()) {
-        LogErrorText("GetFileNameAttr() - $FILE_NAME value runs past the end of the record.");
+        diagnostics.Error("GetFileNameAttr() - $FILE_NAME value runs past the end of the record.");
         return -1;
     }
     const std::uint8_t name_length = fixed.U8At(kNameLength);
     ByteReader name = record.SubReader(value_start + kName, 2 * std::uint64_t{name_length});
     if (name.failed()) {
-        LogErrorText("GetFileNameAttr() - file name runs past the end of the record.");
+        diagnostics.Error("GetFileNameAttr() - file name runs past the end of the record.");
         return -1;
     }
 

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <memory>
 
-#include "base/log_message.h"
 #include "mft/attribute_walk.h"
 #include "mft/data_attribute.h"
 #include "mft/file_name.h"
@@ -20,12 +19,12 @@ namespace {
 // Only the first $STANDARD_INFORMATION is decoded; a record without one keeps
 // the defaults (times never set).
 int DecodeStandardInformation(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record,
-                              std::size_t first)
+                              std::size_t first, Diagnostics& diagnostics)
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         const MFTAttrHeader* header = record.attr_header_array[i];
         if (header->attr_type == kAttrTypeStandardInformation) {
-            return GetStdInfoAttr(mft_rec_buf, header, &record.std_info, record_size);
+            return GetStdInfoAttr(mft_rec_buf, header, &record.std_info, diagnostics, record_size);
         }
     }
     return 0;
@@ -33,7 +32,8 @@ int DecodeStandardInformation(const unsigned char* mft_rec_buf, std::size_t reco
 
 // Every $FILE_NAME in record order; the last one outside the DOS namespace
 // gives the record its parent.
-int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record, std::size_t first)
+int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record, std::size_t first,
+                    Diagnostics& diagnostics)
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         MFTAttrHeader* header = record.attr_header_array[i];
@@ -41,7 +41,7 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, M
             continue;
         }
         std::unique_ptr<MFTFileNameAttr> file_name = record.spare_file_names.Take();
-        if (GetFileNameAttr(header, file_name.get(), mft_rec_buf, record_size) != 0) {
+        if (GetFileNameAttr(header, file_name.get(), mft_rec_buf, diagnostics, record_size) != 0) {
             return -1;
         }
         if (file_name->name_space != kNameSpaceDos) {
@@ -54,7 +54,7 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, M
 }
 
 void DecodeDataAttributes(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record,
-                          std::size_t first)
+                          std::size_t first, Diagnostics& diagnostics)
 {
     for (std::size_t i = first; i < record.attr_header_array.size(); ++i) {
         const MFTAttrHeader* header = record.attr_header_array[i];
@@ -62,7 +62,7 @@ void DecodeDataAttributes(const unsigned char* mft_rec_buf, std::size_t record_s
             continue;
         }
         std::unique_ptr<MFTDataAttr> data_attr =
-            MakeDataAttr(*header, mft_rec_buf, &record.spare_data_attrs, record_size);
+            MakeDataAttr(*header, mft_rec_buf, diagnostics, &record.spare_data_attrs, record_size);
         if (header->is_ads) {
             record.has_ads = true;
         }
@@ -74,24 +74,24 @@ void DecodeDataAttributes(const unsigned char* mft_rec_buf, std::size_t record_s
 }  // namespace
 
 int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, std::uint64_t mft_recno,
-                        std::size_t record_size)
+                        Diagnostics& diagnostics, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
-        LogErrorText("CreateMFTFileRecord() - mft_rec_buf is NULL.");
+        diagnostics.Error("CreateMFTFileRecord() - mft_rec_buf is NULL.");
         return -1;
     }
     MFTFileRecord* record = AsKindOf<MFTFileRecord>(mft_file_record);
     if (record == nullptr) {
-        LogErrorText("CreateMFTFileRecord() - mft_file_record is not of type MFTFileRecord.");
+        diagnostics.Error("CreateMFTFileRecord() - mft_file_record is not of type MFTFileRecord.");
         return -1;
     }
-    if (WriteFixupValues(mft_rec_buf, record_size) != 0) {
+    if (WriteFixupValues(mft_rec_buf, diagnostics, record_size) != 0) {
         // The step is named differently here than in its own line; both stand.
-        LogErrorText("CreateMFTFileRecord() - WriteFixupsToMFTRecord() failed.");
+        diagnostics.Error("CreateMFTFileRecord() - WriteFixupsToMFTRecord() failed.");
         return -1;
     }
-    if (GetMFTRecHeader(mft_rec_buf, &record->mft_header, record_size) != 0) {
-        LogErrorText("CreateMFTFileRecord() - GetMFTRecHeader() failed.");
+    if (GetMFTRecHeader(mft_rec_buf, &record->mft_header, diagnostics, record_size) != 0) {
+        diagnostics.Error("CreateMFTFileRecord() - GetMFTRecHeader() failed.");
         return -1;
     }
     record->mft_header.mft_recno = mft_recno;
@@ -102,19 +102,19 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
     // null): a record object that was not cleared still holds the headers of
     // an earlier buffer, which describe other bytes.
     const std::size_t first = record->attr_header_array.size();
-    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, &record->spare_attr_headers, record_size,
-                                &record->index_root_id) != 0) {
-        LogErrorText("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");
+    if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, diagnostics, &record->spare_attr_headers,
+                                record_size, &record->index_root_id) != 0) {
+        diagnostics.Error("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");
         return -1;
     }
-    if (DecodeStandardInformation(mft_rec_buf, record_size, *record, first) != 0) {
-        LogErrorText("CreateMFTFileRecord() - GetStdInfoAttr() failed.");
+    if (DecodeStandardInformation(mft_rec_buf, record_size, *record, first, diagnostics) != 0) {
+        diagnostics.Error("CreateMFTFileRecord() - GetStdInfoAttr() failed.");
         return -1;
     }
-    if (DecodeFileNames(mft_rec_buf, record_size, *record, first) != 0) {
-        LogErrorText("CreateMFTFileRecord() - GetFileNameAttr() failed.");
+    if (DecodeFileNames(mft_rec_buf, record_size, *record, first, diagnostics) != 0) {
+        diagnostics.Error("CreateMFTFileRecord() - GetFileNameAttr() failed.");
         return -1;
     }
-    DecodeDataAttributes(mft_rec_buf, record_size, *record, first);
+    DecodeDataAttributes(mft_rec_buf, record_size, *record, first, diagnostics);
     return 0;
 }

@@ -6,13 +6,16 @@
 
 #include <wx/object.h>
 
+#include "base/diagnostics.h"
 #include "mft/record_buffer.h"
 
 // Decodes one raw FILE record of record_size bytes (the record source's)
 // into an MFTFileRecord, applying the update sequence fixups to the buffer in
 // place. Returns 0 on success, -1 on failure (the record may then be partly
-// filled and must be cleared).
+// filled and must be cleared). What went wrong, in the decoders' own lines
+// and then this one's, is appended to diagnostics; a record that decodes may
+// still bring a warning.
 int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, std::uint64_t mft_recno,
-                        std::size_t record_size = kMftRecordSize);
+                        Diagnostics& diagnostics, std::size_t record_size = kMftRecordSize);
 
 #endif

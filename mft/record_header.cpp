@@ -2,20 +2,20 @@
 
 #include <cstdint>
 
-#include "base/log_message.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_buffer.h"
 
-int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header, std::size_t record_size)
+int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header, Diagnostics& diagnostics,
+                    std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
-        LogErrorText("GetMFTRecHeader() - mft_rec_buf is NULL.");
+        diagnostics.Error("GetMFTRecHeader() - mft_rec_buf is NULL.");
         return -1;
     }
     MFTRecordHeader* header = AsKindOf<MFTRecordHeader>(mft_header);
     if (header == nullptr) {
-        LogErrorText("GetMFTRecHeader() - mft_header is not a  MFTRecordHeader instance.");
+        diagnostics.Error("GetMFTRecHeader() - mft_header is not a  MFTRecordHeader instance.");
         return -1;
     }
 

@@ -6,6 +6,7 @@
 
 #include <wx/object.h>
 
+#include "base/diagnostics.h"
 #include "mft/record_buffer.h"
 
 // The signature a FILE record begins with: "FILE" read little-endian.
@@ -31,8 +32,8 @@ constexpr std::uint64_t kHeaderRecno = 44;      // u32
 }  // namespace record_header_field
 
 // Decodes the 48-byte FILE record header (no fixups, no validation) into an
-// MFTRecordHeader. Returns 0 on success, -1 on failure.
-int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header,
+// MFTRecordHeader. Returns 0 on success, -1 on failure (said in diagnostics).
+int GetMFTRecHeader(const unsigned char* mft_rec_buf, wxObject* mft_header, Diagnostics& diagnostics,
                     std::size_t record_size = kMftRecordSize);
 
 #endif

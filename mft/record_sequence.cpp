@@ -21,14 +21,15 @@ void RecordSequence::Restart(std::uint64_t first_recno, std::uint64_t record_cou
     one_by_one_ = false;
 }
 
-unsigned char* RecordSequence::Next()
+unsigned char* RecordSequence::Next(Diagnostics& diagnostics)
 {
     if (next_ == filled_ && !one_by_one_ && !FillPiece()) {
         one_by_one_ = true;
     }
     const std::size_t size = source_.record_size();
     if (one_by_one_) {
-        const bool whole = source_.Read(next_recno_++, single_.data(), size) == RecordSource::ReadResult::kWhole;
+        const bool whole = source_.Read(next_recno_++, single_.data(), size, diagnostics) ==
+                           RecordSource::ReadResult::kWhole;
         return whole ? single_.data() : nullptr;
     }
     unsigned char* record = piece_.data() + next_;
@@ -37,7 +38,7 @@ unsigned char* RecordSequence::Next()
     return record;
 }
 
-// The read logs nothing, so a piece that fails leaves no trace: its records
+// The read says nothing, so a piece that fails leaves no trace: its records
 // are read again one by one.
 bool RecordSequence::FillPiece()
 {

@@ -10,7 +10,7 @@
 // The records of a source in order from record 0, many per read call. A
 // piece that comes back short or fails is dropped and its records are read
 // again one by one, so that the end of the input and read errors (with their
-// log line) show at exactly the record where single reads show them.
+// line) show at exactly the record where single reads show them.
 class RecordSequence {
 public:
     RecordSequence(const RecordSource& source, std::uint64_t record_count);
@@ -21,8 +21,9 @@ public:
 
     // The next record, in place in the piece read or read on its own into a
     // buffer of its own; valid until the next call. Null when its read
-    // returns anything but the whole record.
-    unsigned char* Next();
+    // returns anything but the whole record (a failed read says so in
+    // diagnostics).
+    unsigned char* Next(Diagnostics& diagnostics);
 
 private:
     bool FillPiece();

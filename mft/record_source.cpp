@@ -6,7 +6,6 @@
 #include <wx/intl.h>
 #include <wx/log.h>
 
-#include "base/log_message.h"
 #include "base/platform.h"
 #include "mft/record_header.h"
 
@@ -47,12 +46,13 @@ RecordSource::ReadResult RecordSource::ReadQuietly(std::uint64_t recno, unsigned
     return static_cast<std::uint64_t>(got) == length ? ReadResult::kWhole : ReadResult::kShort;
 }
 
-RecordSource::ReadResult RecordSource::Read(std::uint64_t recno, unsigned char* out, std::size_t length) const
+RecordSource::ReadResult RecordSource::Read(std::uint64_t recno, unsigned char* out, std::size_t length,
+                                            Diagnostics& diagnostics) const
 {
     const ReadResult result = ReadQuietly(recno, out, length);
     if (result == ReadResult::kFailed) {
         // The system's error code is still the read's: nothing ran since.
-        LogSystemErrorText(wxString::Format(_("can't read from file descriptor %d"), fd_), wxSysErrorCode());
+        diagnostics.SystemError(wxString::Format(_("can't read from file descriptor %d"), fd_), wxSysErrorCode());
     }
     return result;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/diagnostics.h"
 #include "mft/byte_reader.h"
 #include "mft/record_buffer.h"
 
@@ -25,7 +26,7 @@ public:
     enum class ReadResult {
         kWhole,   // every byte asked for
         kShort,   // the file ended first
-        kFailed,  // the read failed (logged when the read logs)
+        kFailed,  // the read failed (said in diagnostics when the read says it)
     };
 
     // fd: a descriptor the caller keeps open while the source is used, or -1
@@ -44,12 +45,12 @@ public:
     long long FileLength() const;
 
     // Reads length bytes from the start of record recno (length may span
-    // several records) in one call. A failed read is logged as the file
-    // library logs its own: "can't read from file descriptor N" and the
-    // system's message. A short read logs nothing.
-    ReadResult Read(std::uint64_t recno, unsigned char* out, std::size_t length) const;
+    // several records) in one call. A failed read is said in diagnostics as
+    // the file library logs its own failures: "can't read from file
+    // descriptor N" and the system's error. A short read says nothing.
+    ReadResult Read(std::uint64_t recno, unsigned char* out, std::size_t length, Diagnostics& diagnostics) const;
 
-    // The same, without the log line.
+    // The same, without the line.
     ReadResult ReadQuietly(std::uint64_t recno, unsigned char* out, std::size_t length) const;
 
 private:

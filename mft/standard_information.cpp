@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "base/log_message.h"
 #include "mft/attribute_walk.h"
 #include "mft/filetime.h"
 #include "mft/kind_check.h"
@@ -29,27 +28,27 @@ constexpr std::size_t kMaxValueLength = 0x48;    // 72; the older form has 48
 }  // namespace
 
 int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_header, wxObject* std_info,
-                   std::size_t record_size)
+                   Diagnostics& diagnostics, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
-        LogErrorText("GetStdInfoAttr() - mft_rec_buf is NULL.");
+        diagnostics.Error("GetStdInfoAttr() - mft_rec_buf is NULL.");
         return -1;
     }
     MFTStdInfoAttr* info = AsKindOf<MFTStdInfoAttr>(std_info);
     if (info == nullptr) {
-        LogErrorText("GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance.");
+        diagnostics.Error("GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance.");
         return -1;
     }
     if (attr_header == nullptr) {
-        LogErrorText("GetStdInfoAttr() - attr_header is NULL.");
+        diagnostics.Error("GetStdInfoAttr() - attr_header is NULL.");
         return -1;
     }
     if (attr_header->attr_type != kAttrTypeStandardInformation) {
-        LogErrorText("GetStdInfoAttr() - Attribute type is not a $STANDARD_INFORMATION.");
+        diagnostics.Error("GetStdInfoAttr() - Attribute type is not a $STANDARD_INFORMATION.");
         return -1;
     }
     if (attr_header->value_length > kMaxValueLength) {
-        LogErrorText("GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute.");
+        diagnostics.Error("GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute.");
         return -1;
     }
 
@@ -65,7 +64,7 @@ int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_h
     const bool copied = value_length == kMaxValueLength ? record.CopyBytesAt(value_start, value, kMaxValueLength)
                                                         : record.CopyBytesAt(value_start, value, value_length);
     if (!copied) {
-        LogErrorText("GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record.");
+        diagnostics.Error("GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record.");
         return -1;
     }
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "base/log_message.h"
 #include "mft/record_header.h"
 
 namespace {
@@ -36,36 +35,36 @@ bool StrideEndsCarry(ByteWriter& record, std::size_t strides, std::uint16_t upda
 
 }  // namespace
 
-int WriteFixupValues(unsigned char* mft_rec_buf, std::size_t record_size)
+int WriteFixupValues(unsigned char* mft_rec_buf, Diagnostics& diagnostics, std::size_t record_size)
 {
     if (mft_rec_buf == nullptr) {
-        LogErrorText("WriteFixupValues() - mft_rec_buf is NULL.");
+        diagnostics.Error("WriteFixupValues() - mft_rec_buf is NULL.");
         return -1;
     }
     const std::size_t strides = record_size / kMftSectorSize;
     if (record_size % kMftSectorSize != 0 || strides < 2 || strides > kMaxStrides) {
-        LogErrorText("WriteFixupValues() - record size is not valid.");
+        diagnostics.Error("WriteFixupValues() - record size is not valid.");
         return -1;
     }
     ByteWriter record = RecordWriter(mft_rec_buf, record_size);
 
     const std::uint16_t usa_offset = record.U16At(record_header_field::kUsaOffset);
     if (usa_offset == 0 || usa_offset > MaxUsaOffset(strides)) {
-        LogErrorText("WriteFixupValues() - signature offset to fixup array is not valid.");
+        diagnostics.Error("WriteFixupValues() - signature offset to fixup array is not valid.");
         return -1;
     }
     // The count is checked but otherwise unused: the record size sets the strides.
     if (record.U16At(record_header_field::kUsaCount) == 0) {
-        LogErrorText("WriteFixupValues() - signature count is not valid.");
+        diagnostics.Error("WriteFixupValues() - signature count is not valid.");
         return -1;
     }
     const std::uint16_t update_sequence_number = record.U16At(usa_offset);
     if (update_sequence_number == 0) {
-        LogErrorText("WriteFixupValues() - signature value is not correct.");
+        diagnostics.Error("WriteFixupValues() - signature value is not correct.");
         return -1;
     }
     if (!StrideEndsCarry(record, strides, update_sequence_number)) {
-        LogErrorText("WriteFixupValues() - fixup signatures do not match.");
+        diagnostics.Error("WriteFixupValues() - fixup signatures do not match.");
         return -1;
     }
 
@@ -80,7 +79,7 @@ int WriteFixupValues(unsigned char* mft_rec_buf, std::size_t record_size)
     }
     for (std::size_t i = 0; i < strides; ++i) {
         if (record.U16At(StrideEnd(i)) != saved[i]) {
-            LogErrorText("WriteFixupValues() - written fixup signatures do not match.");
+            diagnostics.Error("WriteFixupValues() - written fixup signatures do not match.");
             return -1;
         }
     }

@@ -16,12 +16,12 @@ constexpr std::size_t kMemosOfOneWalk = 1;
 
 }  // namespace
 
-wxString GetFullPathString(wxFile& mft_file, std::uint64_t mft_recno, std::size_t record_size)
+wxString GetFullPathString(wxFile& mft_file, std::uint64_t mft_recno, Diagnostics& diagnostics, std::size_t record_size)
 {
     // One resolver a thread, reset before each call: the walk remembers
     // nothing from other calls, and no call pays for making its caches.
     thread_local FullPathResolver walk(kStepsOfOneWalk, kNameBytesOfOneWalk, kMemosOfOneWalk);
     walk.Reset();
-    const std::string& path = walk.Resolve(RecordSource(mft_file.fd(), record_size), mft_recno, nullptr);
+    const std::string& path = walk.Resolve(RecordSource(mft_file.fd(), record_size), mft_recno, nullptr, diagnostics);
     return wxString::FromUTF8(path.data(), path.size());
 }

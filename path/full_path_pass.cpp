@@ -1,6 +1,5 @@
 #include "path/full_path_pass.h"
 
-#include "base/log_message.h"
 #include "mft/byte_reader.h"
 #include "mft/record_construction.h"
 
@@ -17,34 +16,34 @@ bool RecordWithinFile(const RecordSource& mft_file, std::uint64_t mft_recno)
 
 }  // namespace
 
-bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno)
+bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno, Diagnostics& diagnostics)
 {
     if (!mft_file.IsOpen()) {
-        LogErrorText(wxS("GetFullPathString() - passed in MFT file is not opened."));
+        diagnostics.Error(wxS("GetFullPathString() - passed in MFT file is not opened."));
         return false;
     }
     if (!RecordWithinFile(mft_file, mft_recno)) {
-        LogErrorText(wxS("GetFullPathString() - passed in mft_recno is greater than record count."));
+        diagnostics.Error(wxS("GetFullPathString() - passed in mft_recno is greater than record count."));
         return false;
     }
     return true;
 }
 
 ReadResult ReadRecord(const RecordSource& mft_file, std::uint64_t mft_recno, std::uint64_t current_recno,
-                      MFTFileRecord& record, std::vector<unsigned char>& buffer)
+                      MFTFileRecord& record, std::vector<unsigned char>& buffer, Diagnostics& diagnostics)
 {
     record.Clear();
     buffer.resize(mft_file.record_size());
-    const RecordSource::ReadResult read = mft_file.Read(current_recno, buffer.data(), buffer.size());
+    const RecordSource::ReadResult read = mft_file.Read(current_recno, buffer.data(), buffer.size(), diagnostics);
     if (read != RecordSource::ReadResult::kWhole) {
         return read == RecordSource::ReadResult::kFailed ? ReadResult::kReadFailed : ReadResult::kShortRead;
     }
     if (!HasFileSignature(ByteReader(buffer.data(), buffer.size()))) {
-        LogWarningText(wxS("GetFullPathString() - Invalid MFT magic in MFT file record."));
+        diagnostics.Warning(wxS("GetFullPathString() - Invalid MFT magic in MFT file record."));
         return ReadResult::kFailed;
     }
-    if (CreateMFTFileRecord(buffer.data(), &record, mft_recno, mft_file.record_size()) != 0) {
-        LogErrorText(wxS("GetFullPathString() - Error creating MFTFileRecord."));
+    if (CreateMFTFileRecord(buffer.data(), &record, mft_recno, diagnostics, mft_file.record_size()) != 0) {
+        diagnostics.Error(wxS("GetFullPathString() - Error creating MFTFileRecord."));
         return ReadResult::kFailed;
     }
     return ReadResult::kDecoded;

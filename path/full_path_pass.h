@@ -3,7 +3,7 @@
 
 // The pieces of one pass of the full path walk: the checks made before it,
 // and the reading and decoding of one record, each with the walk's own
-// messages.
+// lines.
 
 #include <cstdint>
 #include <string_view>
@@ -11,6 +11,7 @@
 
 #include <wx/string.h>
 
+#include "base/diagnostics.h"
 #include "mft/file_name_choice.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
@@ -31,20 +32,21 @@ inline std::string_view WithoutTrailingSeparator(std::string_view path)
     return path;
 }
 
-// The two checks made before the walk, each logged when it fails.
-bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno);
+// The two checks made before the walk, each said in diagnostics when it fails.
+bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno, Diagnostics& diagnostics);
 
 enum class ReadResult {
     kDecoded,     // record holds the decoded record
     kShortRead,   // less than a record: the walk finishes, silently
-    kReadFailed,  // the read failed (logged by the read): the walk finishes
-    kFailed,      // logged: the walk returns the path unfinished
+    kReadFailed,  // the read failed (said by the read): the walk finishes
+    kFailed,      // said: the walk returns the path unfinished
 };
 
 // Reads the record into buffer (resized to a record) and decodes it into the
-// cleared record.
+// cleared record; the lines of the read, of decoding and the walk's own go
+// to diagnostics.
 ReadResult ReadRecord(const RecordSource& mft_file, std::uint64_t mft_recno, std::uint64_t current_recno,
-                      MFTFileRecord& record, std::vector<unsigned char>& buffer);
+                      MFTFileRecord& record, std::vector<unsigned char>& buffer, Diagnostics& diagnostics);
 
 // The root's own name, which ends the walk.
 inline bool IsRootName(const wxString& name)

@@ -1,6 +1,5 @@
 #include "path/full_path_resolver.h"
 
-#include "base/log_message.h"
 #include "text/utf8_text.h"
 
 using namespace full_path_pass;
@@ -18,28 +17,29 @@ constexpr std::size_t kLongestMemoPath = 512;
 struct FullPathResolver::Walk {
     const RecordSource& file;
     std::uint64_t mft_recno;
-    const MFTFileRecord* own_record;
+    const OwnRecord* own_record;
+    Diagnostics& diagnostics;
     std::uint64_t current;
     int names = 0;
-    // The first pass added a name, and every pass after it logged nothing:
+    // The first pass added a name, and every pass after it said nothing:
     // the rest of the walk is the same for any record in that directory.
     bool memo_candidate = false;
     int passes = 0;  // made or answered so far
 };
 
 const std::string& FullPathResolver::Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
-                                             const MFTFileRecord* own_record)
+                                             const OwnRecord* own_record, Diagnostics& diagnostics)
 {
     path_.clear();
     // A record the caller has just read lies inside the file.
-    if ((own_record == nullptr || !mft_file.IsOpen()) && !CheckWalkStart(mft_file, mft_recno)) {
+    if ((own_record == nullptr || !mft_file.IsOpen()) && !CheckWalkStart(mft_file, mft_recno, diagnostics)) {
         return path_;
     }
     CheckFileLength(mft_file);
     if (cache_.Full()) {
         cache_.Clear();
     }
-    Walk walk{mft_file, mft_recno, own_record, mft_recno, 0, false, 0};
+    Walk walk{mft_file, mft_recno, own_record, diagnostics, mft_recno, 0, false, 0};
     WalkFrom(walk);
     return path_;
 }
@@ -103,8 +103,12 @@ bool FullPathResolver::FinishFromMemo(Walk& walk, int pass)
 bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
 {
     if (pass == 0 && walk.own_record != nullptr) {
-        StepOfRecord(*walk.own_record, pass, step);
-        NoteOwnRecord(walk.mft_recno, *walk.own_record, step);
+        const OwnRecord& own = *walk.own_record;
+        walk.diagnostics.Append(own.decoding);
+        StepOfRecord(own.record, pass, step);
+        if (own.decoding.empty()) {
+            NoteOwnRecord(walk.mft_recno, own.record, step);
+        }
         return true;
     }
     if (cache_.Find(walk.current, step)) {
@@ -113,14 +117,13 @@ bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
     return ReadStep(walk, pass, step, end);
 }
 
-// The pass made on the file; kept when it logged nothing.
+// The pass made on the file; kept when it said nothing.
 bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
 {
-    const std::uint64_t lines_before = LoggedLineCount();
-    const ReadResult read = ReadRecord(walk.file, walk.mft_recno, walk.current, record_, buffer_);
-    // A failed read logs the file library's own line, which is not counted.
-    const bool logged = LoggedLineCount() != lines_before || read == ReadResult::kReadFailed;
-    if (logged && pass > 0) {
+    const std::size_t lines_before = walk.diagnostics.size();
+    const ReadResult read = ReadRecord(walk.file, walk.mft_recno, walk.current, record_, buffer_, walk.diagnostics);
+    const bool said = walk.diagnostics.size() != lines_before;
+    if (said && pass > 0) {
         walk.memo_candidate = false;
     }
     if (read != ReadResult::kDecoded) {
@@ -128,7 +131,7 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
         return false;
     }
     StepOfRecord(record_, pass, step);
-    if (!logged) {
+    if (!said) {
         cache_.Insert(walk.current, step);
     }
     return true;

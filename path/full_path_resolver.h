@@ -6,17 +6,17 @@
 // at a time. The walk stops at the root (named "."), after 50 passes, at a
 // short read, or at a record it cannot use; an interrupted walk gives the
 // names gathered so far, each still followed by its separator. Problems are
-// logged; the result is then empty or cut short.
+// handed back as diagnostics; the result is then empty or cut short.
 //
 // Made for a whole run of rows, it answers a pass from memory when the
-// record was read before and its pass logged nothing: the record being
+// record was read before and its pass said nothing: the record being
 // reported comes from the caller's own decoding, directories from a bounded
 // cache, and the rest of a walk that a recent row took from the same
 // directory (with passes enough left) from a small memo of finished path
-// prefixes. Every pass that logs, reads short or fails is made again on the
-// file, so each call logs what a walk without memory logs, in the same
-// order. Records are read through the record source, which moves no file
-// position.
+// prefixes. Every pass that says something, reads short or fails is made
+// again on the file, so each call gives the lines a walk without memory
+// gives, in the same order. Records are read through the record source,
+// which moves no file position.
 //
 // The input is evidence and is not expected to change during the run: as a
 // guard, every directory the caller hands in is compared with what is kept
@@ -31,6 +31,7 @@
 
 #include <vector>
 
+#include "base/diagnostics.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "path/full_path_pass.h"
@@ -50,12 +51,21 @@ public:
     FullPathResolver(const FullPathResolver&) = delete;
     FullPathResolver& operator=(const FullPathResolver&) = delete;
 
+    // The record being reported as the caller has just read it from the file
+    // and decoded it, with the lines its decoding gave: the first pass takes
+    // both from here, and gives the lines once more, as a pass that read and
+    // decoded the record itself would.
+    struct OwnRecord {
+        const MFTFileRecord& record;
+        const Diagnostics& decoding;
+    };
+
     // The path of record mft_recno, as UTF-8 (text/utf8_text), valid until
-    // the next call. own_record, when not null, is the record at mft_recno as
-    // the caller has just read it from this file and decoded it without a
-    // log line. Every call of one resolver must read the same file.
-    const std::string& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
-                               const MFTFileRecord* own_record);
+    // the next call; the walk's lines are appended to diagnostics. own_record,
+    // when not null, is the record at mft_recno. Every call of one resolver
+    // must read the same file.
+    const std::string& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno, const OwnRecord* own_record,
+                               Diagnostics& diagnostics);
 
     // Forgets everything, as if new: the next call may read another file.
     void Reset();

@@ -3,8 +3,9 @@
 
 // What one pass of the full path walk makes of a record, kept by record
 // number so that the walk does not read and decode the same directories for
-// every row. Only records that were read and decoded without a log line are
-// kept: a pass that logs is made again each time, and so logs each time.
+// every row. Only records that were read and decoded without a diagnostic
+// line are kept: a pass that has lines is made again each time, and so gives
+// them each time.
 // The cache has fixed caps (entries and name bytes); when full it is emptied
 // and starts again, so its memory never grows with the size of the input.
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "base/log_message.h"
 #include "mft/file_name_choice.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
@@ -31,12 +30,12 @@ bool IsNamedStream(const MFTDataAttr* data)
 
 }  // namespace
 
-wxArrayString GetMFTRecordWin32FileName(wxObject* mft_file_record, bool streams_only)
+wxArrayString GetMFTRecordWin32FileName(wxObject* mft_file_record, bool streams_only, Diagnostics& diagnostics)
 {
     wxArrayString names;
     const MFTFileRecord* record = AsKindOf<MFTFileRecord>(mft_file_record);
     if (record == nullptr) {
-        LogErrorText(wxS("GetMFTRecordWin32FileName() - mft_file_record is not of type MFTFileRecord."));
+        diagnostics.Error(wxS("GetMFTRecordWin32FileName() - mft_file_record is not of type MFTFileRecord."));
         return names;
     }
     const MFTFileNameAttr* listed = ListedFileName(*record);

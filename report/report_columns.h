@@ -7,7 +7,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 #include <wx/string.h>
 
@@ -106,12 +105,7 @@ constexpr bool ColumnInFormat(const ReportColumn& column, ReportFormat format)
     return false;
 }
 
-// The format of this run, from the run settings; none when both the long and
-// the short switch are set (the command line never allows that).
-std::optional<ReportFormat> CurrentReportFormat();
-
-// The header line of the current format, its LF included; empty when there
-// is no format.
-wxString GetReportHeaderString();
+// The header line of the format, its LF included.
+wxString GetReportHeaderString(ReportFormat format);
 
 #endif

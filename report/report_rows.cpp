@@ -1,9 +1,5 @@
 #include "report/report_rows.h"
 
-#include <optional>
-
-#include "base/log_message.h"
-#include "base/run_settings.h"
 #include "mft/kind_check.h"
 #include "mft/mft_file_record.h"
 #include "text/replacement.h"
@@ -11,19 +7,20 @@
 
 namespace {
 
-const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_empty)
+const MFTFileRecord* CheckedArguments(wxObject* mft_file_record, bool full_path_empty, bool host_name_empty,
+                                      Diagnostics& diagnostics)
 {
     const MFTFileRecord* record = AsKindOf<MFTFileRecord>(mft_file_record);
     if (record == nullptr) {
-        LogErrorText(wxS("GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."));
+        diagnostics.Error(wxS("GetMFTRecordTabStringArr() - mft_file_record is not of type MFTFileRecord."));
         return nullptr;
     }
     if (full_path_empty) {
-        LogErrorText(wxS("GetMFTRecordTabStringArr() - full_path string is empty."));
+        diagnostics.Error(wxS("GetMFTRecordTabStringArr() - full_path string is empty."));
         return nullptr;
     }
-    if (run_settings.host_name.empty()) {
-        LogErrorText(wxS("GetMFTRecordTabStringArr() - host_name string is empty."));
+    if (host_name_empty) {
+        diagnostics.Error(wxS("GetMFTRecordTabStringArr() - host_name string is empty."));
         return nullptr;
     }
     return record;
@@ -49,14 +46,21 @@ private:
 
 }  // namespace
 
-ReportRowsResult ReportRowBuilder::AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
-                                                       const std::string& full_path_utf8)
+ReportRowBuilder::ReportRowBuilder(ReportFormat format, const wxString& host_name)
+    : lines_(format), no_host_name_(host_name.empty())
 {
-    const MFTFileRecord* record = CheckedArguments(mft_file_record, full_path_utf8.empty());
+    AppendSanitized(host_name_utf8_, host_name);
+}
+
+ReportRowsResult ReportRowBuilder::AppendMFTRecordRows(ReportLineSink& sink, wxObject* mft_file_record,
+                                                       const std::string& full_path_utf8, Diagnostics& diagnostics)
+{
+    const MFTFileRecord* record =
+        CheckedArguments(mft_file_record, full_path_utf8.empty(), no_host_name_, diagnostics);
     if (record == nullptr) {
         return ReportRowsResult::kNoRows;
     }
-    GatherRecordRowValues(*record, full_path_utf8, HostNameText(run_settings.host_name), values_);
+    GatherRecordRowValues(*record, full_path_utf8, host_name_utf8_, values_);
     if (!AppendLine(sink, nullptr)) {
         return ReportRowsResult::kSinkFailed;
     }
@@ -74,24 +78,11 @@ bool ReportRowBuilder::AppendLine(ReportLineSink& sink, const MFTDataAttr* strea
     return sink.LineDone();
 }
 
-std::string_view ReportRowBuilder::HostNameText(const wxString& host_name)
-{
-    if (host_name_utf8_.empty() || host_name != host_name_) {
-        host_name_ = host_name;
-        host_name_utf8_.clear();
-        AppendSanitized(host_name_utf8_, host_name);
-    }
-    return host_name_utf8_;
-}
-
-wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path)
+wxArrayString GetMFTRecordTabStringArr(wxObject* mft_file_record, const wxString& full_path, ReportFormat format,
+                                       const wxString& host_name, Diagnostics& diagnostics)
 {
     wxArrayString lines;
-    const std::optional<ReportFormat> format = CurrentReportFormat();
-    if (!format) {
-        return lines;  // as the header, which is then empty
-    }
     WideLines sink(lines);
-    ReportRowBuilder(*format).AppendMFTRecordRows(sink, mft_file_record, ToUtf8(full_path));
+    ReportRowBuilder(format, host_name).AppendMFTRecordRows(sink, mft_file_record, ToUtf8(full_path), diagnostics);
     return lines;
 }

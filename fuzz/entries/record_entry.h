@@ -18,8 +18,7 @@
 
 #include <wx/file.h>
 
-#include "base/log_message.h"
-#include "base/run_settings.h"
+#include "base/diagnostics.h"
 #include "fuzz/entries/findings.h"
 #include "mft/byte_reader.h"
 #include "mft/mft_file_record.h"
@@ -118,36 +117,35 @@ inline OutputChoice ChoiceOf(const std::uint8_t* data, std::size_t size)
 }
 
 inline void CheckRowsInFormat(MFTFileRecord& record, const wxString& full_path, std::size_t format,
-                              Findings& findings)
+                              Diagnostics& diagnostics, Findings& findings)
 {
-    const RunSettings saved = run_settings;
-    const bool long_and_short_switches[kFormats][2] = {{false, false}, {true, false}, {false, true}};
-    run_settings.long_format = long_and_short_switches[format][0];
-    run_settings.short_format = long_and_short_switches[format][1];
+    constexpr ReportFormat kReportFormats[kFormats] = {ReportFormat::kDefault, ReportFormat::kLong,
+                                                       ReportFormat::kShort};
     // Each header's columns, counted once per process.
     static std::size_t header_tabs[kFormats] = {};
     static bool counted[kFormats] = {};
     if (!counted[format]) {
-        header_tabs[format] = CountOf(GetReportHeaderString(), '\t');
+        header_tabs[format] = CountOf(GetReportHeaderString(kReportFormats[format]), '\t');
         counted[format] = true;
     }
-    CheckRows(GetMFTRecordTabStringArr(&record, full_path), header_tabs[format], findings);
-    run_settings = saved;
+    CheckRows(GetMFTRecordTabStringArr(&record, full_path, kReportFormats[format], wxS("localhost"), diagnostics),
+              header_tabs[format], findings);
 }
 
 // The path walk reads by positioned reads only: the file position is left
 // as found.
-inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, std::size_t record_size, Findings& findings)
+inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, std::size_t record_size, Diagnostics& diagnostics,
+                                Findings& findings)
 {
     file.Seek(static_cast<wxFileOffset>((recno + 1) * record_size), wxFromStart);
     const wxFileOffset before = file.Tell();
-    const wxString path = GetFullPathString(file, recno, record_size);
+    const wxString path = GetFullPathString(file, recno, diagnostics, record_size);
     findings.Expect(file.Tell() == before, "the path walk leaves the file position as found");
     return path;
 }
 
 inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, std::size_t record_size,
-                          OutputChoice choice, wxFile& file, Findings& findings)
+                          OutputChoice choice, wxFile& file, Diagnostics& diagnostics, Findings& findings)
 {
     // A heap block of exactly the record size: any access past it is caught.
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[record_size]);
@@ -155,48 +153,35 @@ inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t i
     // The attribute walk visits at most next_attr_id attributes.
     const std::size_t visit_limit = ByteReader(buffer.get(), record_size).U16At(record_header_field::kNextAttrId);
     MFTFileRecord record;
-    const int result = CreateMFTFileRecord(buffer.get(), &record, index, record_size);
+    const int result = CreateMFTFileRecord(buffer.get(), &record, index, diagnostics, record_size);
     findings.Expect(result == 0 || result == -1, "decoding returns 0 or -1");
     findings.Expect(record.attr_header_array.size() <= visit_limit, "the walk keeps at most next_attr_id headers");
     if (result != 0) {
         return;
     }
-    const wxString full_path = CheckedFullPath(file, index, record_size, findings);
-    CheckRowsInFormat(record, full_path, choice.format, findings);
-    CheckNames(GetMFTRecordWin32FileName(&record, choice.streams_only), findings);
+    const wxString full_path = CheckedFullPath(file, index, record_size, diagnostics, findings);
+    CheckRowsInFormat(record, full_path, choice.format, diagnostics, findings);
+    CheckNames(GetMFTRecordWin32FileName(&record, choice.streams_only, diagnostics), findings);
 }
 
 // Record numbers at and past the end of the file.
 inline void CheckPathBounds(wxFile& file, std::uint64_t count, std::size_t record_size, Findings& findings)
 {
-    findings.Expect(GetFullPathString(file, count, record_size) == wxS("\\"),
+    Diagnostics diagnostics;
+    findings.Expect(GetFullPathString(file, count, diagnostics, record_size) == wxS("\\"),
                     "the record at the end has the root's path");
-    findings.Expect(GetFullPathString(file, count + 1, record_size).empty(), "a record past the end has no path");
-    findings.Expect(GetFullPathString(file, UINT64_MAX, record_size).empty(),
+    findings.Expect(GetFullPathString(file, count + 1, diagnostics, record_size).empty(),
+                    "a record past the end has no path");
+    findings.Expect(GetFullPathString(file, UINT64_MAX, diagnostics, record_size).empty(),
                     "the largest record number has no path");
 }
-
-// The record loop's workers keep their log lines in a list for the writing
-// thread (base/log_message.h); so does this entry while it lives, so that no
-// line is composed by the logging library only to be thrown away.
-class ScopedKeptLogLines {
-public:
-    ScopedKeptLogLines() { KeepThreadLogLines(&lines_); }
-    ~ScopedKeptLogLines() { KeepThreadLogLines(nullptr); }
-    ScopedKeptLogLines(const ScopedKeptLogLines&) = delete;
-    ScopedKeptLogLines& operator=(const ScopedKeptLogLines&) = delete;
-    void Clear() { lines_.clear(); }
-
-private:
-    std::vector<KeptLogLine> lines_;
-};
 
 // The first promise that did not hold, or an empty text.
 inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
 {
     Findings findings;
     ScopedDiscardLog quiet;  // every level let through
-    ScopedKeptLogLines kept;
+    Diagnostics diagnostics;  // each record's lines, dropped: what they say is checked elsewhere
     const std::size_t record_size = RecordSizeOfFirstRecord(ByteReader(data, size));
     const std::vector<unsigned char> image = AsRecords(data, size, record_size);
     wxFile file;
@@ -206,8 +191,8 @@ inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
     const std::size_t count = image.size() / record_size;
     const OutputChoice choice = ChoiceOf(data, size);
     for (std::size_t index = 0; index < count; ++index) {
-        FuzzOneRecord(image, index, record_size, choice, file, findings);
-        kept.Clear();
+        FuzzOneRecord(image, index, record_size, choice, file, diagnostics, findings);
+        diagnostics.clear();
     }
     CheckPathBounds(file, count, record_size, findings);
     return findings.First();

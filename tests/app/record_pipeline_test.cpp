@@ -1,6 +1,6 @@
 // The record loop's threads: whatever the workers keep reaches the calling
 // thread once, in input order, with the bytes made of it and the lines its
-// work logged, logged again there in the same order; a short input ends the
+// work gave, logged there in the same order; a short input ends the
 // batches at the record that could not be read; a caller that stops early is
 // never left waiting on the workers.
 
@@ -17,7 +17,6 @@
 
 #include <wx/file.h>
 
-#include "app/log_replay.h"
 #include "app/record_pipeline.h"
 #include "base/log_message.h"
 #include "support/cli_runner.h"
@@ -85,7 +84,7 @@ Seen TakeAll(RecordPipeline& pipeline)
         std::size_t start = 0;
         for (std::size_t i = 0; i < batch->size(); ++i) {
             const RecordOutput& output = (*batch)[i];
-            ReplayLogLines(output.log_lines);
+            LogDiagnostics(output.diagnostics);
             const std::string bytes = batch->report.substr(start, output.report_end - start);
             start = output.report_end;
             if (output.read_failed) {
@@ -112,16 +111,17 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirBytesAndLines
                             Workers([](unsigned char* block, RecordOutput& output, RecordBatch& batch) {
                                 const std::uint64_t number = NumberIn(block);
                                 if (number != (output.recno & 0xFFFF)) {
-                                    LogErrorText(wxS("wrong block"));
+                                    output.diagnostics.Error(wxS("wrong block"));
                                 }
                                 if (output.recno % 11 == 0) {
-                                    LogWarningText(wxString::Format(wxS("warning %llu"),
-                                                                    static_cast<unsigned long long>(output.recno)));
+                                    output.diagnostics.Warning(wxString::Format(
+                                        wxS("warning %llu"), static_cast<unsigned long long>(output.recno)));
                                 }
                                 if (output.recno % 500 == 3) {
-                                    LogSystemErrorText(wxString::Format(wxS("system %llu"),
-                                                                        static_cast<unsigned long long>(output.recno)),
-                                                       ENOENT);
+                                    output.diagnostics.SystemError(
+                                        wxString::Format(wxS("system %llu"),
+                                                         static_cast<unsigned long long>(output.recno)),
+                                        ENOENT);
                                 }
                                 output.named_base = output.recno % 7 == 0;
                                 if (output.named_base) {
@@ -260,14 +260,14 @@ TEST(RecordPipeline, ManyRunsWhoseThreadsLogDoNotGrowTheProcess)
     CountingLog log;
     const auto run = [&file] {
         RecordPipeline pipeline(RecordSource(file.fd()), 4,
-                                Workers([](unsigned char*, RecordOutput&, RecordBatch&) {
-                                    LogWarningText(wxS("decoded"));
-                                    LogWarningText(wxS("made"));
+                                Workers([](unsigned char*, RecordOutput& output, RecordBatch&) {
+                                    output.diagnostics.Warning(wxS("decoded"));
+                                    output.diagnostics.Warning(wxS("made"));
                                     return true;
                                 }));
         while (const RecordBatch* batch = pipeline.Next()) {
             for (std::size_t i = 0; i < batch->size(); ++i) {
-                ReplayLogLines((*batch)[i].log_lines);
+                LogDiagnostics((*batch)[i].diagnostics);
             }
         }
     };

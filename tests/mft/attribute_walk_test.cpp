@@ -9,7 +9,10 @@ namespace {
 
 // Walks record into a fresh record object's array (which owns the headers).
 struct Walk {
-    explicit Walk(const Bytes& record) { result = PopulateAttrHeaderArray(record.data(), &owner.attr_header_array); }
+    explicit Walk(const Bytes& record)
+    {
+        result = PopulateAttrHeaderArray(record.data(), &owner.attr_header_array, diagnostics);
+    }
     const std::vector<MFTAttrHeader*>& headers() const { return owner.attr_header_array; }
     std::vector<std::uint32_t> Types() const
     {
@@ -20,6 +23,7 @@ struct Walk {
         return types;
     }
     MFTFileRecord owner;
+    Diagnostics diagnostics;
     int result = 0;
 };
 
@@ -39,8 +43,6 @@ TEST(PopulateAttrHeaderArray, ListsTheDecodedTypesInRecordOrderWithTheirOffsets)
     builder.ResidentData(10);
     offsets.push_back(builder.NextAttributeOffset());
     builder.ResidentData(4, u"zone");
-
-    LogCapture log;
     Walk walk(builder.BuildUnprotected());
     ASSERT_EQ(walk.result, 0);
     EXPECT_EQ(walk.Types(), (Types{0x10, 0x30, 0x30, 0x80, 0x80}));
@@ -48,7 +50,7 @@ TEST(PopulateAttrHeaderArray, ListsTheDecodedTypesInRecordOrderWithTheirOffsets)
         EXPECT_EQ(walk.headers()[i]->attr_offset, offsets[i]) << i;
         EXPECT_EQ(walk.headers()[i]->attr_id, i) << i;
     }
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(walk.diagnostics.empty());
 }
 
 TEST(PopulateAttrHeaderArray, StepsOverOtherTypesByTheirLength)
@@ -153,11 +155,10 @@ TEST(PopulateAttrHeaderArray, AnAttributeTooShortForItsCommonPartEndsTheWalk)
                                .FileName(u"after", kWin32, 5)
                                .NextAttrId(60000)
                                .BuildUnprotected();
-            LogCapture log;
             Walk walk(record);
             EXPECT_EQ(walk.result, 0) << length;
             EXPECT_EQ(walk.Types(), (Types{0x10})) << length << " " << type;
-            EXPECT_TRUE(log.lines().empty());
+            EXPECT_TRUE(walk.diagnostics.empty());
         }
     }
 }
@@ -209,11 +210,10 @@ TEST(PopulateAttrHeaderArray, AFirstOffsetBelowSixteenIsRefusedUnderTheOldName)
     for (std::uint16_t first : {0, 8, 15}) {
         Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).BuildUnprotected();
         PutLE(record, 20, first, 2);
-        LogCapture log;
         Walk walk(record);
         EXPECT_EQ(walk.result, -1);
         EXPECT_TRUE(walk.headers().empty());
-        EXPECT_EQ(log.Texts(),
+        EXPECT_EQ(Texts(walk.diagnostics),
                   std::vector<wxString>{"GetStdInfoAttr() - unable to determine first attribute offset."});
     }
     Bytes sixteen = RecordBuilder().NextAttrId(1).BuildUnprotected();
@@ -224,20 +224,20 @@ TEST(PopulateAttrHeaderArray, AFirstOffsetBelowSixteenIsRefusedUnderTheOldName)
 TEST(PopulateAttrHeaderArray, ANextAttributeIdOfZeroFailsSilently)
 {
     Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).NextAttrId(0).BuildUnprotected();
-    LogCapture log;
     Walk walk(record);
     EXPECT_EQ(walk.result, -1);
     EXPECT_TRUE(walk.headers().empty());
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(walk.diagnostics.empty());
 }
 
 TEST(PopulateAttrHeaderArray, RefusesNullArguments)
 {
     Bytes record = RecordBuilder().BuildUnprotected();
     std::vector<MFTAttrHeader*> headers;
-    ExpectRefusal([&] { return PopulateAttrHeaderArray(nullptr, &headers); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return PopulateAttrHeaderArray(nullptr, &headers, diagnostics); },
                   "PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
-    ExpectRefusal([&] { return PopulateAttrHeaderArray(record.data(), nullptr); },
+    ExpectRefusal(
+        [&](Diagnostics& diagnostics) { return PopulateAttrHeaderArray(record.data(), nullptr, diagnostics); },
                   "PopulateAttrHeaderArray() - pAttrHeaderArray size is NULL.");
 }
 
@@ -245,8 +245,9 @@ TEST(PopulateAttrHeaderArray, AppendsToWhatTheArrayHolds)
 {
     Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).FileName(u"f", kWin32, 5).BuildUnprotected();
     MFTFileRecord owner;
-    ASSERT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
-    ASSERT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
+    Diagnostics diagnostics;
+    ASSERT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array, diagnostics), 0);
+    ASSERT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array, diagnostics), 0);
     ASSERT_EQ(owner.attr_header_array.size(), 4u);
     EXPECT_EQ(owner.attr_header_array[2]->attr_type, 0x10u);
 }

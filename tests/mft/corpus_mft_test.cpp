@@ -9,7 +9,7 @@
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
-#include "support/log_capture.h"
+#include "support/diagnostic_texts.h"
 
 namespace varneth_test {
 namespace {
@@ -56,7 +56,8 @@ Decoded DecodeAll(const Bytes& image)
     result.blocks = image.size() / kRecordSize;
     for (std::uint64_t recno = 0; recno < result.blocks; ++recno) {
         std::copy(image.begin() + recno * kRecordSize, image.begin() + (recno + 1) * kRecordSize, buffer.begin());
-        if (GetMFTRecHeader(buffer.data(), &header) != 0 || header.magic != 0x454C4946u) {
+        Diagnostics diagnostics;
+        if (GetMFTRecHeader(buffer.data(), &header, diagnostics) != 0 || header.magic != 0x454C4946u) {
             continue;
         }
         ++result.file_records;
@@ -65,11 +66,10 @@ Decoded DecodeAll(const Bytes& image)
         }
         ++result.in_use;
         record.Clear();
-        LogCapture log;
-        const int status = CreateMFTFileRecord(buffer.data(), &record, recno);
-        if (status != 0 || !log.TextsAt(wxLOG_Error).empty()) {
+        const int status = CreateMFTFileRecord(buffer.data(), &record, recno, diagnostics);
+        if (status != 0 || !TextsAt(diagnostics, DiagnosticLevel::kError).empty()) {
             std::string failure = "record " + std::to_string(recno) + ":";
-            for (const wxString& line : log.Texts()) {
+            for (const wxString& line : Texts(diagnostics)) {
                 failure += " " + line.ToStdString();
             }
             result.failures.push_back(failure);

@@ -5,7 +5,6 @@
 #include "decoding_test_support.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
-#include "support/log_capture.h"
 
 namespace varneth_test {
 namespace {
@@ -20,18 +19,18 @@ protected:
         if (buffer_.size() != kRecordSize) {
             return -2;
         }
-        return CreateMFTFileRecord(buffer_.data(), &record_, mft_recno);
+        return CreateMFTFileRecord(buffer_.data(), &record_, mft_recno, diagnostics_);
     }
 
     Bytes buffer_;
     MFTFileRecord record_;
-    LogCapture log_;
+    Diagnostics diagnostics_;
 };
 
 TEST_F(CorpusRecord, ASingleFileWithADosAndAWin32Name)
 {
     ASSERT_EQ(Decode("entry_single_file.bin", 26370), 0);
-    EXPECT_TRUE(log_.lines().empty());
+    EXPECT_TRUE(diagnostics_.empty());
     EXPECT_EQ(record_.mft_header.header_recno, 26370u);
     EXPECT_EQ(record_.mft_header.record_flags, kRecordInUse);
     EXPECT_EQ(record_.mft_header.link_count, 2);
@@ -61,8 +60,8 @@ TEST_F(CorpusRecord, ASingleFileWithADosAndAWin32Name)
 TEST_F(CorpusRecord, ARecordWhoseSectorEndsDoNotCarryTheNumberIsRefused)
 {
     EXPECT_EQ(Decode("entry_102130_fixup_issue.bin", 102130), -1);
-    EXPECT_EQ(log_.Texts(), (std::vector<wxString>{"WriteFixupValues() - fixup signatures do not match.",
-                                                   "CreateMFTFileRecord() - WriteFixupsToMFTRecord() failed."}));
+    EXPECT_EQ(Texts(diagnostics_), (std::vector<wxString>{"WriteFixupValues() - fixup signatures do not match.",
+                                                          "CreateMFTFileRecord() - WriteFixupsToMFTRecord() failed."}));
     EXPECT_EQ(record_.mft_header.magic, 0u);
     EXPECT_TRUE(record_.attr_header_array.empty());
 }
@@ -70,7 +69,7 @@ TEST_F(CorpusRecord, ARecordWhoseSectorEndsDoNotCarryTheNumberIsRefused)
 TEST_F(CorpusRecord, AnExtensionRecordHoldingANamedNonResidentStream)
 {
     ASSERT_EQ(Decode("entry_data_run_at_offset.bin", 97583), 0);
-    EXPECT_TRUE(log_.lines().empty());
+    EXPECT_TRUE(diagnostics_.empty());
     EXPECT_EQ(record_.mft_header.base_recno, 57676u);
     EXPECT_EQ(record_.mft_header.base_sequence, 1);
     EXPECT_EQ(record_.mft_header.header_recno, 97583u);
@@ -92,7 +91,7 @@ TEST_F(CorpusRecord, AnExtensionRecordHoldingANamedNonResidentStream)
 TEST_F(CorpusRecord, ADirectoryWithIndexAttributes)
 {
     ASSERT_EQ(Decode("entry_multiple_index_root_entries.bin", 26359), 0);
-    EXPECT_TRUE(log_.lines().empty());
+    EXPECT_TRUE(diagnostics_.empty());
     EXPECT_EQ(record_.mft_header.record_flags, kRecordInUse | kRecordIsDirectory);
     ASSERT_EQ(record_.attr_header_array.size(), 2u);  // index root, allocation and bitmap stepped over
     ASSERT_EQ(FileNames(record_), std::vector<wxString>{"test"});
@@ -105,7 +104,7 @@ TEST_F(CorpusRecord, ADirectoryWithIndexAttributes)
 TEST_F(CorpusRecord, APosixNameWithAResidentAlternateStream)
 {
     ASSERT_EQ(Decode("entry_long_name_and_res_ads_002.bin", 46), 0);
-    EXPECT_TRUE(log_.lines().empty());
+    EXPECT_TRUE(diagnostics_.empty());
     ASSERT_EQ(FileNames(record_), std::vector<wxString>{"longname_res_with_ads.txt"});
     EXPECT_EQ(record_.file_name_array[0]->name_space, kNameSpacePosix);
     EXPECT_EQ(record_.parent_recno, 39u);
@@ -120,7 +119,7 @@ TEST_F(CorpusRecord, APosixNameWithAResidentAlternateStream)
 TEST_F(CorpusRecord, AVeryLongPosixName)
 {
     ASSERT_EQ(Decode("entry_super_long_name_001.bin", 47), 0);
-    EXPECT_TRUE(log_.lines().empty());
+    EXPECT_TRUE(diagnostics_.empty());
     ASSERT_EQ(record_.file_name_array.size(), 1u);
     const MFTFileNameAttr& name = *record_.file_name_array[0];
     EXPECT_EQ(name.file_name_length, 228);

@@ -19,16 +19,17 @@ MFTAttrHeader NamedDataHeader(std::uint32_t attr_offset, std::uint16_t name_offs
     return header;
 }
 
-wxString StreamName(const MFTAttrHeader& header, const Bytes& record)
+wxString StreamName(const MFTAttrHeader& header, const Bytes& record, Diagnostics& diagnostics)
 {
-    return MakeDataAttr(header, record.data())->stream_name;
+    return MakeDataAttr(header, record.data(), diagnostics)->stream_name;
 }
 
 TEST(MakeDataAttr, TheUnnamedStreamCopiesTheHeaderAndHasNoName)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder().ResidentData(24).BuildUnprotected();
     MFTAttrHeader header = OnlyHeader(record);
-    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(header, record.data());
+    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(header, record.data(), diagnostics);
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(data->IsKindOf(wxCLASSINFO(MFTDataAttr)));
     EXPECT_TRUE(data->stream_name.empty());
@@ -42,8 +43,9 @@ TEST(MakeDataAttr, TheUnnamedStreamCopiesTheHeaderAndHasNoName)
 
 TEST(MakeDataAttr, ANamedResidentStreamGetsItsName)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder().ResidentData(37, u"res.ads").BuildUnprotected();
-    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(OnlyHeader(record), record.data());
+    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(OnlyHeader(record), record.data(), diagnostics);
     EXPECT_EQ(data->stream_name, "res.ads");
     EXPECT_TRUE(data->is_ads);
     EXPECT_EQ(data->value_length, 37u);
@@ -51,8 +53,9 @@ TEST(MakeDataAttr, ANamedResidentStreamGetsItsName)
 
 TEST(MakeDataAttr, ANamedNonResidentStreamGetsItsNameAndSizes)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder().NonResidentData(2152925272ull, 2153316352ull, u"$J").BuildUnprotected();
-    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(OnlyHeader(record), record.data());
+    std::unique_ptr<MFTDataAttr> data = MakeDataAttr(OnlyHeader(record), record.data(), diagnostics);
     EXPECT_EQ(data->stream_name, "$J");
     EXPECT_EQ(data->resident, 0);
     EXPECT_EQ(data->alloc_size, 2153316352ull);
@@ -65,19 +68,22 @@ TEST(MakeDataAttr, ANameNeedsBothALengthAndAnOffset)
 {
     Bytes record = RecordBuilder().ResidentData(3, u"abc").BuildUnprotected();
     MFTAttrHeader header = OnlyHeader(record);
+    Diagnostics diagnostics;
     MFTAttrHeader no_length = header;
     no_length.name_length = 0;
-    EXPECT_TRUE(StreamName(no_length, record).empty());
+    EXPECT_TRUE(StreamName(no_length, record, diagnostics).empty());
     MFTAttrHeader no_offset = header;
     no_offset.name_offset = 0;
-    EXPECT_TRUE(StreamName(no_offset, record).empty());
-    EXPECT_EQ(StreamName(header, record), "abc");
+    EXPECT_TRUE(StreamName(no_offset, record, diagnostics).empty());
+    EXPECT_EQ(StreamName(header, record, diagnostics), "abc");
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 TEST(MakeDataAttr, AStreamNameEndsAtItsFirstZeroCharacter)
 {
     Bytes record = RecordBuilder().ResidentData(3, std::u16string(u"ab\0c", 4)).BuildUnprotected();
-    EXPECT_EQ(StreamName(OnlyHeader(record), record), "ab");
+    Diagnostics diagnostics;
+    EXPECT_EQ(StreamName(OnlyHeader(record), record, diagnostics), "ab");
 }
 
 // The $DATA step has no failure: a stream name that would run past the end
@@ -88,13 +94,13 @@ TEST(MakeDataAttr, AStreamNameRunningPastTheRecordEndIsCutThere)
     PutLE(record, 1019, u'x', 2);
     PutLE(record, 1021, u'y', 2);
     record[1023] = 'z';  // half a unit: not read
-    LogCapture log;
-    EXPECT_EQ(StreamName(NamedDataHeader(1000, 19, 255), record), "xy");
-    EXPECT_EQ(StreamName(NamedDataHeader(1000, 24, 200), record), "");  // starts at the record end
-    EXPECT_EQ(StreamName(NamedDataHeader(0xFFFFFFFF, 0xFFFF, 200), record), "");
+    Diagnostics diagnostics;
+    EXPECT_EQ(StreamName(NamedDataHeader(1000, 19, 255), record, diagnostics), "xy");
+    EXPECT_EQ(StreamName(NamedDataHeader(1000, 24, 200), record, diagnostics), "");  // starts at the record end
+    EXPECT_EQ(StreamName(NamedDataHeader(0xFFFFFFFF, 0xFFFF, 200), record, diagnostics), "");
     const wxString warning = "MakeDataAttr() - stream name runs past the end of the record; cut at the record end.";
-    EXPECT_EQ(log.TextsAt(wxLOG_Warning), (std::vector<wxString>{warning, warning, warning}));
-    EXPECT_TRUE(log.TextsAt(wxLOG_Error).empty());
+    EXPECT_EQ(TextsAt(diagnostics, DiagnosticLevel::kWarning), (std::vector<wxString>{warning, warning, warning}));
+    EXPECT_TRUE(TextsAt(diagnostics, DiagnosticLevel::kError).empty());
 }
 
 TEST(MakeDataAttr, AStreamNameEndingAtTheLastByteIsReadWhole)
@@ -102,9 +108,9 @@ TEST(MakeDataAttr, AStreamNameEndingAtTheLastByteIsReadWhole)
     Bytes record(kRecordSize, 0);
     PutLE(record, 1020, u'p', 2);
     PutLE(record, 1022, u'q', 2);
-    LogCapture log;
-    EXPECT_EQ(StreamName(NamedDataHeader(1000, 20, 2), record), "pq");
-    EXPECT_TRUE(log.lines().empty());
+    Diagnostics diagnostics;
+    EXPECT_EQ(StreamName(NamedDataHeader(1000, 20, 2), record, diagnostics), "pq");
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 }  // namespace

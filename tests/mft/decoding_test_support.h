@@ -14,7 +14,7 @@
 
 #include "mft/attribute_walk.h"
 #include "mft/mft_file_record.h"
-#include "support/log_capture.h"
+#include "support/diagnostic_texts.h"
 #include "support/record_builder.h"
 #include "support/utc_text.h"
 
@@ -62,18 +62,20 @@ inline std::vector<wxString> StreamNames(const MFTFileRecord& record)
 inline MFTAttrHeader OnlyHeader(const Bytes& record)
 {
     MFTFileRecord owner;
-    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array), 0);
+    Diagnostics diagnostics;
+    EXPECT_EQ(PopulateAttrHeaderArray(record.data(), &owner.attr_header_array, diagnostics), 0);
     EXPECT_EQ(owner.attr_header_array.size(), 1u);
     return owner.attr_header_array.empty() ? MFTAttrHeader() : *owner.attr_header_array[0];
 }
 
-// call() must return -1 and log exactly this one line.
+// call(diagnostics) must return -1 and say exactly this one error.
 template <typename Call>
 void ExpectRefusal(const Call& call, const wxString& line)
 {
-    LogCapture log;
-    EXPECT_EQ(call(), -1) << line;
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{line});
+    Diagnostics diagnostics;
+    EXPECT_EQ(call(diagnostics), -1) << line;
+    EXPECT_EQ(Texts(diagnostics), std::vector<wxString>{line});
+    EXPECT_TRUE(diagnostics.empty() || diagnostics[0].level == DiagnosticLevel::kError);
 }
 
 // What a new or cleared record holds.

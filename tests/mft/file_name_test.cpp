@@ -28,12 +28,13 @@ MFTAttrHeader FileNameHeader(std::uint32_t attr_offset = 0x38, std::uint16_t val
 Decoded DecodeName(const std::u16string& name, std::uint8_t name_space = kWin32, std::uint64_t parent = 5,
                    std::uint16_t parent_sequence = 1)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder()
                        .FileName(name, name_space, parent, Times::All(kSomeFiletime), parent_sequence)
                        .BuildUnprotected();
     MFTAttrHeader header = FileNameHeader();
     Decoded decoded;
-    decoded.result = GetFileNameAttr(&header, &decoded.name, record.data());
+    decoded.result = GetFileNameAttr(&header, &decoded.name, record.data(), diagnostics);
     return decoded;
 }
 
@@ -49,8 +50,8 @@ TEST(GetFileNameAttr, DecodesEveryMember)
 
     MFTAttrHeader header = OnlyHeader(record);
     MFTFileNameAttr name;
-    LogCapture log;
-    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
+    Diagnostics diagnostics;
+    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data(), diagnostics), 0);
     EXPECT_EQ(name.parent_recno, 26359u);
     EXPECT_EQ(name.parent_sequence, 3);
     EXPECT_EQ(UtcText(name.create_time), "2012-12-14 23:06:40");
@@ -63,18 +64,19 @@ TEST(GetFileNameAttr, DecodesEveryMember)
     EXPECT_EQ(name.file_name_length, 14);
     EXPECT_EQ(name.name_space, kNameSpaceWin32);
     EXPECT_EQ(name.file_name, "test_cfuncs.py");
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 TEST(GetFileNameAttr, TheParentReferenceIsFortyEightBitsAndASequence)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder().FileName(u"x", kWin32, 0).BuildUnprotected();
     const std::size_t value = 0x38 + 0x18;
     const std::uint8_t reference[] = {0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00};
     std::copy(std::begin(reference), std::end(reference), record.begin() + value);
     MFTAttrHeader header = FileNameHeader();
     MFTFileNameAttr name;
-    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
+    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data(), diagnostics), 0);
     EXPECT_EQ(name.parent_recno, 5u);
     EXPECT_EQ(name.parent_sequence, 1);
 
@@ -136,31 +138,36 @@ TEST(GetFileNameAttr, RefusesWithItsMessages)
     MFTAttrHeader header = FileNameHeader();
     MFTFileNameAttr name;
     name.file_name = "untouched";
-    ExpectRefusal([&] { return GetFileNameAttr(&header, &name, nullptr); }, "GetFileNameAttr() - mft_rec_buf is NULL.");
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetFileNameAttr(&header, &name, nullptr, diagnostics); },
+                  "GetFileNameAttr() - mft_rec_buf is NULL.");
     MFTStdInfoAttr std_info;
     MFTRecordHeader record_header;
     for (wxObject* wrong : {static_cast<wxObject*>(&std_info), static_cast<wxObject*>(&record_header),
                             static_cast<wxObject*>(nullptr)}) {
-        ExpectRefusal([&] { return GetFileNameAttr(wrong, &name, record.data()); },
-                      "GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance.");
+        ExpectRefusal(
+            [&](Diagnostics& diagnostics) { return GetFileNameAttr(wrong, &name, record.data(), diagnostics); },
+            "GetFileNameAttr() - attr_header is not a  MFTAttrHeader instance.");
     }
     for (std::uint32_t type : {kAttrTypeStandardInformation, kAttrTypeData, 0x20u}) {
         header.attr_type = type;
-        ExpectRefusal([&] { return GetFileNameAttr(&header, &name, record.data()); },
-                      "GetFileNameAttr() - Attribute type is not a $FILENAME.");
+        ExpectRefusal(
+            [&](Diagnostics& diagnostics) { return GetFileNameAttr(&header, &name, record.data(), diagnostics); },
+            "GetFileNameAttr() - Attribute type is not a $FILENAME.");
     }
     header.attr_type = kAttrTypeFileName;
-    ExpectRefusal([&] { return GetFileNameAttr(&header, nullptr, record.data()); },
-                  "GetFileNameAttr() - file_name_attr is NULL.");
+    ExpectRefusal(
+        [&](Diagnostics& diagnostics) { return GetFileNameAttr(&header, nullptr, record.data(), diagnostics); },
+        "GetFileNameAttr() - file_name_attr is NULL.");
     EXPECT_EQ(name.file_name, "untouched");
 }
 
 TEST(GetFileNameAttr, AcceptsADataAttrHeaderAsAnAttrHeader)
 {
+    Diagnostics diagnostics;
     MFTDataAttr data_header{FileNameHeader()};
     Bytes record = RecordBuilder().FileName(u"kind", kWin32, 5).BuildUnprotected();
     MFTFileNameAttr name;
-    EXPECT_EQ(GetFileNameAttr(&data_header, &name, record.data()), 0);
+    EXPECT_EQ(GetFileNameAttr(&data_header, &name, record.data(), diagnostics), 0);
     EXPECT_EQ(name.file_name, "kind");
 }
 
@@ -178,8 +185,9 @@ TEST(GetFileNameAttr, AFixedPartRunningPastTheRecordEndIsRefused)
     for (const Place& place : places) {
         SCOPED_TRACE(place.attr_offset);
         MFTAttrHeader header = FileNameHeader(place.attr_offset, place.value_offset);
-        ExpectRefusal([&] { return GetFileNameAttr(&header, &name, record.data()); },
-                      "GetFileNameAttr() - $FILE_NAME value runs past the end of the record.");
+        ExpectRefusal(
+            [&](Diagnostics& diagnostics) { return GetFileNameAttr(&header, &name, record.data(), diagnostics); },
+            "GetFileNameAttr() - $FILE_NAME value runs past the end of the record.");
     }
     EXPECT_EQ(name.parent_recno, 0u);
     EXPECT_FALSE(name.create_time.IsValid());
@@ -187,6 +195,7 @@ TEST(GetFileNameAttr, AFixedPartRunningPastTheRecordEndIsRefused)
 
 TEST(GetFileNameAttr, ANameRunningPastTheRecordEndIsRefused)
 {
+    Diagnostics diagnostics;
     // Fixed part at 1024 - 66 - 2 * 3: room for a name of 3 units exactly.
     Bytes record(kRecordSize, 0);
     const std::size_t value = 1024 - 66 - 6;
@@ -196,12 +205,12 @@ TEST(GetFileNameAttr, ANameRunningPastTheRecordEndIsRefused)
     PutLE(record, value + 0x46, u'c', 2);
     MFTAttrHeader header = FileNameHeader(static_cast<std::uint32_t>(value), 0);
     MFTFileNameAttr name;
-    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data()), 0);
+    ASSERT_EQ(GetFileNameAttr(&header, &name, record.data(), diagnostics), 0);
     EXPECT_EQ(name.file_name, "abc");
 
     record[value + 0x40] = 4;
     MFTFileNameAttr cut;
-    ExpectRefusal([&] { return GetFileNameAttr(&header, &cut, record.data()); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetFileNameAttr(&header, &cut, record.data(), diagnostics); },
                   "GetFileNameAttr() - file name runs past the end of the record.");
     EXPECT_TRUE(cut.file_name.empty());
     EXPECT_EQ(cut.file_name_length, 0);

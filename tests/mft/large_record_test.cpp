@@ -41,9 +41,10 @@ Bytes ProtectedLargeRecord(std::uint16_t usa_offset = 0x30)
 
 TEST(WriteFixupValues, EveryStrideOfA4096ByteRecordIsCheckedAndPutBack)
 {
+    Diagnostics diagnostics;
     for (std::uint16_t usa_offset : {0x30, 4078}) {  // 4078: the last offset with all 9 words inside
         Bytes record = ProtectedLargeRecord(usa_offset);
-        ASSERT_EQ(WriteFixupValues(record.data(), kLargeRecordSize), 0) << usa_offset;
+        ASSERT_EQ(WriteFixupValues(record.data(), diagnostics, kLargeRecordSize), 0) << usa_offset;
         for (std::size_t stride = 0; stride < 7; ++stride) {  // the 8th end is the array's last word at 4078
             EXPECT_EQ(GetLE(record, 512 * stride + 510, 2), 0xC000 + stride) << stride;
         }
@@ -53,15 +54,18 @@ TEST(WriteFixupValues, EveryStrideOfA4096ByteRecordIsCheckedAndPutBack)
         Bytes spoilt = ProtectedLargeRecord();
         spoilt[512 * stride + 510] ^= 0x80;
         const Bytes before = spoilt;
-        ExpectRefusal([&] { return WriteFixupValues(spoilt.data(), kLargeRecordSize); }, mismatch);
+        ExpectRefusal(
+            [&](Diagnostics& diagnostics) { return WriteFixupValues(spoilt.data(), diagnostics, kLargeRecordSize); },
+            mismatch);
         EXPECT_EQ(spoilt, before) << stride;
     }
     Bytes record = ProtectedLargeRecord(4079);
-    ExpectRefusal([&] { return WriteFixupValues(record.data(), kLargeRecordSize); },
-                  "WriteFixupValues() - signature offset to fixup array is not valid.");
+    ExpectRefusal(
+        [&](Diagnostics& diagnostics) { return WriteFixupValues(record.data(), diagnostics, kLargeRecordSize); },
+        "WriteFixupValues() - signature offset to fixup array is not valid.");
     record.resize(8192);
     for (std::size_t size : {512, 8192}) {
-        ExpectRefusal([&] { return WriteFixupValues(record.data(), size); },
+        ExpectRefusal([&](Diagnostics& diagnostics) { return WriteFixupValues(record.data(), diagnostics, size); },
                       "WriteFixupValues() - record size is not valid.");
     }
 }
@@ -77,20 +81,21 @@ TEST(CreateMFTFileRecord, NamesAreCutOrRefusedAtByte4096)
     }
     Bytes cut = RecordBuilder(kLargeRecordSize).FirstAttrOffset(4096 - 72).RawAttribute(stream).Build();
     MFTFileRecord record;
-    LogCapture log;
-    ASSERT_EQ(CreateMFTFileRecord(cut.data(), &record, 1, kLargeRecordSize), 0);
+    Diagnostics diagnostics;
+    ASSERT_EQ(CreateMFTFileRecord(cut.data(), &record, 1, diagnostics, kLargeRecordSize), 0);
     EXPECT_EQ(StreamNames(record), std::vector<wxString>{wxString(12, 'x')});
-    EXPECT_EQ(log.Texts(), std::vector<wxString>{
+    EXPECT_EQ(Texts(diagnostics), std::vector<wxString>{
                                "MakeDataAttr() - stream name runs past the end of the record; cut at the record end."});
 
     // A $FILE_NAME whose name would run past byte 4096 is refused.
     Bytes refused =
         RecordBuilder(kLargeRecordSize).ResidentData(3800).FileName(std::u16string(100, u'z'), kWin32, 5).Build();
     record.Clear();
-    log.Clear();
-    EXPECT_EQ(CreateMFTFileRecord(refused.data(), &record, 1, kLargeRecordSize), -1);
-    EXPECT_EQ(log.Texts(), (std::vector<wxString>{"GetFileNameAttr() - file name runs past the end of the record.",
-                                                  "CreateMFTFileRecord() - GetFileNameAttr() failed."}));
+    diagnostics.clear();
+    EXPECT_EQ(CreateMFTFileRecord(refused.data(), &record, 1, diagnostics, kLargeRecordSize), -1);
+    EXPECT_EQ(Texts(diagnostics),
+              (std::vector<wxString>{"GetFileNameAttr() - file name runs past the end of the record.",
+                                     "CreateMFTFileRecord() - GetFileNameAttr() failed."}));
 }
 
 }  // namespace

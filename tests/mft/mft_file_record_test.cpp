@@ -27,6 +27,7 @@ using CountedDataAttr = Counted<MFTDataAttr>;
 
 TEST(MFTFileRecord, ANewRecordAndAClearedOneAreAlike)
 {
+    Diagnostics diagnostics;
     MFTFileRecord fresh;
     ExpectClearRecord(fresh);
 
@@ -36,7 +37,7 @@ TEST(MFTFileRecord, ANewRecordAndAClearedOneAreAlike)
                        .ResidentData(1, u"ads")
                        .Build();
     MFTFileRecord used;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &used, 30), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &used, 30, diagnostics), 0);
     ASSERT_TRUE(used.has_ads);
     used.Clear();
     ExpectClearRecord(used);
@@ -107,6 +108,7 @@ std::string Describe(const MFTFileRecord& record)
 
 TEST(MFTFileRecord, ObjectsReusedAfterClearCarryNothingOfTheRecordBefore)
 {
+    Diagnostics diagnostics;
     const std::u16string long_name(200, u'L');
     const Bytes rich = RecordBuilder()
                            .StandardInformation(Times::All(kSomeFiletime))
@@ -125,20 +127,21 @@ TEST(MFTFileRecord, ObjectsReusedAfterClearCarryNothingOfTheRecordBefore)
     for (const auto& [first, second] : {std::pair{rich, plain}, std::pair{plain, rich}}) {
         MFTFileRecord fresh;
         Bytes buffer = second;
-        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &fresh, 40), 0);
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &fresh, 40, diagnostics), 0);
 
         MFTFileRecord reused;
         buffer = first;
-        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &reused, 39), 0);
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &reused, 39, diagnostics), 0);
         reused.Clear();
         buffer = second;
-        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &reused, 40), 0);
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &reused, 40, diagnostics), 0);
         EXPECT_EQ(Describe(reused), Describe(fresh));
     }
 }
 
 TEST(MFTFileRecord, ReuseAfterClearDoesNotGrowTheArrays)
 {
+    Diagnostics diagnostics;
     Bytes image = RecordBuilder()
                       .StandardInformation(Times::All(kSomeFiletime))
                       .FileName(u"x", kWin32, 9)
@@ -147,12 +150,12 @@ TEST(MFTFileRecord, ReuseAfterClearDoesNotGrowTheArrays)
                       .Build();
     MFTFileRecord record;
     Bytes buffer = image;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1, diagnostics), 0);
     const auto* storage = record.attr_header_array.data();
     for (int i = 0; i < 100; ++i) {
         record.Clear();
         buffer = image;
-        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), 0);
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1, diagnostics), 0);
     }
     EXPECT_EQ(record.attr_header_array.data(), storage);
     EXPECT_EQ(record.file_name_array.size(), 2u);

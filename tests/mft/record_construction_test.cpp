@@ -31,9 +31,9 @@ TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
 {
     Bytes buffer = UsualRecord();
     MFTFileRecord record;
-    LogCapture log;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 40), 0);
-    EXPECT_TRUE(log.lines().empty());
+    Diagnostics diagnostics;
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 40, diagnostics), 0);
+    EXPECT_TRUE(diagnostics.empty());
 
     EXPECT_EQ(record.mft_header.magic, 0x454C4946u);
     EXPECT_EQ(record.mft_header.header_recno, 40u);
@@ -60,17 +60,19 @@ TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
 
 TEST(CreateMFTFileRecord, TheFixupsStayInTheBuffer)
 {
+    Diagnostics diagnostics;
     Bytes buffer = UsualRecord();
     Bytes expected = UsualBuilder().BuildUnprotected();
     PutLE(expected, 0x32, GetLE(expected, 510, 2), 2);
     PutLE(expected, 0x34, GetLE(expected, 1022, 2), 2);
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 0), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 0, diagnostics), 0);
     EXPECT_EQ(buffer, expected);
 }
 
 TEST(CreateMFTFileRecord, ParentComesFromTheLastNameOutsideTheDosNamespace)
 {
+    Diagnostics diagnostics;
     struct Case {
         std::vector<std::pair<std::uint8_t, std::uint64_t>> names;  // namespace, parent
         std::uint64_t parent;
@@ -89,7 +91,7 @@ TEST(CreateMFTFileRecord, ParentComesFromTheLastNameOutsideTheDosNamespace)
         }
         Bytes buffer = builder.Build();
         MFTFileRecord record;
-        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), 0);
+        ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1, diagnostics), 0);
         EXPECT_EQ(record.file_name_array.size(), c.names.size());
         EXPECT_EQ(record.parent_recno, c.parent);
     }
@@ -97,9 +99,10 @@ TEST(CreateMFTFileRecord, ParentComesFromTheLastNameOutsideTheDosNamespace)
 
 TEST(CreateMFTFileRecord, WithoutStandardInformationTheTimesStayUnset)
 {
+    Diagnostics diagnostics;
     Bytes buffer = RecordBuilder().FileName(u"bare", kWin32, 5).ResidentData(0).Build();
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3, diagnostics), 0);
     EXPECT_FALSE(record.std_info.create_time.IsValid());
     EXPECT_EQ(UtcText(record.std_info.access_time), "");
     EXPECT_EQ(record.std_info.file_attributes, 0u);
@@ -110,13 +113,14 @@ TEST(CreateMFTFileRecord, WithoutStandardInformationTheTimesStayUnset)
 
 TEST(CreateMFTFileRecord, TheFirstStandardInformationWins)
 {
+    Diagnostics diagnostics;
     Bytes buffer = RecordBuilder()
                        .StandardInformation(Times::All(kSomeFiletime), 0x1)
                        .StandardInformation(Times::All(0), 0x2, 73)  // would fail if decoded
                        .FileName(u"f", kWin32, 5)
                        .Build();
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3, diagnostics), 0);
     EXPECT_EQ(record.std_info.file_attributes, 0x1u);
     ASSERT_EQ(record.attr_header_array.size(), 3u);
     EXPECT_EQ(record.attr_header_array[1]->attr_type, 0x10u);
@@ -124,6 +128,7 @@ TEST(CreateMFTFileRecord, TheFirstStandardInformationWins)
 
 TEST(CreateMFTFileRecord, InterleavedTypesKeepRecordOrderInEachArray)
 {
+    Diagnostics diagnostics;
     Bytes buffer = RecordBuilder()
                        .ResidentData(1, u"s1")
                        .FileName(u"first", kPosix, 5)
@@ -132,7 +137,7 @@ TEST(CreateMFTFileRecord, InterleavedTypesKeepRecordOrderInEachArray)
                        .ResidentData(3, u"s3")
                        .Build();
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3, diagnostics), 0);
     EXPECT_EQ(FileNames(record), (std::vector<wxString>{"first", "second"}));
     EXPECT_EQ(StreamNames(record), (std::vector<wxString>{"s1", "", "s3"}));
     EXPECT_EQ(record.parent_recno, 6u);
@@ -142,18 +147,19 @@ TEST(CreateMFTFileRecord, InterleavedTypesKeepRecordOrderInEachArray)
 // doubles every array rather than decoding the first record's headers again.
 TEST(CreateMFTFileRecord, AnUnclearedRecordIsAppendedTo)
 {
+    Diagnostics diagnostics;
     Bytes first = UsualRecord();
     Bytes second = UsualRecord();
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(first.data(), &record, 1), 0);
-    ASSERT_EQ(CreateMFTFileRecord(second.data(), &record, 2), 0);
+    ASSERT_EQ(CreateMFTFileRecord(first.data(), &record, 1, diagnostics), 0);
+    ASSERT_EQ(CreateMFTFileRecord(second.data(), &record, 2, diagnostics), 0);
     EXPECT_EQ(record.attr_header_array.size(), 10u);
     EXPECT_EQ(record.file_name_array.size(), 4u);
     EXPECT_EQ(record.data_attr_array.size(), 4u);
     EXPECT_EQ(record.mft_header.mft_recno, 2u);
 
     Bytes third = RecordBuilder().FileName(u"third", kPosix, 77).Build();
-    ASSERT_EQ(CreateMFTFileRecord(third.data(), &record, 3), 0);
+    ASSERT_EQ(CreateMFTFileRecord(third.data(), &record, 3, diagnostics), 0);
     ASSERT_EQ(record.file_name_array.size(), 5u);
     EXPECT_EQ(record.file_name_array[4]->file_name, "third");
     EXPECT_EQ(record.data_attr_array.size(), 4u);
@@ -162,13 +168,14 @@ TEST(CreateMFTFileRecord, AnUnclearedRecordIsAppendedTo)
 
 TEST(CreateMFTFileRecord, TheSameBufferTwiceFailsAtTheFixups)
 {
+    Diagnostics diagnostics;
     Bytes buffer = UsualRecord();
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1, diagnostics), 0);
+    ASSERT_TRUE(diagnostics.empty());
     record.Clear();
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1), -1);
-    EXPECT_EQ(log.Texts(), kMismatchLines);
+    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics), kMismatchLines);
 }
 
 // Failure states: what is filled after each failure, and the log lines.
@@ -176,7 +183,7 @@ TEST(CreateMFTFileRecord, TheSameBufferTwiceFailsAtTheFixups)
 TEST(CreateMFTFileRecord, ANullBufferLeavesOneLine)
 {
     MFTFileRecord record;
-    ExpectRefusal([&] { return CreateMFTFileRecord(nullptr, &record, 1); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return CreateMFTFileRecord(nullptr, &record, 1, diagnostics); },
                   "CreateMFTFileRecord() - mft_rec_buf is NULL.");
     ExpectClearRecord(record);
 }
@@ -190,11 +197,11 @@ TEST(CreateMFTFileRecord, AnObjectOfAnotherKindLeavesOneLineAndTheBufferAlone)
     MFTDataAttr data_attr;
     for (wxObject* wrong : {static_cast<wxObject*>(&header), static_cast<wxObject*>(&attr_header),
                             static_cast<wxObject*>(&data_attr), static_cast<wxObject*>(nullptr)}) {
-        LogCapture log;
-        EXPECT_EQ(CreateMFTFileRecord(buffer.data(), wrong, 1), -1);
-        EXPECT_EQ(log.Texts(),
+        Diagnostics diagnostics;
+        EXPECT_EQ(CreateMFTFileRecord(buffer.data(), wrong, 1, diagnostics), -1);
+        EXPECT_EQ(Texts(diagnostics),
                   std::vector<wxString>{"CreateMFTFileRecord() - mft_file_record is not of type MFTFileRecord."});
-        EXPECT_EQ(log.lines()[0].level, wxLOG_Error);
+        EXPECT_EQ(diagnostics[0].level, DiagnosticLevel::kError);
     }
     EXPECT_EQ(buffer, before);
     EXPECT_EQ(header.magic, 0u);
@@ -206,17 +213,17 @@ TEST(CreateMFTFileRecord, BadFixupsLeaveTwoLinesAndTheRecordUntouched)
     PutLE(buffer, 1022, 0x0002, 2);
     const Bytes before = buffer;
     MFTFileRecord record;
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 9), -1);
-    EXPECT_EQ(log.Texts(), kMismatchLines);
-    EXPECT_EQ(log.TextsAt(wxLOG_Error).size(), 2u);
+    Diagnostics diagnostics;
+    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 9, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics), kMismatchLines);
+    EXPECT_EQ(TextsAt(diagnostics, DiagnosticLevel::kError).size(), 2u);
     ExpectClearRecord(record);
     EXPECT_EQ(buffer, before);
 
     Bytes zero(kRecordSize, 0);
-    LogCapture zero_log;
-    EXPECT_EQ(CreateMFTFileRecord(zero.data(), &record, 9), -1);
-    EXPECT_EQ(zero_log.Texts(),
+    diagnostics.clear();
+    EXPECT_EQ(CreateMFTFileRecord(zero.data(), &record, 9, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics),
               (std::vector<wxString>{"WriteFixupValues() - signature offset to fixup array is not valid.", kFixupLine}));
 }
 
@@ -224,9 +231,9 @@ TEST(CreateMFTFileRecord, ANextAttributeIdOfZeroFailsSilentlyWithTheHeaderSet)
 {
     Bytes buffer = RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).FileName(u"f", kWin32, 5).NextAttrId(0).Build();
     MFTFileRecord record;
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 12), -1);
-    EXPECT_TRUE(log.lines().empty());
+    Diagnostics diagnostics;
+    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 12, diagnostics), -1);
+    EXPECT_TRUE(diagnostics.empty());
     EXPECT_EQ(record.mft_header.magic, 0x454C4946u);
     EXPECT_EQ(record.mft_header.mft_recno, 12u);
     EXPECT_TRUE(record.attr_header_array.empty());
@@ -236,9 +243,8 @@ TEST(CreateMFTFileRecord, ANextAttributeIdOfZeroFailsSilentlyWithTheHeaderSet)
     Bytes bad = RecordBuilder().NextAttrId(0).Build();
     PutLE(bad, 510, 0x0005, 2);
     MFTFileRecord other;
-    LogCapture bad_log;
-    EXPECT_EQ(CreateMFTFileRecord(bad.data(), &other, 12), -1);
-    EXPECT_EQ(bad_log.Texts(), kMismatchLines);
+    EXPECT_EQ(CreateMFTFileRecord(bad.data(), &other, 12, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics), kMismatchLines);
 }
 
 TEST(CreateMFTFileRecord, AFailedWalkLeavesTwoLinesAndTheHeaderSet)
@@ -246,10 +252,11 @@ TEST(CreateMFTFileRecord, AFailedWalkLeavesTwoLinesAndTheHeaderSet)
     Bytes buffer = RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).Build();
     PutLE(buffer, 20, 8, 2);
     MFTFileRecord record;
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4), -1);
-    EXPECT_EQ(log.Texts(), (std::vector<wxString>{"GetStdInfoAttr() - unable to determine first attribute offset.",
-                                                  "CreateMFTFileRecord() - PopulateAttrHeaderArray() failed."}));
+    Diagnostics diagnostics;
+    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics),
+              (std::vector<wxString>{"GetStdInfoAttr() - unable to determine first attribute offset.",
+                                     "CreateMFTFileRecord() - PopulateAttrHeaderArray() failed."}));
     EXPECT_EQ(record.mft_header.first_attr_offset, 8);
     EXPECT_EQ(record.mft_header.mft_recno, 4u);
     EXPECT_TRUE(record.attr_header_array.empty());
@@ -263,9 +270,9 @@ TEST(CreateMFTFileRecord, AFailedStandardInformationLeavesTheHeadersListed)
                        .ResidentData(1)
                        .Build();
     MFTFileRecord record;
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4), -1);
-    EXPECT_EQ(log.Texts(),
+    Diagnostics diagnostics;
+    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics),
               (std::vector<wxString>{"GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute.",
                                      "CreateMFTFileRecord() - GetStdInfoAttr() failed."}));
     EXPECT_EQ(record.attr_header_array.size(), 3u);
@@ -286,10 +293,11 @@ TEST(CreateMFTFileRecord, AFailedFileNameKeepsTheNamesBeforeIt)
                        .ResidentData(1, u"s")
                        .Build();
     MFTFileRecord record;
-    LogCapture log;
-    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4), -1);
-    EXPECT_EQ(log.Texts(), (std::vector<wxString>{"GetFileNameAttr() - $FILE_NAME value runs past the end of the record.",
-                                                  "CreateMFTFileRecord() - GetFileNameAttr() failed."}));
+    Diagnostics diagnostics;
+    EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4, diagnostics), -1);
+    EXPECT_EQ(Texts(diagnostics),
+              (std::vector<wxString>{"GetFileNameAttr() - $FILE_NAME value runs past the end of the record.",
+                                     "CreateMFTFileRecord() - GetFileNameAttr() failed."}));
     EXPECT_EQ(record.std_info.file_attributes, 0x20u);
     EXPECT_EQ(FileNames(record), std::vector<wxString>{"good"});
     EXPECT_EQ(record.parent_recno, 5u);
@@ -299,9 +307,10 @@ TEST(CreateMFTFileRecord, AFailedFileNameKeepsTheNamesBeforeIt)
 
 TEST(CreateMFTFileRecord, ExtensionRecordsDecodeWithTheirBaseReference)
 {
+    Diagnostics diagnostics;
     Bytes buffer = RecordBuilder().BaseRecord(57676, 1).NonResidentData(10, 4096, u"$J").Build();
     MFTFileRecord record;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 97583), 0);
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 97583, diagnostics), 0);
     EXPECT_EQ(record.mft_header.base_recno, 57676u);
     EXPECT_EQ(record.mft_header.base_sequence, 1);
     EXPECT_TRUE(record.file_name_array.empty());
@@ -318,11 +327,11 @@ TEST(CreateMFTFileRecord, PhantomAttributesDoNotMultiply)
                        .NextAttrId(0xFFFF)
                        .Build();
     MFTFileRecord record;
-    LogCapture log;
-    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4), 0);
+    Diagnostics diagnostics;
+    ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 4, diagnostics), 0);
     EXPECT_EQ(record.attr_header_array.size(), 2u);
     EXPECT_TRUE(record.data_attr_array.empty());
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 }  // namespace

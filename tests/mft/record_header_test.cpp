@@ -9,6 +9,7 @@ namespace {
 
 TEST(GetMFTRecHeader, DecodesEveryField)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder()
                        .Flags(0x0003)
                        .SequenceNumber(0x0102)
@@ -23,7 +24,7 @@ TEST(GetMFTRecHeader, DecodesEveryField)
 
     MFTRecordHeader header;
     header.mft_recno = 77;
-    ASSERT_EQ(GetMFTRecHeader(record.data(), &header), 0);
+    ASSERT_EQ(GetMFTRecHeader(record.data(), &header, diagnostics), 0);
     EXPECT_EQ(header.magic, 0x454C4946u);
     EXPECT_EQ(header.usa_offset, 0x30);
     EXPECT_EQ(header.usa_count, 3);
@@ -44,17 +45,18 @@ TEST(GetMFTRecHeader, DecodesEveryField)
 
 TEST(GetMFTRecHeader, TheBaseRecordNumberIsFortyEightBitsWide)
 {
+    Diagnostics diagnostics;
     Bytes record(kRecordSize, 0);
     const std::uint8_t reference[] = {0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x02, 0x00};
     std::copy(std::begin(reference), std::end(reference), record.begin() + 32);
     MFTRecordHeader header;
-    ASSERT_EQ(GetMFTRecHeader(record.data(), &header), 0);
+    ASSERT_EQ(GetMFTRecHeader(record.data(), &header, diagnostics), 0);
     EXPECT_EQ(header.base_recno, 5u);
     EXPECT_EQ(header.base_sequence, 2);
 
     PutLE(record, 32, 0xFFFFFFFFFFFFull, 6);
     PutLE(record, 38, 0xFFFF, 2);
-    ASSERT_EQ(GetMFTRecHeader(record.data(), &header), 0);
+    ASSERT_EQ(GetMFTRecHeader(record.data(), &header, diagnostics), 0);
     EXPECT_EQ(header.base_recno, 0xFFFFFFFFFFFFull);  // upper 16 bits stay 0
     EXPECT_EQ(header.base_sequence, 0xFFFF);
 }
@@ -67,17 +69,18 @@ TEST(GetMFTRecHeader, StoresAForeignSignatureAsFound)
     record[2] = 'A';
     record[3] = 'D';
     MFTRecordHeader header;
-    LogCapture log;
-    ASSERT_EQ(GetMFTRecHeader(record.data(), &header), 0);
+    Diagnostics diagnostics;
+    ASSERT_EQ(GetMFTRecHeader(record.data(), &header, diagnostics), 0);
     EXPECT_EQ(header.magic, 0x44414142u);
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 TEST(GetMFTRecHeader, RefusesANullBuffer)
 {
     MFTRecordHeader header;
     header.lsn = 9;
-    ExpectRefusal([&] { return GetMFTRecHeader(nullptr, &header); }, "GetMFTRecHeader() - mft_rec_buf is NULL.");
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetMFTRecHeader(nullptr, &header, diagnostics); },
+                  "GetMFTRecHeader() - mft_rec_buf is NULL.");
     EXPECT_EQ(header.lsn, 9u);
 }
 
@@ -88,7 +91,7 @@ TEST(GetMFTRecHeader, RefusesAnObjectOfAnotherKind)
     MFTFileRecord file_record;
     wxObject* wrong[] = {&attr_header, &file_record, nullptr};
     for (wxObject* object : wrong) {
-        ExpectRefusal([&] { return GetMFTRecHeader(record.data(), object); },
+        ExpectRefusal([&](Diagnostics& diagnostics) { return GetMFTRecHeader(record.data(), object, diagnostics); },
                       "GetMFTRecHeader() - mft_header is not a  MFTRecordHeader instance.");
     }
     EXPECT_EQ(attr_header.attr_type, 0u);

@@ -1,6 +1,6 @@
 // The record source: how a block is sorted, and reads by record number that
-// come back whole, short or failed at the right record, log as the file
-// library logs a failed read, and move no file position.
+// come back whole, short or failed at the right record, say what the file
+// library logs for a failed read, and move no file position.
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,11 @@
 
 #include <wx/file.h>
 
+#include "base/log_message.h"
 #include "mft/record_sequence.h"
 #include "mft/record_source.h"
 #include "support/cli_runner.h"
+#include "support/diagnostic_texts.h"
 #include "support/log_capture.h"
 #include "support/record_builder.h"
 
@@ -82,27 +84,28 @@ TEST(RecordSourceTest, ReadsByRecordNumberWithoutMovingTheFilePosition)
         {std::uint64_t{1} << 60, 4, ReadResult::kShort},  // no file offset reaches it
         {UINT64_MAX, kRecordSize, ReadResult::kShort},
     };
-    LogCapture log;
+    Diagnostics diagnostics;
     for (const auto& c : cases) {
         SCOPED_TRACE("record " + std::to_string(c.recno) + ", " + std::to_string(c.length) + " bytes");
         Bytes block(c.length, 0);
-        EXPECT_EQ(source.Read(c.recno, block.data(), block.size()), c.result);
+        EXPECT_EQ(source.Read(c.recno, block.data(), block.size(), diagnostics), c.result);
         if (c.result == ReadResult::kWhole) {
             EXPECT_EQ(StoredNumber(block.data()), c.recno);
         }
         EXPECT_EQ(file.Tell(), 100);
     }
-    EXPECT_TRUE(log.Texts().empty());
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 // Record numbers the sequence gives in order until it gives null (or all).
-std::vector<std::uint64_t> SequenceOf(const RecordSource& source, std::uint64_t count, bool& ended_early)
+std::vector<std::uint64_t> SequenceOf(const RecordSource& source, std::uint64_t count, bool& ended_early,
+                                      Diagnostics& diagnostics)
 {
     RecordSequence sequence(source, count);
     std::vector<std::uint64_t> numbers;
     ended_early = false;
     for (std::uint64_t i = 0; i < count; ++i) {
-        const unsigned char* block = sequence.Next();
+        const unsigned char* block = sequence.Next(diagnostics);
         if (block == nullptr) {
             ended_early = true;
             break;
@@ -139,24 +142,26 @@ TEST(RecordSequenceTest, GivesEveryRecordInOrderAndEndsAtTheFirstMissingOne)
         image.WriteTo(dir.File("in.mft"));
         wxFile file;
         ASSERT_TRUE(file.Open(dir.File("in.mft")));
-        LogCapture log;
+        Diagnostics diagnostics;
         bool ended_early = false;
-        const std::vector<std::uint64_t> numbers = SequenceOf(RecordSource(file.fd()), c.count, ended_early);
+        const std::vector<std::uint64_t> numbers =
+            SequenceOf(RecordSource(file.fd()), c.count, ended_early, diagnostics);
         std::vector<std::uint64_t> expected(c.records);
         for (std::uint32_t recno = 0; recno < c.records; ++recno) {
             expected[recno] = recno;
         }
         EXPECT_EQ(numbers, expected);
         EXPECT_EQ(ended_early, c.count > c.records);
-        EXPECT_TRUE(log.Texts().empty());
+        EXPECT_TRUE(diagnostics.empty());
         EXPECT_EQ(file.Tell(), 0);
     }
 }
 
-// A file open for writing only: every read of it fails. The source logs the
-// line the file library logs for its own failed read; the sequence, whose
-// piece read is silent, logs it once, at the record that fails.
-TEST(RecordSourceTest, AFailedReadLogsTheFileLibrarysOwnLineOnce)
+// A file open for writing only: every read of it fails. The source says what
+// the file library logs for its own failed read, and once logged the line
+// reads the same; the sequence, whose piece read is silent, says it once, at
+// the record that fails.
+TEST(RecordSourceTest, AFailedReadSaysTheFileLibrarysOwnLineOnce)
 {
     TempDir dir;
     NumberedRecords(3).WriteTo(dir.File("in.mft"));
@@ -164,20 +169,23 @@ TEST(RecordSourceTest, AFailedReadLogsTheFileLibrarysOwnLineOnce)
     ASSERT_TRUE(unreadable.IsOpened());
     const RecordSource source(unreadable.fd());
     Bytes block(kRecordSize, 0);
-    LogCapture log;
+    Diagnostics diagnostics;
     EXPECT_EQ(source.ReadQuietly(0, block.data(), kRecordSize), ReadResult::kFailed);
-    EXPECT_TRUE(log.Texts().empty());
-    EXPECT_EQ(source.Read(0, block.data(), kRecordSize), ReadResult::kFailed);
-    ASSERT_EQ(log.TextsAt(wxLOG_Error).size(), 1u);
-    const std::vector<wxString> from_source = log.TextsAt(wxLOG_Error);
+    EXPECT_EQ(source.Read(0, block.data(), kRecordSize, diagnostics), ReadResult::kFailed);
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_EQ(diagnostics[0].level, DiagnosticLevel::kError);
+    LogCapture log;
+    LogDiagnostics(diagnostics);
+    const std::vector<wxString> from_source = log.Texts();
     log.Clear();
     EXPECT_EQ(unreadable.Read(block.data(), kRecordSize), wxInvalidOffset);
-    EXPECT_EQ(log.TextsAt(wxLOG_Error), from_source);
-    log.Clear();
+    EXPECT_EQ(log.Texts(), from_source);
+    const std::vector<wxString> said = Texts(diagnostics);
+    diagnostics.clear();
     bool ended_early = false;
-    EXPECT_TRUE(SequenceOf(source, 3, ended_early).empty());
+    EXPECT_TRUE(SequenceOf(source, 3, ended_early, diagnostics).empty());
     EXPECT_TRUE(ended_early);
-    EXPECT_EQ(log.TextsAt(wxLOG_Error), from_source);
+    EXPECT_EQ(Texts(diagnostics), said);
 }
 
 }  // namespace

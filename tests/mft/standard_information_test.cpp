@@ -28,9 +28,10 @@ Bytes StandardInformationRecord(std::uint32_t value_length)
 // Decodes the value of StandardInformationRecord(value_length) into info.
 int DecodeValue(std::uint32_t value_length, MFTStdInfoAttr& info)
 {
+    Diagnostics diagnostics;
     Bytes record = StandardInformationRecord(value_length);
     MFTAttrHeader header = OnlyHeader(record);
-    return GetStdInfoAttr(record.data(), &header, &info);
+    return GetStdInfoAttr(record.data(), &header, &info, diagnostics);
 }
 
 // A $STANDARD_INFORMATION header whose value of value_length bytes starts
@@ -48,7 +49,7 @@ MFTAttrHeader StdInfoHeader(std::uint32_t attr_offset, std::uint32_t value_lengt
 TEST(GetStdInfoAttr, ASeventyTwoByteValueFillsEveryMember)
 {
     MFTStdInfoAttr info;
-    LogCapture log;
+    Diagnostics diagnostics;
     ASSERT_EQ(DecodeValue(72, info), 0);
     EXPECT_EQ(UtcText(info.create_time), "2012-12-14 23:06:40");
     EXPECT_EQ(UtcText(info.mod_time), "2012-12-14 23:06:41");
@@ -62,7 +63,7 @@ TEST(GetStdInfoAttr, ASeventyTwoByteValueFillsEveryMember)
     EXPECT_EQ(info.security_id, 0x11110034u);
     EXPECT_EQ(info.quota_charged, 0x1122334455667788ull);
     EXPECT_EQ(info.usn, 0x0102030405060708ull);
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 TEST(GetStdInfoAttr, AFortyEightByteValueLeavesTheLaterMembersZero)
@@ -90,10 +91,11 @@ TEST(GetStdInfoAttr, AShortValueIsReadAsIfPaddedWithZeroBytes)
 
 TEST(GetStdInfoAttr, TimesOfZeroAreTheStartOf1601)
 {
+    Diagnostics diagnostics;
     Bytes record = RecordBuilder().StandardInformation(Times::All(0)).BuildUnprotected();
     MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info, diagnostics), 0);
     for (const wxDateTime* time : {&info.create_time, &info.mod_time, &info.mft_mod_time, &info.access_time}) {
         EXPECT_TRUE(time->IsValid());
         EXPECT_EQ(UtcText(*time), "1601-01-01 00:00:00");
@@ -105,7 +107,7 @@ TEST(GetStdInfoAttr, ASeventyThreeByteValueIsRefused)
     Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime), 0, 73).BuildUnprotected();
     MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, &info); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetStdInfoAttr(record.data(), &header, &info, diagnostics); },
                   "GetStdInfoAttr() - len is not the size of a $STANDARD_INFORMATION attribute.");
     EXPECT_FALSE(info.create_time.IsValid());
 }
@@ -115,7 +117,7 @@ TEST(GetStdInfoAttr, RefusesAnotherAttributeType)
     Bytes record = RecordBuilder().FileName(u"x", kWin32, 5).BuildUnprotected();
     MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, &info); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetStdInfoAttr(record.data(), &header, &info, diagnostics); },
                   "GetStdInfoAttr() - Attribute type is not a $STANDARD_INFORMATION.");
 }
 
@@ -124,15 +126,17 @@ TEST(GetStdInfoAttr, RefusesANullBufferAndAnOutputOfAnotherKind)
     Bytes record = StandardInformationRecord(72);
     MFTAttrHeader header = OnlyHeader(record);
     MFTStdInfoAttr info;
-    ExpectRefusal([&] { return GetStdInfoAttr(nullptr, &header, &info); }, "GetStdInfoAttr() - mft_rec_buf is NULL.");
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetStdInfoAttr(nullptr, &header, &info, diagnostics); },
+                  "GetStdInfoAttr() - mft_rec_buf is NULL.");
     MFTFileNameAttr file_name;
     MFTRecordHeader record_header;
     for (wxObject* wrong : {static_cast<wxObject*>(&file_name), static_cast<wxObject*>(&record_header),
                             static_cast<wxObject*>(nullptr)}) {
-        ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, wrong); },
-                      "GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance.");
+        ExpectRefusal(
+            [&](Diagnostics& diagnostics) { return GetStdInfoAttr(record.data(), &header, wrong, diagnostics); },
+            "GetStdInfoAttr() - std_info is not a  MFTStdInfoAttr instance.");
     }
-    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), nullptr, &info); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetStdInfoAttr(record.data(), nullptr, &info, diagnostics); },
                   "GetStdInfoAttr() - attr_header is NULL.");
     EXPECT_FALSE(info.create_time.IsValid());
 }
@@ -141,28 +145,30 @@ TEST(GetStdInfoAttr, RefusesANullBufferAndAnOutputOfAnotherKind)
 // fails the decode, std_info untouched.
 TEST(GetStdInfoAttr, AValueRunningPastTheRecordEndIsRefused)
 {
+    Diagnostics diagnostics;
     Bytes record(kRecordSize, 0x11);
     MFTAttrHeader header = StdInfoHeader(1000, 1);  // 1024 + 1 bytes
     MFTStdInfoAttr info;
-    ExpectRefusal([&] { return GetStdInfoAttr(record.data(), &header, &info); },
+    ExpectRefusal([&](Diagnostics& diagnostics) { return GetStdInfoAttr(record.data(), &header, &info, diagnostics); },
                   "GetStdInfoAttr() - $STANDARD_INFORMATION value runs past the end of the record.");
     EXPECT_FALSE(info.create_time.IsValid());
     EXPECT_EQ(info.file_attributes, 0u);
 
     header.value_offset = 0xFFFF;
     header.value_length = 0;
-    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info, diagnostics), -1);
     header.attr_offset = 0xFFFFFFFF;
-    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info), -1);
+    EXPECT_EQ(GetStdInfoAttr(record.data(), &header, &info, diagnostics), -1);
 }
 
 TEST(GetStdInfoAttr, AValueEndingAtTheLastByteIsRead)
 {
+    Diagnostics diagnostics;
     Bytes record(kRecordSize, 0);
     PutLE(record, 1024 - 72 + 0x20, 0x27, 4);  // file attributes
     MFTAttrHeader header = StdInfoHeader(1024 - 72 - 0x18, 72);
     MFTStdInfoAttr info;
-    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info), 0);
+    ASSERT_EQ(GetStdInfoAttr(record.data(), &header, &info, diagnostics), 0);
     EXPECT_EQ(info.file_attributes, 0x27u);
 }
 

@@ -25,17 +25,18 @@ TEST(WriteFixupValues, PutsTheSavedWordsBackAndChangesNothingElse)
     PutLE(expected, 510, 0xA1A2, 2);
     PutLE(expected, 1022, 0xB1B2, 2);
 
-    LogCapture log;
-    EXPECT_EQ(WriteFixupValues(record.data()), 0);
+    Diagnostics diagnostics;
+    EXPECT_EQ(WriteFixupValues(record.data(), diagnostics), 0);
     EXPECT_EQ(record, expected);
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_TRUE(diagnostics.empty());
 }
 
 TEST(WriteFixupValues, TheCountOnlyHasToBeNonZero)
 {
+    Diagnostics diagnostics;
     for (std::uint16_t count : {1, 3, 5, 0xFFFF}) {
         Bytes record = ProtectedRecord(count);
-        EXPECT_EQ(WriteFixupValues(record.data()), 0) << count;
+        EXPECT_EQ(WriteFixupValues(record.data(), diagnostics), 0) << count;
         EXPECT_EQ(GetLE(record, 510, 2), 0xA1A2u) << count;
         EXPECT_EQ(GetLE(record, 1022, 2), 0xB1B2u) << count;
     }
@@ -76,33 +77,35 @@ TEST(WriteFixupValues, RefusesWithOneLineAndLeavesTheBufferAlone)
         Bytes record = ProtectedRecord();
         refusal.spoil(record);
         const Bytes before = record;
-        LogCapture log;
-        EXPECT_EQ(WriteFixupValues(record.data()), -1) << refusal.what;
+        Diagnostics diagnostics;
+        EXPECT_EQ(WriteFixupValues(record.data(), diagnostics), -1) << refusal.what;
         EXPECT_EQ(record, before) << refusal.what;
-        ASSERT_EQ(log.lines().size(), 1u) << refusal.what;
-        EXPECT_EQ(log.lines()[0].level, wxLOG_Error);
-        EXPECT_EQ(log.lines()[0].text, refusal.message) << refusal.what;
+        ASSERT_EQ(diagnostics.size(), 1u) << refusal.what;
+        EXPECT_EQ(diagnostics[0].level, DiagnosticLevel::kError);
+        EXPECT_EQ(diagnostics[0].text, refusal.message) << refusal.what;
     }
 }
 
 TEST(WriteFixupValues, ASecondApplicationFailsUnlessTheSavedWordsEqualTheNumber)
 {
+    Diagnostics diagnostics;
     Bytes record = ProtectedRecord();
-    ASSERT_EQ(WriteFixupValues(record.data()), 0);
-    ExpectRefusal([&] { return WriteFixupValues(record.data()); }, kMismatch);
+    ASSERT_EQ(WriteFixupValues(record.data(), diagnostics), 0);
+    ExpectRefusal([&](Diagnostics& diagnostics) { return WriteFixupValues(record.data(), diagnostics); }, kMismatch);
 
     Bytes same = RecordBuilder().BuildUnprotected();
     PutLE(same, 510, 0x0001, 2);
     PutLE(same, 1022, 0x0001, 2);
     ProtectWithUpdateSequence(same);
-    EXPECT_EQ(WriteFixupValues(same.data()), 0);
-    EXPECT_EQ(WriteFixupValues(same.data()), 0);
+    EXPECT_EQ(WriteFixupValues(same.data(), diagnostics), 0);
+    EXPECT_EQ(WriteFixupValues(same.data(), diagnostics), 0);
 }
 
 // An array whose second saved word is a sector end (which holds the number)
 // still yields the words it held: both are taken before either is written.
 TEST(WriteFixupValues, AnArrayOverlappingASectorEnd)
 {
+    Diagnostics diagnostics;
     struct Case {
         std::uint16_t usa_offset;
         std::uint16_t usn;
@@ -120,7 +123,7 @@ TEST(WriteFixupValues, AnArrayOverlappingASectorEnd)
         PutLE(record, c.usa_offset + 2, c.first_saved, 2);
         PutLE(record, 510, c.usn, 2);
         PutLE(record, 1022, c.usn, 2);
-        EXPECT_EQ(WriteFixupValues(record.data()), 0) << c.usa_offset;
+        EXPECT_EQ(WriteFixupValues(record.data(), diagnostics), 0) << c.usa_offset;
         EXPECT_EQ(GetLE(record, 510, 2), c.first_saved) << c.usa_offset;
         EXPECT_EQ(GetLE(record, 1022, 2), c.usn) << c.usa_offset;
     }
@@ -128,7 +131,8 @@ TEST(WriteFixupValues, AnArrayOverlappingASectorEnd)
 
 TEST(WriteFixupValues, ANullBufferIsRefused)
 {
-    ExpectRefusal([] { return WriteFixupValues(nullptr); }, "WriteFixupValues() - mft_rec_buf is NULL.");
+    ExpectRefusal([](Diagnostics& diagnostics) { return WriteFixupValues(nullptr, diagnostics); },
+                  "WriteFixupValues() - mft_rec_buf is NULL.");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The cached full path walk against the plain reference walk: the same path
-// (in UTF-8), the same log lines at the same levels in the same order, the
-// same log_message and the same file position, call after call, for every
-// record of adversarial and generated $MFT files, in the record loop's order
-// and in others, with caches large and tiny.
+// (in UTF-8), the same lines at the same levels in the same order and the
+// same file position, call after call, for every record of adversarial and
+// generated $MFT files, in the record loop's order and in others, with caches
+// large and tiny.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,6 @@
 
 #include <wx/file.h>
 
-#include "base/log_message.h"
 #include "bench/mft_generator.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
@@ -24,7 +23,7 @@
 #include "path/full_path_resolver.h"
 #include "reference/full_path_reference.h"
 #include "support/cli_runner.h"
-#include "support/log_capture.h"
+#include "support/diagnostic_texts.h"
 #include "support/record_builder.h"
 #include "text/utf8_text.h"
 
@@ -33,33 +32,22 @@ namespace {
 
 struct Outcome {
     std::string path;
-    std::vector<std::string> log;  // level and text
-    std::string log_message;
+    std::vector<std::string> lines;  // level and text
     wxFileOffset position;
 };
 
 void ExpectSame(const Outcome& actual, const Outcome& expected)
 {
     EXPECT_EQ(actual.path, expected.path);
-    EXPECT_EQ(actual.log, expected.log);
-    EXPECT_EQ(actual.log_message, expected.log_message);
+    EXPECT_EQ(actual.lines, expected.lines);
     EXPECT_EQ(actual.position, expected.position);
 }
 
-std::vector<std::string> Lines(const LogCapture& capture)
-{
-    std::vector<std::string> lines;
-    for (const LogCapture::Line& line : capture.lines()) {
-        lines.push_back(std::to_string(line.level) + " " + line.text.utf8_string());
-    }
-    return lines;
-}
-
-// The record as the record loop hands it over: decoded without a log line,
-// a base record with a name. Null otherwise.
+// The record as the record loop hands it over: a base record with a name,
+// with the lines its decoding gave. Null otherwise.
 class LoopRecord {
 public:
-    const MFTFileRecord* Read(const std::string& path, std::uint64_t recno)
+    const FullPathResolver::OwnRecord* Read(const std::string& path, std::uint64_t recno)
     {
         Bytes block(kRecordSize, 0);
         std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -69,33 +57,33 @@ public:
             std::fclose(file);
         }
         record_.Clear();
+        decoding_.clear();
         if (!read || GetLE(block, 0, 4) != 0x454C4946 || GetLE(block, 40, 2) == 0) {
             return nullptr;
         }
-        LogCapture quiet;
-        const std::uint64_t lines_before = LoggedLineCount();
-        if (CreateMFTFileRecord(block.data(), &record_, recno) != 0 || LoggedLineCount() != lines_before) {
+        if (CreateMFTFileRecord(block.data(), &record_, recno, decoding_) != 0) {
             return nullptr;
         }
         const bool named_base = record_.mft_header.base_recno == 0 && !record_.file_name_array.empty();
-        return named_base ? &record_ : nullptr;
+        return named_base ? &own_ : nullptr;
     }
 
 private:
     MFTFileRecord record_;
+    Diagnostics decoding_;
+    const FullPathResolver::OwnRecord own_{record_, decoding_};
 };
 
-// The path, the log and the file position a call leaves, log_message set
-// beforehand so that a call that should leave it alone shows it.
+// The path, the lines and the file position a call leaves.
 template <typename Call>
 Outcome OutcomeOf(wxFile& file, Call call)
 {
-    LogCapture capture;
-    log_message = wxS("before the call");
+    Diagnostics diagnostics;
     Outcome outcome;
-    outcome.path = call();
-    outcome.log = Lines(capture);
-    outcome.log_message = log_message.utf8_string();
+    outcome.path = call(diagnostics);
+    for (const DiagnosticLine& line : diagnostics) {
+        outcome.lines.push_back(std::to_string(static_cast<int>(line.level)) + " " + line.text.utf8_string());
+    }
     outcome.position = file.Tell();
     return outcome;
 }
@@ -111,28 +99,34 @@ protected:
     // Every record number in the order given, the file position set before
     // each call so that a call that moves it shows; GetFullPathString, the
     // walk of a single call, is held to the reference as well. Returns how
-    // many calls logged.
+    // many calls gave lines.
     int ExpectSameWalks(FullPathResolver& resolver, const std::vector<std::uint64_t>& order, bool hand_in)
     {
         wxFile file;
         EXPECT_TRUE(file.Open(path_));
         LoopRecord loop_record;
-        int logged = 0;
+        int said = 0;
         for (std::uint64_t recno : order) {
             SCOPED_TRACE("record " + std::to_string(recno));
             const wxFileOffset position = static_cast<wxFileOffset>((recno + 1) * kRecordSize);
             file.Seek(position);
-            const Outcome expected = OutcomeOf(file, [&] { return ToUtf8(ReferenceFullPath(file, recno)); });
+            const Outcome expected =
+                OutcomeOf(file, [&](Diagnostics& lines) { return ToUtf8(ReferenceFullPath(file, recno, lines)); });
             EXPECT_EQ(expected.position, position);
             file.Seek(position);
-            ExpectSame(OutcomeOf(file, [&] { return ToUtf8(GetFullPathString(file, recno)); }), expected);
-            const MFTFileRecord* own = hand_in ? loop_record.Read(path_, recno) : nullptr;
+            ExpectSame(
+                OutcomeOf(file, [&](Diagnostics& lines) { return ToUtf8(GetFullPathString(file, recno, lines)); }),
+                expected);
+            const FullPathResolver::OwnRecord* own = hand_in ? loop_record.Read(path_, recno) : nullptr;
             file.Seek(position);
-            ExpectSame(OutcomeOf(file, [&] { return resolver.Resolve(RecordSource(file.fd()), recno, own); }),
+            ExpectSame(OutcomeOf(file,
+                                 [&](Diagnostics& lines) {
+                                     return resolver.Resolve(RecordSource(file.fd()), recno, own, lines);
+                                 }),
                        expected);
-            logged += expected.log.empty() ? 0 : 1;
+            said += expected.lines.empty() ? 0 : 1;
         }
-        return logged;
+        return said;
     }
 
     std::vector<std::uint64_t> Sequential(std::uint64_t extra = 0) const
@@ -153,8 +147,8 @@ TEST_F(FullPathResolverTest, AdversarialChainsInTheRecordLoopsOrder)
 {
     Write(AdversarialMft());
     FullPathResolver resolver;
-    const int logged = ExpectSameWalks(resolver, Sequential(), true);
-    EXPECT_GE(logged, 30);  // the odd parents log again on every call
+    const int said = ExpectSameWalks(resolver, Sequential(), true);
+    EXPECT_GE(said, 30);  // the odd parents say so again on every call
 }
 
 TEST_F(FullPathResolverTest, AdversarialChainsInOtherOrdersWithoutTheCallersRecord)
@@ -189,8 +183,8 @@ TEST_F(FullPathResolverTest, GeneratedMftInTheRecordLoopsOrder)
     ASSERT_TRUE(generator.WriteTo(path_));
     record_count_ = generator.record_count();
     FullPathResolver resolver;
-    const int logged = ExpectSameWalks(resolver, Sequential(), true);
-    EXPECT_GT(logged, 0);  // damaged blocks and dangling parents
+    const int said = ExpectSameWalks(resolver, Sequential(), true);
+    EXPECT_GT(said, 0);  // damaged blocks and dangling parents
     FullPathResolver small(500, 4096);
     ExpectSameWalks(small, Sequential(), true);
 }
@@ -209,23 +203,44 @@ TEST_F(FullPathResolverTest, ADirectoryThatChangesUnderTheRunIsNotRememberedAsIt
     FullPathResolver resolver;
     LoopRecord loop_record;
     const RecordSource records(file.fd());
-    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17)), "\\old\\a");
+    Diagnostics lines;
+    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines), "\\old\\a");
     const Bytes renamed = RecordBuilder().Directory(true).FileName(u"new", kWin32AndDos, 5).Build();
     file.Seek(16 * kRecordSize);
     ASSERT_EQ(file.Write(renamed.data(), renamed.size()), renamed.size());
-    EXPECT_EQ(resolver.Resolve(records, 16, loop_record.Read(path_, 16)), "\\new");
-    EXPECT_EQ(resolver.Resolve(records, 18, loop_record.Read(path_, 18)), "\\new\\b");
+    EXPECT_EQ(resolver.Resolve(records, 16, loop_record.Read(path_, 16), lines), "\\new");
+    EXPECT_EQ(resolver.Resolve(records, 18, loop_record.Read(path_, 18), lines), "\\new\\b");
+    EXPECT_TRUE(lines.empty());
 }
 
-// The fixture itself: the directory meant to warn does warn, and decodes.
-TEST(AdversarialMftTest, TheCutStreamNameDecodesWithAWarning)
+// The record at hand is not read or decoded again: the first pass takes the
+// caller's record and gives the lines of the caller's decoding, once, even
+// when the file no longer holds that record. A record that said something is
+// not remembered: the next walk through it reads the file.
+TEST_F(FullPathResolverTest, TheFirstPassGivesTheCallersRecordAndItsDecodingLines)
 {
-    Bytes record = DirectoryWithCutStreamName(u"w", 5);
-    MFTFileRecord decoded;
-    LogCapture capture;
-    EXPECT_EQ(CreateMFTFileRecord(record.data(), &decoded, 0), 0);
-    EXPECT_EQ(capture.TextsAt(wxLOG_Warning).size(), 1u);
-    ASSERT_EQ(decoded.file_name_array.size(), 1u);
+    MftImage image = SystemRecords();
+    image.Add(DirectoryWithCutStreamName(u"warned", 5));                 // 16
+    image.Add(RecordBuilder().FileName(u"a", kWin32AndDos, 16).Build());  // 17
+    Write(image);
+    wxFile file;
+    ASSERT_TRUE(file.Open(path_, wxFile::read_write));
+    LoopRecord loop_record;
+    const FullPathResolver::OwnRecord* own = loop_record.Read(path_, 16);
+    ASSERT_NE(own, nullptr);
+    ASSERT_EQ(TextsAt(own->decoding, DiagnosticLevel::kWarning).size(), 1u);
+    const Bytes renamed = RecordBuilder().Directory(true).FileName(u"new", kWin32AndDos, 5).Build();
+    file.Seek(16 * kRecordSize);
+    ASSERT_EQ(file.Write(renamed.data(), renamed.size()), renamed.size());
+
+    FullPathResolver resolver;
+    const RecordSource records(file.fd());
+    Diagnostics lines;
+    EXPECT_EQ(resolver.Resolve(records, 16, own, lines), "\\warned");
+    EXPECT_EQ(Texts(lines), Texts(own->decoding));
+    lines.clear();
+    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines), "\\new\\a");
+    EXPECT_TRUE(lines.empty());
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "path/adversarial_mft.h"
 #include "path/full_path.h"
 #include "support/cli_runner.h"
-#include "support/log_capture.h"
+#include "support/diagnostic_texts.h"
 #include "support/record_builder.h"
 
 namespace varneth_test {
@@ -149,18 +149,18 @@ TEST_F(FullPathTest, PathsMessagesAndFilePosition)
         SCOPED_TRACE(c.label);
         constexpr wxFileOffset kPosition = 7 * kRecordSize;
         ASSERT_EQ(file_.Seek(kPosition), kPosition);
-        LogCapture log;
-        const wxString path = GetFullPathString(file_, c.recno);
+        Diagnostics diagnostics;
+        const wxString path = GetFullPathString(file_, c.recno, diagnostics);
         EXPECT_EQ(path.utf8_string(), c.expected);
 
-        const std::vector<wxString> errors = log.TextsAt(wxLOG_Error);
+        const std::vector<wxString> errors = TextsAt(diagnostics, DiagnosticLevel::kError);
         if (c.last_error == nullptr) {
             EXPECT_TRUE(errors.empty()) << errors.front().utf8_string();
         } else {
             ASSERT_FALSE(errors.empty());
             EXPECT_EQ(errors.back(), wxString(c.last_error));
         }
-        const std::vector<wxString> warnings = log.TextsAt(wxLOG_Warning);
+        const std::vector<wxString> warnings = TextsAt(diagnostics, DiagnosticLevel::kWarning);
         const std::vector<wxString> expected_warnings =
             c.warning == nullptr ? std::vector<wxString>{} : std::vector<wxString>{wxString(c.warning)};
         EXPECT_EQ(warnings, expected_warnings);
@@ -176,10 +176,11 @@ TEST_F(FullPathTest, PathsMessagesAndFilePosition)
 TEST_F(FullPathTest, FileThatIsNotOpen)
 {
     wxFile closed;
-    LogCapture log;
-    EXPECT_EQ(GetFullPathString(closed, kRoot), wxString());
+    Diagnostics diagnostics;
+    EXPECT_EQ(GetFullPathString(closed, kRoot, diagnostics), wxString());
     const std::vector<wxString> expected = {wxS("GetFullPathString() - passed in MFT file is not opened.")};
-    EXPECT_EQ(log.TextsAt(wxLOG_Error), expected);
+    EXPECT_EQ(Texts(diagnostics), expected);
+    EXPECT_EQ(TextsAt(diagnostics, DiagnosticLevel::kError), expected);
 }
 
 }  // namespace

@@ -4,16 +4,18 @@
 // The full path walk in its plainest form, kept apart from the tool's code:
 // for every call, every ancestor is read from the file and decoded, nothing
 // is remembered. The tool's walks must give what this one gives, byte for
-// byte and log line for log line.
+// byte and line for line.
 
 #include <cstdint>
 
 #include <wx/file.h>
 #include <wx/string.h>
 
+#include "base/diagnostics.h"
+
 namespace varneth_test {
 
-wxString ReferenceFullPath(wxFile& mft_file, std::uint64_t mft_recno);
+wxString ReferenceFullPath(wxFile& mft_file, std::uint64_t mft_recno, Diagnostics& diagnostics);
 
 }  // namespace varneth_test
 

@@ -7,7 +7,7 @@
 
 #include <wx/file.h>
 
-#include "base/log_message.h"
+#include "base/diagnostics.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
@@ -16,30 +16,32 @@
 #include "report/report_columns.h"
 #include "report/report_rows.h"
 #include "support/cli_runner.h"
-#include "support/log_capture.h"
 #include "text/utf8_text.h"
 
 namespace varneth_test {
 
 namespace {
 
-std::string Shown(const LogCapture::Line& line)
+std::string Shown(const DiagnosticLine& line)
 {
     const std::string text = line.text.utf8_string();
-    if (line.level == wxLOG_Error) {
+    if (line.level == DiagnosticLevel::kError) {
         return "LOG Error: " + text;
     }
-    return line.level == wxLOG_Warning ? "LOG Warning: " + text : "LOG " + text;
+    return line.level == DiagnosticLevel::kWarning ? "LOG Warning: " + text : "LOG " + text;
 }
 
 class ReferenceRun {
 public:
-    ReferenceRun(const std::string& mft_path, ReferenceMode mode) : mode_(mode) { file_.Open(mft_path); }
+    ReferenceRun(const std::string& mft_path, ReferenceMode mode, ReportFormat format) : mode_(mode), format_(format)
+    {
+        file_.Open(mft_path);
+    }
 
     ReferenceOutput Run()
     {
         if (mode_ == ReferenceMode::kReport) {
-            AppendUtf8(output_.report, GetReportHeaderString());
+            AppendUtf8(output_.report, GetReportHeaderString(format_));
         }
         const std::uint64_t count = static_cast<std::uint64_t>(file_.Length()) / 1024;
         for (std::uint64_t recno = 0; recno < count; ++recno) {
@@ -57,25 +59,27 @@ private:
     void Record(std::uint64_t recno)
     {
         if (std::memcmp(buffer_.data(), "FILE", 4) != 0) {
-            LogMessageText(wxS("$MFT file record has an invalid MAGIC number."));
+            lines_.Message(wxS("$MFT file record has an invalid MAGIC number."));
             return;
         }
         header_.Clear();
-        if (GetMFTRecHeader(buffer_.data(), &header_) != 0 || header_.next_attr_id == 0) {
+        if (GetMFTRecHeader(buffer_.data(), &header_, lines_) != 0 || header_.next_attr_id == 0) {
             return;
         }
         record_.Clear();
-        if (CreateMFTFileRecord(buffer_.data(), &record_, recno) != 0 || record_.mft_header.base_recno != 0 ||
+        if (CreateMFTFileRecord(buffer_.data(), &record_, recno, lines_) != 0 || record_.mft_header.base_recno != 0 ||
             record_.file_name_array.empty()) {
             return;
         }
         if (mode_ == ReferenceMode::kReport) {
-            const wxString full_path = ReferenceFullPath(file_, recno);
-            for (const wxString& row : GetMFTRecordTabStringArr(&record_, full_path)) {
+            const wxString full_path = ReferenceFullPath(file_, recno, lines_);
+            const wxArrayString rows = GetMFTRecordTabStringArr(&record_, full_path, format_, wxS("localhost"), lines_);
+            for (const wxString& row : rows) {
                 AppendUtf8(output_.report, row);
             }
         } else if ((record_.mft_header.record_flags & kRecordIsDirectory) == 0) {
-            for (const wxString& name : GetMFTRecordWin32FileName(&record_, mode_ == ReferenceMode::kStreams)) {
+            const bool streams_only = mode_ == ReferenceMode::kStreams;
+            for (const wxString& name : GetMFTRecordWin32FileName(&record_, streams_only, lines_)) {
                 TakeLogLines();
                 output_.events.push_back(name.utf8_string());
             }
@@ -84,17 +88,18 @@ private:
 
     void TakeLogLines()
     {
-        for (; taken_ < capture_.lines().size(); ++taken_) {
-            if (mode_ == ReferenceMode::kReport || capture_.lines()[taken_].level == wxLOG_Error) {
-                output_.events.push_back(Shown(capture_.lines()[taken_]));
+        for (const DiagnosticLine& line : lines_) {
+            if (mode_ == ReferenceMode::kReport || line.level == DiagnosticLevel::kError) {
+                output_.events.push_back(Shown(line));
             }
         }
+        lines_.clear();
     }
 
     ReferenceMode mode_;
+    ReportFormat format_;
     wxFile file_;
-    LogCapture capture_;
-    std::size_t taken_ = 0;
+    Diagnostics lines_;  // not yet taken
     std::array<unsigned char, 1024> buffer_{};
     MFTRecordHeader header_;
     MFTFileRecord record_;
@@ -103,9 +108,9 @@ private:
 
 }  // namespace
 
-ReferenceOutput RunReference(const std::string& mft_path, ReferenceMode mode)
+ReferenceOutput RunReference(const std::string& mft_path, ReferenceMode mode, ReportFormat format)
 {
-    return ReferenceRun(mft_path, mode).Run();
+    return ReferenceRun(mft_path, mode, format).Run();
 }
 
 std::vector<std::string> ConsoleEvents(const std::string& console, bool listing)

@@ -6,10 +6,13 @@
 // ancestor read and decoded for every row), the rows of a fresh row builder
 // for every record (through the wide GetMFTRecordTabStringArr, converted back
 // to UTF-8), the names of the listings as the name lists give them.
-// Its log lines are taken in order, together with the listed names.
+// The lines all that gives are taken in order, together with the listed
+// names.
 
 #include <string>
 #include <vector>
+
+#include "report/report_columns.h"
 
 namespace varneth_test {
 
@@ -20,9 +23,11 @@ struct ReferenceOutput {
     std::vector<std::string> events;  // "LOG " and the shown log text, or a listed name, in order
 };
 
-// The report's format comes from run_settings. Listings run without the
-// verbose switch (they stand alone), so only their error lines show.
-ReferenceOutput RunReference(const std::string& mft_path, ReferenceMode mode);
+// The report is made in the format given, for the tool's default host name.
+// Listings run without the verbose switch (they stand alone), so only their
+// error lines show.
+ReferenceOutput RunReference(const std::string& mft_path, ReferenceMode mode,
+                             ReportFormat format = ReportFormat::kDefault);
 
 // The same events from the tool's console: from "Processing $MFT file." on
 // (from the start in a listing), time stamps and progress lines taken out,

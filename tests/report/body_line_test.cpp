@@ -120,11 +120,12 @@ std::vector<BodyCase> Cases()
 
 TEST(BodyLines, EachRecordGivesItsOwnFileNameAndStreamLines)
 {
+    Diagnostics diagnostics;
     BodyLineBuilder builder;  // one for all: nothing may leak from record to record
     for (const BodyCase& c : Cases()) {
         Bytes bytes = c.record;
         MFTFileRecord record;
-        ASSERT_EQ(CreateMFTFileRecord(bytes.data(), &record, c.recno), 0) << c.label;
+        ASSERT_EQ(CreateMFTFileRecord(bytes.data(), &record, c.recno, diagnostics), 0) << c.label;
         Lines sink;
         Folders folders;
         EXPECT_TRUE(builder.AppendRecordLines(sink, record, c.full_path, folders)) << c.label;

@@ -4,7 +4,7 @@
 
 #include "record_fixtures.h"
 #include "report/name_lists.h"
-#include "support/log_capture.h"
+#include "support/diagnostic_texts.h"
 
 namespace varneth_test {
 namespace {
@@ -39,6 +39,7 @@ std::vector<wxString> ToVector(const std::vector<const wchar_t*>& list)
 
 TEST(NameListsTest, FileAndStreamListings)
 {
+    Diagnostics diagnostics;
     const ListingCase cases[] = {
         {"single name, no streams", {{L"notes.txt", kNameSpaceWin32AndDos}}, {}, {L"notes.txt"}, {}},
         {"two named streams",
@@ -78,18 +79,19 @@ TEST(NameListsTest, FileAndStreamListings)
         for (const StreamEntry& stream : c.streams) {
             AddResidentData(record, 1, stream.name).is_ads = stream.is_ads;
         }
-        EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, false)), ToVector(c.files_listing));
-        EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, true)), ToVector(c.streams_listing));
+        EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, false, diagnostics)), ToVector(c.files_listing));
+        EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, true, diagnostics)), ToVector(c.streams_listing));
     }
 }
 
 TEST(NameListsTest, ControlCharactersAreReplaced)
 {
+    Diagnostics diagnostics;
     MFTFileRecord record;
     AddFileName(record, wxString(L"a\tb\x1b[0m\x9b"), kNameSpacePosix);
     AddResidentData(record, 1, wxString(L"s\nt\x7f"));
     const std::vector<wxString> expected = {Replaced("a#b#[0m#"), Replaced("a#b#[0m#:s#t#")};
-    EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, false)), expected);
+    EXPECT_EQ(ToVector(GetMFTRecordWin32FileName(&record, false, diagnostics)), expected);
 }
 
 TEST(NameListsTest, RefusesWhatIsNotARecord)
@@ -97,11 +99,12 @@ TEST(NameListsTest, RefusesWhatIsNotARecord)
     MFTStdInfoAttr not_a_record;
     for (wxObject* object : {static_cast<wxObject*>(&not_a_record), static_cast<wxObject*>(nullptr)}) {
         for (bool streams_only : {false, true}) {
-            LogCapture log;
-            EXPECT_TRUE(GetMFTRecordWin32FileName(object, streams_only).empty());
+            Diagnostics diagnostics;
+            EXPECT_TRUE(GetMFTRecordWin32FileName(object, streams_only, diagnostics).empty());
             const std::vector<wxString> expected = {
                 wxS("GetMFTRecordWin32FileName() - mft_file_record is not of type MFTFileRecord.")};
-            EXPECT_EQ(log.TextsAt(wxLOG_Error), expected);
+            EXPECT_EQ(Texts(diagnostics), expected);
+            EXPECT_EQ(TextsAt(diagnostics, DiagnosticLevel::kError), expected);
         }
     }
 }

@@ -10,7 +10,6 @@
 #include <wx/arrstr.h>
 #include <wx/string.h>
 
-#include "base/run_settings.h"
 #include "mft/filetime.h"
 #include "mft/mft_file_record.h"
 #include "report/report_columns.h"
@@ -70,24 +69,6 @@ inline MFTDataAttr& AddNonResidentData(MFTFileRecord& record, std::uint64_t real
     return data;
 }
 
-// Keeps the report settings of the whole test run unchanged.
-class ReportSettingsGuard {
-public:
-    ReportSettingsGuard() : saved_(run_settings) {}
-    ~ReportSettingsGuard() { run_settings = saved_; }
-    ReportSettingsGuard(const ReportSettingsGuard&) = delete;
-    ReportSettingsGuard& operator=(const ReportSettingsGuard&) = delete;
-
-    static void SetFormat(bool long_format, bool short_format)
-    {
-        run_settings.long_format = long_format;
-        run_settings.short_format = short_format;
-    }
-
-private:
-    RunSettings saved_;
-};
-
 // A line's fields, its final LF removed; an empty list when there is no LF
 // or when the LF is not the last character.
 inline std::vector<wxString> SplitLine(const wxString& line)
@@ -109,11 +90,11 @@ inline wxString Replaced(const char* text)
     return replaced;
 }
 
-// The field of the named column in a line of the current format; "<none>"
-// when the format has no such column or the line is malformed.
-inline wxString Field(const wxString& line, const wxString& column)
+// The field of the named column in a line of the format; "<none>" when the
+// format has no such column or the line is malformed.
+inline wxString Field(const wxString& line, const wxString& column, ReportFormat format = ReportFormat::kDefault)
 {
-    const std::vector<wxString> names = SplitLine(GetReportHeaderString());
+    const std::vector<wxString> names = SplitLine(GetReportHeaderString(format));
     const std::vector<wxString> fields = SplitLine(line);
     for (std::size_t i = 0; i < names.size() && names.size() == fields.size(); ++i) {
         if (names[i] == column) {

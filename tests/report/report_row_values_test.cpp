@@ -3,27 +3,26 @@
 #include <utility>
 #include <vector>
 
-#include "base/run_settings.h"
 #include "record_fixtures.h"
 #include "report/report_rows.h"
 
 namespace varneth_test {
 namespace {
 
-// Each test starts in the default format with host "localhost".
+// Each test starts in the default format; the host is "localhost".
 class RowValuesTest : public ::testing::Test {
 protected:
-    RowValuesTest()
-    {
-        ReportSettingsGuard::SetFormat(false, false);
-        run_settings.host_name = wxS("localhost");
-    }
-
     using Fields = std::vector<std::pair<const char*, const char*>>;
 
     wxArrayString Rows(const wxString& full_path = wxS("\\dir\\file"))
     {
-        return GetMFTRecordTabStringArr(&record_, full_path);
+        return GetMFTRecordTabStringArr(&record_, full_path, format_, wxS("localhost"), diagnostics_);
+    }
+
+    // The field of the named column in a line of the test's format.
+    wxString Field(const wxString& line, const wxString& column) const
+    {
+        return varneth_test::Field(line, column, format_);
     }
 
     // The named fields of the record's only row.
@@ -36,7 +35,8 @@ protected:
         }
     }
 
-    ReportSettingsGuard guard_;
+    ReportFormat format_ = ReportFormat::kDefault;
+    Diagnostics diagnostics_;
     MFTFileRecord record_;
 };
 
@@ -80,7 +80,7 @@ TEST_F(RowValuesTest, DeletedMarkersOnRecordAndStreamRows)
 
 TEST_F(RowValuesTest, DirectoryWithoutData)
 {
-    ReportSettingsGuard::SetFormat(true, false);
+    format_ = ReportFormat::kLong;
     record_.mft_header.record_flags = kRecordInUse | kRecordIsDirectory;
     AddFileName(record_, wxS("My.Dir"), kNameSpaceWin32);
     ExpectOnlyRow({{"Directory", "1"}, {"ActualSize", ""}, {"AllocSize", ""}, {"Ext", "Dir"}, {"Resident", "0"}});
@@ -90,7 +90,7 @@ TEST_F(RowValuesTest, DirectoryWithoutData)
 // the first $DATA, named or not.
 TEST_F(RowValuesTest, StreamRowsCarryTheirOwnStream)
 {
-    ReportSettingsGuard::SetFormat(true, false);
+    format_ = ReportFormat::kLong;
     const struct {
         bool unnamed_first;
         std::vector<std::vector<const char*>> rows;  // ADS, Filename, Actual, Alloc, Resident, FullPath
@@ -128,7 +128,7 @@ TEST_F(RowValuesTest, StreamRowsCarryTheirOwnStream)
 
 TEST_F(RowValuesTest, NameSelectionAndFileNameTimes)
 {
-    ReportSettingsGuard::SetFormat(true, false);
+    format_ = ReportFormat::kLong;
     record_.mft_header.record_flags = kRecordInUse;
     SetTimes(AddFileName(record_, wxS("PROGRA~1"), kNameSpaceDos), kFiletime2009);
     SetTimes(AddFileName(record_, wxS("Program Files.d"), kNameSpaceWin32), kFiletime2012);
@@ -142,7 +142,7 @@ TEST_F(RowValuesTest, NameSelectionAndFileNameTimes)
 
 TEST_F(RowValuesTest, DosOnlyRecordHasNoFilename)
 {
-    ReportSettingsGuard::SetFormat(true, false);
+    format_ = ReportFormat::kLong;
     record_.mft_header.record_flags = kRecordInUse;
     AddFileName(record_, wxS("NOTES~1.TXT"), kNameSpaceDos);
     ExpectOnlyRow({{"Filename", ""}, {"Ext", ""}, {"DOSFilename", "NOTES~1.TXT"}});
@@ -202,7 +202,7 @@ TEST_F(RowValuesTest, RecordNumbersAndLargeSizes)
 // One attribute bit at a time: exactly its own column shows "1".
 TEST_F(RowValuesTest, AttributeFlagColumns)
 {
-    ReportSettingsGuard::SetFormat(true, false);
+    format_ = ReportFormat::kLong;
     AddFileName(record_, wxS("f"), kNameSpaceWin32);
     const struct {
         const char* column;

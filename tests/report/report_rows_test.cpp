@@ -3,11 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "base/run_settings.h"
 #include "record_fixtures.h"
 #include "report/report_columns.h"
 #include "report/report_rows.h"
-#include "support/log_capture.h"
+#include "support/diagnostic_texts.h"
 #include "text/utf8_text.h"
 
 namespace varneth_test {
@@ -51,14 +50,13 @@ void BuildWorkedExample(MFTFileRecord& record)
 
 struct WorkedExampleCase {
     const char* label;
-    bool long_format;
-    bool short_format;
+    ReportFormat format;
     const char* record_row;
     const char* stream_row;
 };
 
 const WorkedExampleCase kWorkedExample[] = {
-    {"long", true, false,
+    {"long", ReportFormat::kLong,
      "41\t0\t0\t0\tReport 2012.txt\tREPORT~1.TXT\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t2012-12-14 23:06:40\t"
      "2012-12-14 23:06:40\t5000\t8192\ttxt\t\\Users\\x\\Report 2012.txt\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t"
      "2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t0\tlocalhost\n",
@@ -66,14 +64,14 @@ const WorkedExampleCase kWorkedExample[] = {
      "2012-12-14 23:06:40\t2012-12-14 23:06:40\t26\t26\ttxt\t\\Users\\x\\Report 2012.txt:Zone.Identifier\t"
      "2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\t1\t1\t0\t0\t0\t"
      "0\t0\t0\t0\t0\t0\tlocalhost\n"},
-    {"default", false, false,
+    {"default", ReportFormat::kDefault,
      "41\t0\t0\t0\tReport 2012.txt\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t2012-12-14 23:06:40\t"
      "2012-12-14 23:06:40\t5000\t8192\ttxt\t\\Users\\x\\Report 2012.txt\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t"
      "2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\tlocalhost\n",
      "41\t0\t0\t1\tReport 2012.txt:Zone.Identifier\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t"
      "2012-12-14 23:06:40\t2012-12-14 23:06:40\t26\t26\ttxt\t\\Users\\x\\Report 2012.txt:Zone.Identifier\t"
      "2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t2009-10-14 13:20:00\t0\t0\t0\tlocalhost\n"},
-    {"short", false, true,
+    {"short", ReportFormat::kShort,
      "41\t0\t0\t0\tReport 2012.txt\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t2012-12-14 23:06:40\t"
      "2012-12-14 23:06:40\t5000\ttxt\t\\Users\\x\\Report 2012.txt\t0\t0\t0\tlocalhost\n",
      "41\t0\t0\t1\tReport 2012.txt:Zone.Identifier\t2012-12-14 23:06:40\t2013-04-09 16:53:20\t"
@@ -83,23 +81,22 @@ const WorkedExampleCase kWorkedExample[] = {
 
 TEST(ReportRowsTest, WorkedExampleInEachFormatByteForByte)
 {
-    ReportSettingsGuard guard;
-    run_settings.host_name = wxS("localhost");
     MFTFileRecord record;
     BuildWorkedExample(record);
     for (const WorkedExampleCase& c : kWorkedExample) {
         SCOPED_TRACE(c.label);
-        ReportSettingsGuard::SetFormat(c.long_format, c.short_format);
-        const wxArrayString lines = GetMFTRecordTabStringArr(&record, wxS("\\Users\\x\\Report 2012.txt"));
+        Diagnostics diagnostics;
+        const wxArrayString lines = GetMFTRecordTabStringArr(&record, wxS("\\Users\\x\\Report 2012.txt"), c.format,
+                                                             wxS("localhost"), diagnostics);
+        EXPECT_TRUE(diagnostics.empty());
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_EQ(ToUtf8(lines[0]), c.record_row);
         EXPECT_EQ(ToUtf8(lines[1]), c.stream_row);
     }
 }
 
-TEST(ReportRowsTest, RefusedInputsAreLoggedAndGiveNoLines)
+TEST(ReportRowsTest, RefusedInputsAreSaidAndGiveNoLines)
 {
-    ReportSettingsGuard guard;
     MFTFileRecord record;
     BuildWorkedExample(record);
     MFTRecordHeader not_a_record;
@@ -122,32 +119,34 @@ TEST(ReportRowsTest, RefusedInputsAreLoggedAndGiveNoLines)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        run_settings.host_name = c.host_name;
-        LogCapture log;
-        EXPECT_TRUE(GetMFTRecordTabStringArr(c.object, c.full_path).empty());
+        Diagnostics diagnostics;
+        EXPECT_TRUE(
+            GetMFTRecordTabStringArr(c.object, c.full_path, ReportFormat::kDefault, c.host_name, diagnostics).empty());
         // The driver's builder refuses the same way and leaves the sink untouched.
         LineCollector collector;
-        EXPECT_EQ(ReportRowBuilder(ReportFormat::kDefault).AppendMFTRecordRows(collector, c.object, c.full_path),
+        ReportRowBuilder builder(ReportFormat::kDefault, c.host_name);
+        EXPECT_EQ(builder.AppendMFTRecordRows(collector, c.object, c.full_path, diagnostics),
                   ReportRowsResult::kNoRows);
         EXPECT_TRUE(collector.lines_.empty());
         EXPECT_TRUE(collector.Bytes().empty());
         const std::vector<wxString> expected = {wxString(c.message), wxString(c.message)};
-        EXPECT_EQ(log.Texts(), expected);
+        EXPECT_EQ(Texts(diagnostics), expected);
+        EXPECT_EQ(TextsAt(diagnostics, DiagnosticLevel::kError), expected);
     }
 }
 
 TEST(ReportRowsTest, ASinkThatFailsStopsTheRecordsLines)
 {
-    ReportSettingsGuard guard;
-    run_settings.host_name = wxS("localhost");
+    Diagnostics diagnostics;
     MFTFileRecord record;
     BuildWorkedExample(record);
     AddResidentData(record, 1, wxS("second"));
-    ReportRowBuilder builder(ReportFormat::kDefault);
+    ReportRowBuilder builder(ReportFormat::kDefault, wxS("localhost"));
     for (std::size_t refuse_at : {1u, 2u, 3u}) {
         LineCollector collector;
         collector.refuse_at_ = refuse_at;
-        EXPECT_EQ(builder.AppendMFTRecordRows(collector, &record, "\\a.txt"), ReportRowsResult::kSinkFailed);
+        EXPECT_EQ(builder.AppendMFTRecordRows(collector, &record, "\\a.txt", diagnostics),
+                  ReportRowsResult::kSinkFailed);
         EXPECT_EQ(collector.lines_.size(), refuse_at);
     }
 }
@@ -156,8 +155,6 @@ TEST(ReportRowsTest, ASinkThatFailsStopsTheRecordsLines)
 // format, and no control character survives anywhere in it.
 TEST(ReportRowsTest, ControlCharactersNeverSplitOrCorruptALine)
 {
-    ReportSettingsGuard guard;
-    run_settings.host_name = wxS("host\tname\n");
     MFTFileRecord record;
     record.mft_header.record_flags = kRecordInUse;
     AddFileName(record, wxS("PO\x1b[2J~1"), kNameSpaceDos);
@@ -165,10 +162,11 @@ TEST(ReportRowsTest, ControlCharactersNeverSplitOrCorruptALine)
     AddResidentData(record, 3);
     AddResidentData(record, 4, wxS("s\tt\nu"));
     const wxString path = wxString(L"\\dir\nx\\a\tb") + wxUniChar(0xD800) + wxUniChar(0x110000);
-    for (int format = 0; format < 3; ++format) {
-        ReportSettingsGuard::SetFormat(format == 1, format == 2);
-        const std::size_t header_fields = SplitLine(GetReportHeaderString()).size();
-        const wxArrayString lines = GetMFTRecordTabStringArr(&record, path);
+    for (ReportFormat format : {ReportFormat::kDefault, ReportFormat::kLong, ReportFormat::kShort}) {
+        const std::size_t header_fields = SplitLine(GetReportHeaderString(format)).size();
+        Diagnostics diagnostics;
+        const wxArrayString lines =
+            GetMFTRecordTabStringArr(&record, path, format, wxS("host\tname\n"), diagnostics);
         ASSERT_EQ(lines.size(), 2u);
         for (const wxString& line : lines) {
             const std::vector<wxString> fields = SplitLine(line);
@@ -186,13 +184,13 @@ TEST(ReportRowsTest, ControlCharactersNeverSplitOrCorruptALine)
         const wxString name = Replaced("a#b#c#d###.t#x");
         const wxString stream_name = Replaced(":s#t#u");
         const wxString full_path = Replaced("\\dir#x\\a#b##");
-        EXPECT_EQ(Field(lines[0], wxS("Filename")), name);
-        EXPECT_EQ(Field(lines[1], wxS("Filename")), name + stream_name);
-        EXPECT_EQ(Field(lines[0], wxS("Ext")), Replaced("t#x"));
-        EXPECT_EQ(Field(lines[0], wxS("FullPath")), full_path);
-        EXPECT_EQ(Field(lines[1], wxS("FullPath")), full_path + stream_name);
-        if (format == 1) {
-            EXPECT_EQ(Field(lines[0], wxS("DOSFilename")), Replaced("PO#[2J~1"));
+        EXPECT_EQ(Field(lines[0], wxS("Filename"), format), name);
+        EXPECT_EQ(Field(lines[1], wxS("Filename"), format), name + stream_name);
+        EXPECT_EQ(Field(lines[0], wxS("Ext"), format), Replaced("t#x"));
+        EXPECT_EQ(Field(lines[0], wxS("FullPath"), format), full_path);
+        EXPECT_EQ(Field(lines[1], wxS("FullPath"), format), full_path + stream_name);
+        if (format == ReportFormat::kLong) {
+            EXPECT_EQ(Field(lines[0], wxS("DOSFilename"), format), Replaced("PO#[2J~1"));
         }
     }
 }

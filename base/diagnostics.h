@@ -1,0 +1,48 @@
+#ifndef VARNETH_BASE_DIAGNOSTICS_H
+#define VARNETH_BASE_DIAGNOSTICS_H
+
+// What an operation found wrong, handed back with its result instead of
+// logged where it was found: decoding and the path walk run in the record
+// loop's worker threads, and only the thread that writes logs, in record
+// order (base/log_message.h turns a line into a log line).
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include <wx/string.h>
+
+enum class DiagnosticLevel : std::uint8_t { kError, kWarning, kMessage };
+
+struct DiagnosticLine {
+    DiagnosticLevel level = DiagnosticLevel::kMessage;
+    wxString text;  // as it stands: a '%' in a spliced-in name is not a format
+    std::optional<long> system_error;  // the system's text for this code follows the line
+};
+
+// The lines in the order they were found.
+class Diagnostics {
+public:
+    void Error(const wxString& text) { lines_.push_back({DiagnosticLevel::kError, text, std::nullopt}); }
+    void Warning(const wxString& text) { lines_.push_back({DiagnosticLevel::kWarning, text, std::nullopt}); }
+    void Message(const wxString& text) { lines_.push_back({DiagnosticLevel::kMessage, text, std::nullopt}); }
+    void SystemError(const wxString& text, long error_code)
+    {
+        lines_.push_back({DiagnosticLevel::kError, text, error_code});
+    }
+    // Copies of another list's lines, after these.
+    void Append(const Diagnostics& other) { lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end()); }
+
+    bool empty() const { return lines_.empty(); }
+    std::size_t size() const { return lines_.size(); }
+    const DiagnosticLine& operator[](std::size_t i) const { return lines_[i]; }
+    std::vector<DiagnosticLine>::const_iterator begin() const { return lines_.begin(); }
+    std::vector<DiagnosticLine>::const_iterator end() const { return lines_.end(); }
+    void clear() { lines_.clear(); }
+
+private:
+    std::vector<DiagnosticLine> lines_;
+};
+
+#endif
