@@ -35,15 +35,6 @@ void PrintText(const wxString& text)
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
-void AppendPrintedLine(std::string& bytes, const wxString& text)
-{
-    const std::size_t start = bytes.size();
-    bytes.resize(start + kMaxUtf8PerWideUnit * text.length() + 1);
-    char* end = PutUtf8(bytes.data() + start, ViewOf(text));
-    *end++ = '\n';
-    bytes.resize(static_cast<std::size_t>(end - bytes.data()));
-}
-
 void PrintBytes(std::string_view bytes)
 {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);

@@ -16,10 +16,7 @@ class wxLog;
 // Writes the text to standard output as UTF-8, unchanged.
 void PrintText(const wxString& text);
 
-// Appends the text's UTF-8 bytes and "\n".
-void AppendPrintedLine(std::string& bytes, const wxString& text);
-
-// Writes bytes made by AppendPrintedLine.
+// Writes bytes already in UTF-8 (the listings' lines).
 void PrintBytes(std::string_view bytes);
 
 // Pushes printed text out now (the progress line ends in a carriage return).

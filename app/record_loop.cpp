@@ -6,8 +6,8 @@
 
 #include "app/console.h"
 #include "app/format_count.h"
-#include "app/record_pipeline.h"
-#include "app/record_work.h"
+#include "pipeline/record_pipeline.h"
+#include "pipeline/record_work.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
 #include "base/run_settings.h"

@@ -1,6 +1,6 @@
-#include "app/body_file_lines.h"
+#include "pipeline/body_file_lines.h"
 
-#include "app/string_line_sink.h"
+#include "pipeline/string_line_sink.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "app/record_work.h"
+#include "pipeline/record_work.h"
 
-#include "app/console.h"
-#include "app/string_line_sink.h"
 #include "mft/record_construction.h"
+#include "pipeline/string_line_sink.h"
 #include "report/name_lists.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -84,6 +84,7 @@ void RecordWork::MakeListing(RecordOutput& output, RecordBatch& batch)
         return;
     }
     for (const wxString& name : GetMFTRecordWin32FileName(&record_, settings_.streams_only, output.diagnostics)) {
-        AppendPrintedLine(batch.listing, name);
+        AppendUtf8(batch.listing, name);
+        batch.listing.push_back('\n');
     }
 }

@@ -1,12 +1,12 @@
-#ifndef VARNETH_APP_RECORD_WORK_H
-#define VARNETH_APP_RECORD_WORK_H
+#ifndef VARNETH_PIPELINE_RECORD_WORK_H
+#define VARNETH_PIPELINE_RECORD_WORK_H
 
 #include <cstddef>
 #include <memory>
 #include <optional>
 
-#include "app/body_file_lines.h"
-#include "app/record_pipeline.h"
+#include "pipeline/body_file_lines.h"
+#include "pipeline/record_pipeline.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "path/full_path_resolver.h"

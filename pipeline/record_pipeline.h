@@ -1,5 +1,5 @@
-#ifndef VARNETH_APP_RECORD_PIPELINE_H
-#define VARNETH_APP_RECORD_PIPELINE_H
+#ifndef VARNETH_PIPELINE_RECORD_PIPELINE_H
+#define VARNETH_PIPELINE_RECORD_PIPELINE_H
 
 // The record loop's threads. The input is cut into batches of records;
 // worker threads (a WorkerPool) turn whole batches into output bytes side by side, each

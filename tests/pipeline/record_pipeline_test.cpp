@@ -17,7 +17,7 @@
 
 #include <wx/file.h>
 
-#include "app/record_pipeline.h"
+#include "pipeline/record_pipeline.h"
 #include "base/log_message.h"
 #include "support/cli_runner.h"
 #include "support/log_capture.h"

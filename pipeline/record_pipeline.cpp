@@ -1,4 +1,4 @@
-#include "app/record_pipeline.h"
+#include "pipeline/record_pipeline.h"
 
 #include <algorithm>
 #include <utility>

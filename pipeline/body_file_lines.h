@@ -1,5 +1,5 @@
-#ifndef VARNETH_APP_BODY_FILE_LINES_H
-#define VARNETH_APP_BODY_FILE_LINES_H
+#ifndef VARNETH_PIPELINE_BODY_FILE_LINES_H
+#define VARNETH_PIPELINE_BODY_FILE_LINES_H
 
 #include <cstdint>
 #include <memory>
