@@ -7,7 +7,7 @@
 
 #include "app/console.h"
 #include "base/platform.h"
-#include "base/run_settings.h"
+#include "app/run_settings.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "pipeline/record_work.h"
 #include "app/run_state.h"
 #include "base/log_message.h"
-#include "base/run_settings.h"
+#include "app/run_settings.h"
 
 namespace {
 

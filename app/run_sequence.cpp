@@ -21,7 +21,7 @@
 #include "archive/report_archive_draft.h"
 #include "base/log_message.h"
 #include "base/platform.h"
-#include "base/run_settings.h"
+#include "app/run_settings.h"
 #include "report/report_columns.h"
 #include "text/utf8_text.h"
 

@@ -9,7 +9,7 @@
 #include <wx/string.h>
 
 #include "base/output_file.h"
-#include "base/run_settings.h"
+#include "app/run_settings.h"
 #include "mft/record_source.h"
 #include "numbers/number_formatter.h"
 #include "report/report_columns.h"

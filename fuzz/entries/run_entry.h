@@ -28,7 +28,7 @@
 
 #include "app/run_sequence.h"
 #include "base/log_message.h"
-#include "base/run_settings.h"
+#include "app/run_settings.h"
 #include "fuzz/entries/findings.h"
 #include "fuzz/entries/utf8_check.h"
 #include "mft/byte_reader.h"

@@ -1,4 +1,4 @@
-#include "base/run_settings.h"
+#include "app/run_settings.h"
 
 // The build passes the version from CMakeLists.txt, so it is written only there.
 #ifndef VARNETH_VERSION

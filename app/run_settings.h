@@ -1,5 +1,5 @@
-#ifndef VARNETH_BASE_RUN_SETTINGS_H
-#define VARNETH_BASE_RUN_SETTINGS_H
+#ifndef VARNETH_APP_RUN_SETTINGS_H
+#define VARNETH_APP_RUN_SETTINGS_H
 
 #include <wx/log.h>
 #include <wx/string.h>
