@@ -45,7 +45,7 @@ bool IsDecodedType(std::uint32_t type)
 
 // attr views the record from the attribute start to the record end; the
 // caller has checked that the resident or non-resident part fits.
-void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& header)
+void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeaderFields& header)
 {
     header.attr_type = attr.U32At(kType);
     header.attr_length = attr.U32At(kLength);
@@ -76,7 +76,7 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares, std::size_t record_size,
-                            int* index_root_id)
+                            int* index_root_id, MFTAttrHeaderFields* attribute_list)
 {
     if (mft_rec_buf == nullptr) {
         diagnostics.Error("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -132,6 +132,9 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         }
         if (type == kAttrTypeIndexRoot && index_root_id != nullptr && *index_root_id < 0) {
             *index_root_id = attr.U16At(kId);
+        }
+        if (type == kAttrTypeAttributeList && attribute_list != nullptr && attribute_list->attr_type == 0) {
+            FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *attribute_list);
         }
         // A length that carries the offset past the record end stops the
         // walk at the top of the next pass.
