@@ -123,18 +123,24 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         if (!attr.Fits(0, resident ? kResidentHeaderSize : kNonResidentHeaderSize)) {
             break;
         }
+        // One place fills headers, so that it stays inlined in this loop.
+        std::unique_ptr<MFTAttrHeader> header;
+        MFTAttrHeaderFields* fields = nullptr;
         if (IsDecodedType(type)) {
-            std::unique_ptr<MFTAttrHeader> header =
-                spares != nullptr ? spares->Take() : std::make_unique<MFTAttrHeader>();
-            FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *header);
+            header = spares != nullptr ? spares->Take() : std::make_unique<MFTAttrHeader>();
+            fields = header.get();
+        } else if (type == kAttrTypeAttributeList && attribute_list != nullptr && attribute_list->attr_type == 0) {
+            fields = attribute_list;
+        }
+        if (fields != nullptr) {
+            FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *fields);
+        }
+        if (header != nullptr) {
             pAttrHeaderArray->push_back(header.get());
             header.release();
         }
         if (type == kAttrTypeIndexRoot && index_root_id != nullptr && *index_root_id < 0) {
             *index_root_id = attr.U16At(kId);
-        }
-        if (type == kAttrTypeAttributeList && attribute_list != nullptr && attribute_list->attr_type == 0) {
-            FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *attribute_list);
         }
         // A length that carries the offset past the record end stops the
         // walk at the top of the next pass.

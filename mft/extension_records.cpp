@@ -109,12 +109,9 @@ ExtensionRecordReader::ExtensionRecordReader(const RecordSource& mft_file, const
 {
 }
 
-void ExtensionRecordReader::AddExtensionRecords(const unsigned char* mft_rec_buf, MFTFileRecord& record,
-                                                Diagnostics& diagnostics)
+void ExtensionRecordReader::AddListedRecords(const unsigned char* mft_rec_buf, MFTFileRecord& record,
+                                             Diagnostics& diagnostics)
 {
-    if (record.attribute_list.attr_type != kAttrTypeAttributeList) {
-        return;
-    }
     if (record.attribute_list.resident) {
         FindListedRecords(mft_rec_buf, record, diagnostics);
     } else {

@@ -14,6 +14,7 @@
 
 #include "base/diagnostics.h"
 #include "mft/attribute_list.h"
+#include "mft/attribute_walk.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 
@@ -69,9 +70,15 @@ public:
     // starts at VCN 0 is kept: it holds the stream's sizes. What stops a
     // record from being read is said in diagnostics; what its own decoding
     // says is not (the record loop says it where it meets the record).
-    void AddExtensionRecords(const unsigned char* mft_rec_buf, MFTFileRecord& record, Diagnostics& diagnostics);
+    void AddExtensionRecords(const unsigned char* mft_rec_buf, MFTFileRecord& record, Diagnostics& diagnostics)
+    {
+        if (record.attribute_list.attr_type == kAttrTypeAttributeList) {  // few records: the test stays inline
+            AddListedRecords(mft_rec_buf, record, diagnostics);
+        }
+    }
 
 private:
+    void AddListedRecords(const unsigned char* mft_rec_buf, MFTFileRecord& record, Diagnostics& diagnostics);
     void FindListedRecords(const unsigned char* mft_rec_buf, const MFTFileRecord& record, Diagnostics& diagnostics);
     bool ReadExtensionRecord(std::uint64_t recno, const MFTFileRecord& record, Diagnostics& diagnostics);
     void TakeAttributes(MFTFileRecord& record);

@@ -37,7 +37,9 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
     extension_lines_.clear();
     output.named_base = Decode(block, output.recno);
     output.diagnostics.Append(decoding_);
-    output.diagnostics.Append(extension_lines_);
+    if (!extension_lines_.empty()) {
+        output.diagnostics.Append(extension_lines_);
+    }
     if (output.named_base) {
         if (rows_) {
             MakeRows(output, batch);
