@@ -51,6 +51,37 @@ MftImage Tree()
     return image;
 }
 
+// Sixteen records from `first` on: base records with attribute lists, and
+// their extension records. The lists point at the base itself, past the
+// end, at another base record, at another's extension record, twice at
+// one record; one list is not resident, one base record was reused.
+MftImage ListTree(std::uint64_t first)
+{
+    auto extension = [first](std::uint64_t base, std::uint16_t sequence = 1) {
+        return RecordBuilder().BaseRecord(first + base, sequence);
+    };
+    MftImage image;
+    image.Add(RecordBuilder().StandardInformation(kTimes, 0x20).FileName(u"many.txt", kWin32, 5, kTimes).ResidentData(5)  // 0
+                  .AttributeList({{kTypeFileName, first}, {kTypeData, first + 1}, {kTypeFileName, first + 2},
+                                  {kTypeData, 999999}, {kTypeData, first + 5}, {kTypeData, first + 7},
+                                  {kTypeData, first + 1}})
+                  .Build());
+    image.Add(extension(0).ResidentData(20, u"s1").NonResidentData(5000, 8192, u"s2").Build());  // 1
+    image.Add(extension(0).FileName(u"LINK.TXT", kWin32, 5, kTimes).FileName(u"LINK~1.TXT", kDos, 5, kTimes)
+                  .NonResidentData(0, 0, u"s2", 8).Build());  // 2
+    image.Add(RecordBuilder().StandardInformation(kTimes).AttributeList({{kTypeFileName, first + 4}}).Build());  // 3
+    image.Add(extension(3).FileName(u"only-in-extension.txt", kWin32, 5, kTimes).NonResidentData(100, 4096).Build());  // 4
+    image.Add(RecordBuilder().StandardInformation(kTimes).FileName(u"far.txt", kWin32, 5, kTimes)
+                  .NonResidentAttributeList().Build());  // 5
+    image.Add(extension(5).ResidentData(3, u"far-stream").Build());  // 6
+    image.Add(extension(8, 1).ResidentData(4, u"stale").Build());    // 7
+    image.Add(RecordBuilder().SequenceNumber(2).StandardInformation(kTimes).FileName(u"reused.txt", kWin32, 5)
+                  .AttributeList({{kTypeData, first + 7}}).Build());  // 8
+    image.Add(extension(5, 9).ResidentData(6, u"stale-too").Build());  // 9
+    image.AddZeroBlocks(6);
+    return image;
+}
+
 // Eight 4096-byte records (the run needs five, the record target takes the
 // first four): a root at 1, a stream whose attribute starts past byte 1024,
 // a name across byte 2048, a parent past the end.
@@ -110,7 +141,8 @@ std::vector<Seed> RecordSeeds()
     std::vector<Seed> seeds;
     // Byte 8 picks the rows' format and the name list (six choices).
     const std::pair<const char*, Bytes> images[] = {
-        {"tree", Tree().bytes()}, {"system", SystemRecords().bytes()}, {"large-records", LargeRecordTree().bytes()}};
+        {"tree", Tree().bytes()}, {"system", SystemRecords().bytes()}, {"large-records", LargeRecordTree().bytes()},
+        {"attribute-lists", ListTree(0).bytes()}};
     for (const auto& [name, image] : images) {
         for (int choice = 0; choice < kRecordChoices; ++choice) {
             Bytes bytes = image;
@@ -141,13 +173,16 @@ std::vector<Seed> NumberSeeds()
     return seeds;
 }
 
-// The tree behind the system records, and the tree of 4096-byte records,
-// once per run mode.
+// The tree behind the system records, the tree of 4096-byte records, and
+// the records with attribute lists behind the system records, once per run
+// mode.
 std::vector<Seed> RunSeeds()
 {
     std::vector<Seed> seeds;
     MftImage image = SystemRecords();
     image.AddRawBytes(Tree().bytes());
+    MftImage lists = SystemRecords();
+    lists.AddRawBytes(ListTree(lists.RecordCount()).bytes());
     for (int mode = 0; mode < kRunModes; ++mode) {
         Bytes bytes = image.bytes();
         bytes[8] = static_cast<std::uint8_t>(mode);
@@ -155,6 +190,9 @@ std::vector<Seed> RunSeeds()
         Bytes large = LargeRecordTree().bytes();
         large[8] = static_cast<std::uint8_t>(mode);
         seeds.push_back({"large-records-mode-" + std::to_string(mode), AsString(large)});
+        Bytes listed = lists.bytes();
+        listed[8] = static_cast<std::uint8_t>(mode);
+        seeds.push_back({"attribute-lists-mode-" + std::to_string(mode), AsString(listed)});
     }
     return seeds;
 }

@@ -45,7 +45,7 @@ bool IsDecodedType(std::uint32_t type)
 
 // attr views the record from the attribute start to the record end; the
 // caller has checked that the resident or non-resident part fits.
-void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& header)
+void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeaderFields& header)
 {
     header.attr_type = attr.U32At(kType);
     header.attr_length = attr.U32At(kLength);
@@ -76,7 +76,7 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeader& heade
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares, std::size_t record_size,
-                            int* index_root_id)
+                            int* index_root_id, MFTAttrHeaderFields* attribute_list)
 {
     if (mft_rec_buf == nullptr) {
         diagnostics.Error("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -123,10 +123,19 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         if (!attr.Fits(0, resident ? kResidentHeaderSize : kNonResidentHeaderSize)) {
             break;
         }
+        // One place fills headers, so that it stays inlined in this loop.
+        std::unique_ptr<MFTAttrHeader> header;
+        MFTAttrHeaderFields* fields = nullptr;
         if (IsDecodedType(type)) {
-            std::unique_ptr<MFTAttrHeader> header =
-                spares != nullptr ? spares->Take() : std::make_unique<MFTAttrHeader>();
-            FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *header);
+            header = spares != nullptr ? spares->Take() : std::make_unique<MFTAttrHeader>();
+            fields = header.get();
+        } else if (type == kAttrTypeAttributeList && attribute_list != nullptr && attribute_list->attr_type == 0) {
+            fields = attribute_list;
+        }
+        if (fields != nullptr) {
+            FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *fields);
+        }
+        if (header != nullptr) {
             pAttrHeaderArray->push_back(header.get());
             header.release();
         }

@@ -9,11 +9,13 @@
 #include "mft/record_buffer.h"
 
 class MFTAttrHeader;
+struct MFTAttrHeaderFields;
 template <typename T>
 class SpareObjects;
 
 // Attribute type codes the tool decodes, and the end-of-list marker.
 constexpr std::uint32_t kAttrTypeStandardInformation = 0x10;
+constexpr std::uint32_t kAttrTypeAttributeList = 0x20;
 constexpr std::uint32_t kAttrTypeFileName = 0x30;
 constexpr std::uint32_t kAttrTypeData = 0x80;
 constexpr std::uint32_t kAttrTypeIndexRoot = 0x90;
@@ -27,9 +29,12 @@ constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 // attributes). The headers come from spares when given. The
 // record ends at record_size. The id of the first $INDEX_ROOT met is stored
 // in index_root_id when given (a body file names a directory by it); it is
-// left as it is when there is none.
+// left as it is when there is none. The header of the first
+// $ATTRIBUTE_LIST met is stored in attribute_list when given and its type is
+// still 0 (the attributes it lists elsewhere belong to this record).
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares = nullptr,
-                            std::size_t record_size = kMftRecordSize, int* index_root_id = nullptr);
+                            std::size_t record_size = kMftRecordSize, int* index_root_id = nullptr,
+                            MFTAttrHeaderFields* attribute_list = nullptr);
 
 #endif

@@ -182,6 +182,12 @@ public:
     bool has_ads = false;
     std::uint64_t parent_recno = 0;
     int index_root_id = -1;  // attribute id of the first $INDEX_ROOT; -1: none in this record
+    // The header of the record's first $ATTRIBUTE_LIST; attr_type 0: none
+    // (and nothing else in it is to be read).
+    // A base record with one may hold more $FILE_NAME and $DATA attributes in
+    // extension records (extension_records.h appends them to the arrays
+    // above, whose headers then have attr_offset inside their own record).
+    MFTAttrHeaderFields attribute_list;
 
     // Where the decoders take their attribute objects from.
     SpareObjects<MFTAttrHeader> spare_attr_headers;

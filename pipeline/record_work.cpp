@@ -16,8 +16,9 @@ std::size_t CacheShare(std::size_t whole, unsigned worker_count)
 
 }  // namespace
 
-RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count)
-    : mft_file_(mft_file), settings_(settings)
+RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count,
+                       const ExtensionRecordIndex& extension_index)
+    : mft_file_(mft_file), settings_(settings), extensions_(mft_file, extension_index)
 {
     if (settings.report) {
         paths_ = std::make_unique<FullPathResolver>(
@@ -33,8 +34,12 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, u
 bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& batch)
 {
     decoding_.clear();
+    extension_lines_.clear();
     output.named_base = Decode(block, output.recno);
     output.diagnostics.Append(decoding_);
+    if (!extension_lines_.empty()) {
+        output.diagnostics.Append(extension_lines_);
+    }
     if (output.named_base) {
         if (rows_) {
             MakeRows(output, batch);
@@ -45,8 +50,9 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
     return output.named_base;
 }
 
-// Skips what is not a named base record and decodes the rest; true for a
-// named base record.
+// Skips what is not a named base record and decodes the rest, with what its
+// extension records hold (a name may live only there); true for a named
+// base record.
 bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno)
 {
     const std::size_t record_size = mft_file_.record_size();
@@ -61,8 +67,12 @@ bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno)
         return false;
     }
     record_.Clear();
-    const bool decoded = CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) == 0;
-    return decoded && record_.mft_header.base_recno == 0 && !record_.file_name_array.empty();
+    if (CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) != 0 ||
+        record_.mft_header.base_recno != 0) {
+        return false;
+    }
+    extensions_.AddExtensionRecords(buffer, record_, extension_lines_);
+    return !record_.file_name_array.empty();
 }
 
 void RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)

@@ -7,6 +7,7 @@
 
 #include "pipeline/body_file_lines.h"
 #include "pipeline/record_pipeline.h"
+#include "mft/extension_records.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "path/full_path_resolver.h"
@@ -29,8 +30,10 @@ public:
         bool streams_only = false;           // the listing's -a
     };
 
-    // worker_count: the workers sharing the memory the walk's cache may use.
-    RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count);
+    // worker_count: the workers sharing the memory the walk's cache may use;
+    // extension_index: the one all workers share.
+    RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count,
+               const ExtensionRecordIndex& extension_index);
 
     bool Make(unsigned char* block, RecordOutput& output, RecordBatch& batch) override;
 
@@ -43,6 +46,8 @@ private:
     const Settings settings_;
     MFTFileRecord record_;
     Diagnostics decoding_;  // the lines of the record's decoding
+    ExtensionRecordReader extensions_;
+    Diagnostics extension_lines_;  // what kept an extension record out (not the path walk's to repeat)
     std::unique_ptr<FullPathResolver> paths_;     // reports only
     std::optional<ReportRowBuilder> rows_;        // reports only
     std::unique_ptr<BodyFileLines> body_lines_;   // with a body file

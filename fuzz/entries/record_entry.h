@@ -21,6 +21,7 @@
 #include "base/diagnostics.h"
 #include "fuzz/entries/findings.h"
 #include "mft/byte_reader.h"
+#include "mft/extension_records.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_buffer.h"
 #include "mft/record_construction.h"
@@ -144,8 +145,30 @@ inline wxString CheckedFullPath(wxFile& file, std::uint64_t recno, std::size_t r
     return path;
 }
 
+template <typename T>
+bool StartsWith(const std::vector<T*>& whole, const std::vector<T*>& start)
+{
+    return whole.size() >= start.size() && std::equal(start.begin(), start.end(), whole.begin());
+}
+
+// A base record with an attribute list gains its extension records'
+// attributes after its own, which stay as they were.
+inline void CheckExtensionRecords(const unsigned char* buffer, MFTFileRecord& record,
+                                  ExtensionRecordReader& extensions, Diagnostics& diagnostics, Findings& findings)
+{
+    if (record.mft_header.base_recno != 0) {
+        return;
+    }
+    const std::vector<MFTFileNameAttr*> own_names = record.file_name_array;
+    const std::vector<MFTDataAttr*> own_data = record.data_attr_array;
+    extensions.AddExtensionRecords(buffer, record, diagnostics);
+    findings.Expect(StartsWith(record.file_name_array, own_names) && StartsWith(record.data_attr_array, own_data),
+                    "a record's own names and streams come first, unchanged");
+}
+
 inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t index, std::size_t record_size,
-                          OutputChoice choice, wxFile& file, Diagnostics& diagnostics, Findings& findings)
+                          OutputChoice choice, wxFile& file, ExtensionRecordReader& extensions,
+                          Diagnostics& diagnostics, Findings& findings)
 {
     // A heap block of exactly the record size: any access past it is caught.
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[record_size]);
@@ -159,6 +182,7 @@ inline void FuzzOneRecord(const std::vector<unsigned char>& image, std::size_t i
     if (result != 0) {
         return;
     }
+    CheckExtensionRecords(buffer.get(), record, extensions, diagnostics, findings);
     const wxString full_path = CheckedFullPath(file, index, record_size, diagnostics, findings);
     CheckRowsInFormat(record, full_path, choice.format, diagnostics, findings);
     CheckNames(GetMFTRecordWin32FileName(&record, choice.streams_only, diagnostics), findings);
@@ -190,8 +214,11 @@ inline std::string FuzzRecords(const std::uint8_t* data, std::size_t size)
     }
     const std::size_t count = image.size() / record_size;
     const OutputChoice choice = ChoiceOf(data, size);
+    const RecordSource source(file.fd(), record_size);
+    const ExtensionRecordIndex extension_index(source, count);
+    ExtensionRecordReader extensions(source, extension_index);
     for (std::size_t index = 0; index < count; ++index) {
-        FuzzOneRecord(image, index, record_size, choice, file, diagnostics, findings);
+        FuzzOneRecord(image, index, record_size, choice, file, extensions, diagnostics, findings);
         diagnostics.clear();
     }
     CheckPathBounds(file, count, record_size, findings);

@@ -173,7 +173,7 @@ RecordBuilder& RecordBuilder::ResidentData(std::uint32_t value_length, const std
 }
 
 RecordBuilder& RecordBuilder::NonResidentData(std::uint64_t real_size, std::uint64_t alloc_size,
-                                              const std::u16string& stream_name)
+                                              const std::u16string& stream_name, std::uint64_t start_vcn)
 {
     std::size_t name_offset = stream_name.empty() ? 0 : kNonResidentHeader;
     std::size_t run_list_offset = AlignUp8(kNonResidentHeader + 2 * stream_name.size());
@@ -187,14 +187,44 @@ RecordBuilder& RecordBuilder::NonResidentData(std::uint64_t real_size, std::uint
     attr[0x09] = static_cast<std::uint8_t>(stream_name.size());
     PutLE(attr, 0x0A, name_offset, 2);
     PutLE(attr, 0x0E, next_id_, 2);
-    PutLE(attr, 0x10, 0, 8);
-    PutLE(attr, 0x18, clusters == 0 ? 0 : clusters - 1, 8);
+    PutLE(attr, 0x10, start_vcn, 8);
+    PutLE(attr, 0x18, start_vcn + (clusters == 0 ? 0 : clusters - 1), 8);
     PutLE(attr, 0x20, run_list_offset, 2);
     PutLE(attr, 0x28, alloc_size, 8);
     PutLE(attr, 0x30, real_size, 8);
     PutLE(attr, 0x38, real_size, 8);
     PutName(attr, kNonResidentHeader, stream_name);
     std::copy(run_list.begin(), run_list.end(), attr.begin() + run_list_offset);
+    return RawAttribute(attr);
+}
+
+RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>& entries)
+{
+    constexpr std::size_t kEntrySize = 0x20;  // 26 bytes and no name, aligned
+    Bytes value(kEntrySize * entries.size(), 0);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t at = kEntrySize * i;
+        PutLE(value, at + 0x00, entries[i].type, 4);
+        PutLE(value, at + 0x04, kEntrySize, 2);
+        PutLE(value, at + 0x08, entries[i].start_vcn, 8);
+        PutLE(value, at + 0x10, entries[i].recno, 6);
+        PutLE(value, at + 0x16, entries[i].sequence, 2);
+        PutLE(value, at + 0x18, entries[i].attr_id, 2);
+    }
+    return ResidentAttribute(kTypeAttributeList, value);
+}
+
+RecordBuilder& RecordBuilder::NonResidentAttributeList()
+{
+    Bytes attr = AttributeBytes(kTypeAttributeList, kNonResidentHeader + 8, true, kNonResidentHeader + 8);
+    PutLE(attr, 0x0E, next_id_, 2);
+    PutLE(attr, 0x20, kNonResidentHeader, 2);
+    PutLE(attr, 0x28, 4096, 8);
+    PutLE(attr, 0x30, 2000, 8);
+    PutLE(attr, 0x38, 2000, 8);
+    attr[kNonResidentHeader] = 0x11;  // one cluster at LCN 77
+    attr[kNonResidentHeader + 1] = 0x01;
+    attr[kNonResidentHeader + 2] = 0x4D;
     return RawAttribute(attr);
 }
 

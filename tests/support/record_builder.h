@@ -35,6 +35,15 @@ constexpr std::uint64_t kSomeFiletime = 130000000000000000ULL;
 void PutLE(Bytes& bytes, std::size_t offset, std::uint64_t value, int width);
 std::uint64_t GetLE(const Bytes& bytes, std::size_t offset, int width);
 
+// One entry of an $ATTRIBUTE_LIST: an attribute and the record that holds it.
+struct ListEntry {
+    std::uint32_t type = 0;
+    std::uint64_t recno = 0;
+    std::uint16_t sequence = 1;  // of the record holding it
+    std::uint16_t attr_id = 0;
+    std::uint64_t start_vcn = 0;
+};
+
 struct Times {
     std::uint64_t create = 0;
     std::uint64_t mod = 0;
@@ -70,8 +79,13 @@ public:
                             std::uint64_t parent_recno, const Times& times = {},
                             std::uint16_t parent_sequence = 1);
     RecordBuilder& ResidentData(std::uint32_t value_length, const std::u16string& stream_name = u"");
+    // start_vcn: a piece of a stream split over several records.
     RecordBuilder& NonResidentData(std::uint64_t real_size, std::uint64_t alloc_size,
-                                   const std::u16string& stream_name = u"");
+                                   const std::u16string& stream_name = u"", std::uint64_t start_vcn = 0);
+    // A resident $ATTRIBUTE_LIST of these entries (no names).
+    RecordBuilder& AttributeList(const std::vector<ListEntry>& entries);
+    // One whose value lies in clusters outside the $MFT.
+    RecordBuilder& NonResidentAttributeList();
     // A complete attribute given byte for byte (its length field is the caller's).
     RecordBuilder& RawAttribute(const Bytes& attribute);
     // A resident attribute of any type with the given value bytes.
