@@ -18,13 +18,14 @@ bool HoldsListedType(std::uint32_t type)
 }
 
 // The extension record's header names the base record, number and sequence
-// number; signature and base reference lie before the first sector end, so
+// number (a deleted file's base was freed after its extension records were
+// written); signature and base reference lie before the first sector end, so
 // the fixups do not touch them.
 bool BelongsTo(ByteReader extension, const MFTRecordHeader& base)
 {
     return HasFileSignature(extension) &&
            extension.U48At(record_header_field::kBaseRecno) == base.mft_recno &&
-           extension.U16At(record_header_field::kBaseSequence) == base.sequence_number;
+           ReferenceNamesRecord(base, extension.U16At(record_header_field::kBaseSequence));
 }
 
 // Only the piece of a non-resident stream that starts at VCN 0 holds its

@@ -5,7 +5,8 @@
 // links, a very fragmented file) keeps some of them in extension records and
 // lists them all in the base record's $ATTRIBUTE_LIST. Every extension record
 // names its base record, number and sequence number, in its header; one that
-// names a base under another sequence number is left from a file whose
+// names a base under another sequence number (other than a base freed since,
+// one number on and not in use: a deleted file) is left from a file whose
 // record was reused, and belongs to nobody.
 
 #include <cstdint>

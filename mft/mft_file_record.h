@@ -162,6 +162,19 @@ constexpr std::uint16_t kNameSpaceWin32AndDos = 3;
 
 // Record header flags.
 constexpr std::uint16_t kRecordInUse = 0x0001;
+
+// Whether a reference (a parent's, an extension record's base) still names the
+// record it points at: the same sequence number, or the record freed since
+// and not reused (freeing raises the number by one; the next use raises it
+// again).
+inline bool ReferenceNamesRecord(const MFTRecordHeader& record, std::uint16_t reference_sequence)
+{
+    if (record.sequence_number == reference_sequence) {
+        return true;
+    }
+    return (record.record_flags & kRecordInUse) == 0 &&
+           record.sequence_number == static_cast<std::uint16_t>(reference_sequence + 1);
+}
 constexpr std::uint16_t kRecordIsDirectory = 0x0002;
 
 class MFTFileRecord : public wxObject {

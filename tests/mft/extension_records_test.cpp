@@ -63,6 +63,9 @@ MftImage Volume(std::size_t size)
     image.Add(extension(15).ResidentData(14, u"good").Build());                                       // 16
     image.Add(base().FileName(u"no-list.txt", kWin32, 5).Build());                                    // 17
     image.Add(extension(17).ResidentData(15, u"unlisted").Build());                                   // 18
+    image.Add(extension(20, 2).ResidentData(16, u"kept").Build());                                    // 19
+    image.Add(base(3).InUse(false).FileName(u"deleted.txt", kWin32, 5)                                // 20: freed since
+                  .AttributeList({{kTypeData, 19, 2}}).Build());
     return image;
 }
 
@@ -122,6 +125,8 @@ TEST_P(ExtensionRecordsTest, BaseRecordsGetWhatTheirExtensionRecordsHold)
         {"a stream split over two records: the VCN 0 piece only", 7, {"split.bin"}, {"=123456"}, {}, 5},
         {"a list out of the $MFT: its extension records by their headers", 10, {"far-list.txt"}, {"x=11"}, {}, 5},
         {"the extension record of an earlier use of the base record", 14, {"reused.txt"}, {}, {}, 5},
+        {"a deleted file's: its base freed after them, one sequence number on", 20, {"deleted.txt"},
+         {"kept=16"}, {}, 5},
         {"the base itself, past the end, another's extension, a base record, duplicates", 15, {"bad.txt"},
          {"good=14"}, {kPastTheEnd}, 5},
         {"no list: an extension record naming the record is not read", 17, {"no-list.txt"}, {}, {}, 5},
