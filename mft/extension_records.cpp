@@ -43,16 +43,12 @@ void AppendHeader(MFTFileRecord& record, const MFTAttrHeader& header)
     copy.release();
 }
 
-// As decoding adds a name: the last one outside the DOS namespace gives the
-// record its parent.
+// A copy of the name, as decoding adds one.
 void AppendFileName(MFTFileRecord& record, const MFTFileNameAttr& name)
 {
     std::unique_ptr<MFTFileNameAttr> copy = record.spare_file_names.Take();
     static_cast<MFTFileNameAttrFields&>(*copy) = name;
     copy->file_name = name.file_name;
-    if (copy->name_space != kNameSpaceDos) {
-        record.parent_recno = copy->parent_recno;
-    }
     record.file_name_array.push_back(copy.get());
     copy.release();
 }

@@ -20,7 +20,6 @@ void MFTFileRecord::Clear()
     spare_file_names.KeepAll(file_name_array);
     spare_data_attrs.KeepAll(data_attr_array);
     has_ads = false;
-    parent_recno = 0;
     index_root_id = -1;
     attribute_list.attr_type = 0;  // the other members are not read then
 }

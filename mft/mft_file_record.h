@@ -193,7 +193,6 @@ public:
     std::vector<MFTFileNameAttr*> file_name_array;  // owning
     std::vector<MFTDataAttr*> data_attr_array;      // owning
     bool has_ads = false;
-    std::uint64_t parent_recno = 0;
     int index_root_id = -1;  // attribute id of the first $INDEX_ROOT; -1: none in this record
     // The header of the record's first $ATTRIBUTE_LIST; attr_type 0: none
     // (and nothing else in it is to be read).

@@ -30,8 +30,7 @@ int DecodeStandardInformation(const unsigned char* mft_rec_buf, std::size_t reco
     return 0;
 }
 
-// Every $FILE_NAME in record order; the last one outside the DOS namespace
-// gives the record its parent.
+// Every $FILE_NAME in record order.
 int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, MFTFileRecord& record, std::size_t first,
                     Diagnostics& diagnostics)
 {
@@ -43,9 +42,6 @@ int DecodeFileNames(const unsigned char* mft_rec_buf, std::size_t record_size, M
         std::unique_ptr<MFTFileNameAttr> file_name = record.spare_file_names.Take();
         if (GetFileNameAttr(header, file_name.get(), mft_rec_buf, diagnostics, record_size) != 0) {
             return -1;
-        }
-        if (file_name->name_space != kNameSpaceDos) {
-            record.parent_recno = file_name->parent_recno;
         }
         record.file_name_array.push_back(file_name.get());
         file_name.release();

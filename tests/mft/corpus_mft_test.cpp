@@ -82,7 +82,7 @@ Decoded DecodeAll(const Bytes& image)
                 result.streams[recno].push_back(data->stream_name);
             }
         }
-        result.parents[recno] = record.parent_recno;
+        result.parents[recno] = LastLongNameParent(record);
         result.create_times[recno] = {
             UtcText(record.std_info.create_time),
             record.file_name_array.empty() ? "" : UtcText(record.file_name_array[0]->create_time)};

@@ -45,7 +45,7 @@ TEST_F(CorpusRecord, ASingleFileWithADosAndAWin32Name)
     EXPECT_EQ(record_.file_name_array[0]->name_space, kNameSpaceDos);
     EXPECT_EQ(record_.file_name_array[1]->name_space, kNameSpaceWin32);
     EXPECT_EQ(UtcText(record_.file_name_array[1]->create_time), "2009-11-13 01:56:44");
-    EXPECT_EQ(record_.parent_recno, 26359u);
+    EXPECT_EQ(LastLongNameParent(record_), 26359u);
     ASSERT_EQ(record_.data_attr_array.size(), 1u);
     const MFTDataAttr& data = *record_.data_attr_array[0];
     EXPECT_EQ(data.resident, 0);
@@ -96,7 +96,7 @@ TEST_F(CorpusRecord, ADirectoryWithIndexAttributes)
     ASSERT_EQ(record_.attr_header_array.size(), 2u);  // index root, allocation and bitmap stepped over
     ASSERT_EQ(FileNames(record_), std::vector<wxString>{"test"});
     EXPECT_EQ(record_.file_name_array[0]->name_space, kNameSpaceWin32AndDos);
-    EXPECT_EQ(record_.parent_recno, 26354u);
+    EXPECT_EQ(LastLongNameParent(record_), 26354u);
     EXPECT_TRUE(record_.data_attr_array.empty());
     EXPECT_EQ(UtcText(record_.std_info.create_time), "2009-11-13 01:56:43");
 }
@@ -107,7 +107,7 @@ TEST_F(CorpusRecord, APosixNameWithAResidentAlternateStream)
     EXPECT_TRUE(diagnostics_.empty());
     ASSERT_EQ(FileNames(record_), std::vector<wxString>{"longname_res_with_ads.txt"});
     EXPECT_EQ(record_.file_name_array[0]->name_space, kNameSpacePosix);
-    EXPECT_EQ(record_.parent_recno, 39u);
+    EXPECT_EQ(LastLongNameParent(record_), 39u);
     ASSERT_EQ(StreamNames(record_), (std::vector<wxString>{"", "res.ads"}));
     EXPECT_EQ(record_.data_attr_array[0]->resident, 1);
     EXPECT_EQ(record_.data_attr_array[0]->value_length, 24u);
@@ -127,7 +127,7 @@ TEST_F(CorpusRecord, AVeryLongPosixName)
     EXPECT_TRUE(name.file_name.StartsWith("time_for_a_super_super_"));
     EXPECT_TRUE(name.file_name.EndsWith("_super_longname.txt"));
     EXPECT_EQ(UtcText(name.mft_mod_time), "2017-04-20 00:40:05");
-    EXPECT_EQ(record_.parent_recno, 39u);
+    EXPECT_EQ(LastLongNameParent(record_), 39u);
     ASSERT_EQ(record_.data_attr_array.size(), 1u);
     EXPECT_EQ(record_.data_attr_array[0]->value_length, 31u);
     EXPECT_FALSE(record_.has_ads);

@@ -97,7 +97,19 @@ inline void ExpectClearRecord(const MFTFileRecord& record)
     EXPECT_EQ(record.std_info.file_attributes, 0u);
     EXPECT_EQ(record.std_info.usn, 0u);
     EXPECT_FALSE(record.has_ads);
-    EXPECT_EQ(record.parent_recno, 0u);
+}
+
+// The parent the record's names give: the last name outside the DOS
+// namespace decides; 0 when there is none.
+inline std::uint64_t LastLongNameParent(const MFTFileRecord& record)
+{
+    std::uint64_t parent = 0;
+    for (const MFTFileNameAttr* name : record.file_name_array) {
+        if (name->name_space != kNameSpaceDos) {
+            parent = name->parent_recno;
+        }
+    }
+    return parent;
 }
 
 }  // namespace varneth_test

@@ -94,7 +94,7 @@ protected:
         record_.Clear();
         EXPECT_EQ(CreateMFTFileRecord(buffer.data(), &record_, recno, diagnostics, GetParam()), 0);
         reader.AddExtensionRecords(buffer.data(), record_, diagnostics);
-        Merged merged{FileNames(record_), {}, Texts(diagnostics), record_.parent_recno,
+        Merged merged{FileNames(record_), {}, Texts(diagnostics), LastLongNameParent(record_),
                       record_.attr_header_array.size()};
         for (const MFTDataAttr* data : record_.data_attr_array) {
             const std::uint64_t size = data->resident ? data->value_length : data->real_size;

@@ -102,7 +102,7 @@ std::string Describe(const MFTFileRecord& record)
         header(*d);
         out << " [" << d->stream_name.utf8_string() << "]\n";
     }
-    out << record.has_ads << ' ' << record.parent_recno << '\n';
+    out << record.has_ads << '\n';
     return out.str();
 }
 

@@ -46,7 +46,7 @@ TEST(CreateMFTFileRecord, DecodesTheUsualRecord)
 
     ASSERT_EQ(FileNames(record), (std::vector<wxString>{"Long File Name.txt", "LONGFI~1.TXT"}));
     EXPECT_EQ(record.file_name_array[1]->name_space, kNameSpaceDos);
-    EXPECT_EQ(record.parent_recno, 7u);
+    EXPECT_EQ(LastLongNameParent(record), 7u);
 
     ASSERT_EQ(StreamNames(record), (std::vector<wxString>{"", "Zone.Identifier"}));
     EXPECT_EQ(record.data_attr_array[0]->resident, 0);
@@ -93,7 +93,7 @@ TEST(CreateMFTFileRecord, ParentComesFromTheLastNameOutsideTheDosNamespace)
         MFTFileRecord record;
         ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 1, diagnostics), 0);
         EXPECT_EQ(record.file_name_array.size(), c.names.size());
-        EXPECT_EQ(record.parent_recno, c.parent);
+        EXPECT_EQ(LastLongNameParent(record), c.parent);
     }
 }
 
@@ -140,7 +140,7 @@ TEST(CreateMFTFileRecord, InterleavedTypesKeepRecordOrderInEachArray)
     ASSERT_EQ(CreateMFTFileRecord(buffer.data(), &record, 3, diagnostics), 0);
     EXPECT_EQ(FileNames(record), (std::vector<wxString>{"first", "second"}));
     EXPECT_EQ(StreamNames(record), (std::vector<wxString>{"s1", "", "s3"}));
-    EXPECT_EQ(record.parent_recno, 6u);
+    EXPECT_EQ(LastLongNameParent(record), 6u);
 }
 
 // Each call decodes only the headers its own walk found, so a second record
@@ -163,7 +163,7 @@ TEST(CreateMFTFileRecord, AnUnclearedRecordIsAppendedTo)
     ASSERT_EQ(record.file_name_array.size(), 5u);
     EXPECT_EQ(record.file_name_array[4]->file_name, "third");
     EXPECT_EQ(record.data_attr_array.size(), 4u);
-    EXPECT_EQ(record.parent_recno, 77u);
+    EXPECT_EQ(LastLongNameParent(record), 77u);
 }
 
 TEST(CreateMFTFileRecord, TheSameBufferTwiceFailsAtTheFixups)
@@ -300,7 +300,7 @@ TEST(CreateMFTFileRecord, AFailedFileNameKeepsTheNamesBeforeIt)
                                      "CreateMFTFileRecord() - GetFileNameAttr() failed."}));
     EXPECT_EQ(record.std_info.file_attributes, 0x20u);
     EXPECT_EQ(FileNames(record), std::vector<wxString>{"good"});
-    EXPECT_EQ(record.parent_recno, 5u);
+    EXPECT_EQ(LastLongNameParent(record), 5u);
     EXPECT_TRUE(record.data_attr_array.empty());
     EXPECT_FALSE(record.has_ads);
 }
