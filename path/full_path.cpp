@@ -22,6 +22,7 @@ wxString GetFullPathString(wxFile& mft_file, std::uint64_t mft_recno, Diagnostic
     // nothing from other calls, and no call pays for making its caches.
     thread_local FullPathResolver walk(kStepsOfOneWalk, kNameBytesOfOneWalk, kMemosOfOneWalk);
     walk.Reset();
-    const std::string& path = walk.Resolve(RecordSource(mft_file.fd(), record_size), mft_recno, nullptr, diagnostics);
+    const std::string& path =
+        walk.Resolve(RecordSource(mft_file.fd(), record_size), mft_recno, nullptr, diagnostics).text();
     return wxString::FromUTF8(path.data(), path.size());
 }

@@ -6,7 +6,6 @@
 // lines.
 
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
 #include <wx/string.h>
@@ -21,16 +20,6 @@ namespace full_path_pass {
 constexpr int kMaxPasses = 50;  // also ends parent chains that loop
 // Between the names of a walk's path, and after each name of an unfinished one.
 constexpr char kPathSeparator = '\\';
-
-// A walk's path without the separator an unfinished walk leaves after its
-// last name (a path of the separator alone, the root, stays as it is).
-inline std::string_view WithoutTrailingSeparator(std::string_view path)
-{
-    if (path.size() > 1 && path.back() == kPathSeparator) {
-        path.remove_suffix(1);
-    }
-    return path;
-}
 
 // The two checks made before the walk, each said in diagnostics when it fails.
 bool CheckWalkStart(const RecordSource& mft_file, std::uint64_t mft_recno, Diagnostics& diagnostics);

@@ -27,12 +27,12 @@ struct FullPathResolver::Walk {
     int passes = 0;  // made or answered so far
 };
 
-const std::string& FullPathResolver::Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
-                                             const OwnRecord* own_record, Diagnostics& diagnostics)
+const WalkedPath& FullPathResolver::Resolve(const RecordSource& mft_file, std::uint64_t mft_recno,
+                                            const OwnRecord* own_record, Diagnostics& diagnostics)
 {
-    path_.clear();
     // A record the caller has just read lies inside the file.
     if ((own_record == nullptr || !mft_file.IsOpen()) && !CheckWalkStart(mft_file, mft_recno, diagnostics)) {
+        Compose(0, WalkEnd::kUnfinished);
         return path_;
     }
     CheckFileLength(mft_file);
@@ -87,12 +87,12 @@ bool FullPathResolver::FinishFromMemo(Walk& walk, int pass)
     if (!memo.valid || memo.parent != walk.current) {
         return false;
     }
-    if (pass > 0 && (!memo.ends_at_root || memo.passes_after > kMaxPasses - walk.passes)) {
+    if (pass > 0 && (memo.before.end != WalkEnd::kRoot || memo.passes_after > kMaxPasses - walk.passes)) {
         return false;
     }
-    path_.assign(memo.before);
-    AppendNames(walk.names, false);
-    path_.append(memo.after);
+    path_.StartFrom(memo.before);
+    AppendNames(walk.names);
+    path_.Close();
     if (pass > 0) {
         walk.passes += memo.passes_after;
         KeepMemo(walk, WalkEnd::kRoot);
@@ -166,64 +166,40 @@ void FullPathResolver::NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& r
     }
 }
 
-// The walk's result: every name followed by a separator, the root's "."
-// dropped, and the last separator dropped from a finished path (a single
-// separator when nothing is left).
+// The walk's result, joined (path/walked_path.h).
 void FullPathResolver::Compose(int names, WalkEnd end)
 {
-    path_.clear();
-    if (end == WalkEnd::kRoot) {
-        path_.push_back(kPathSeparator);
-    }
-    AppendNames(names, end == WalkEnd::kUnfinished);
-    if (path_.empty() && end != WalkEnd::kUnfinished) {
-        path_.push_back(kPathSeparator);
-    }
+    path_.Start(end);
+    AppendNames(names);
+    path_.Close();
 }
 
-// The names added so far in path order (the last added first), separated,
-// and followed by one more separator when asked.
-void FullPathResolver::AppendNames(int names, bool trailing_separator)
+// The names added so far in path order (the last added first).
+void FullPathResolver::AppendNames(int names)
 {
     for (int i = names - 1; i >= 0; --i) {
-        path_.append(names_[static_cast<std::size_t>(i)]);
-        if (i > 0 || trailing_separator) {
-            path_.push_back(kPathSeparator);
-        }
+        path_.AppendName(names_[static_cast<std::size_t>(i)]);
     }
 }
 
 // What the walk found is kept for the rows that come next: for a walk that
-// ended at the root, the path in front of each name is kept for every
+// ended at the root, the names in front of each name are kept for every
 // directory on the way (rows in a sibling directory then stop one level up);
 // for any other, only the first name's.
 void FullPathResolver::KeepMemo(const Walk& walk, WalkEnd end)
 {
-    if (!walk.memo_candidate || path_.size() > kLongestMemoPath) {
+    if (!walk.memo_candidate || path_.text().size() > kLongestMemoPath) {
         return;
     }
-    const std::size_t last_separator = end == WalkEnd::kUnfinished ? 1 : 0;
-    std::size_t names_length = static_cast<std::size_t>(walk.names) - 1 + last_separator;
-    for (int i = 0; i < walk.names; ++i) {
-        names_length += names_[static_cast<std::size_t>(i)].size();
-    }
-    std::size_t at = path_.size() - names_length;  // where the walk's last name starts
+    // The walk's own names are the last of the path: names_[i] is name
+    // path_.size() - 1 - i.
     const int lowest = end == WalkEnd::kRoot ? walk.names - 1 : 0;
-    for (int i = walk.names - 1; i >= 0; --i) {
-        if (i <= lowest) {
-            Memo& memo = MemoFor(parents_[static_cast<std::size_t>(i)]);
-            memo.valid = true;
-            memo.parent = parents_[static_cast<std::size_t>(i)];
-            memo.ends_at_root = end == WalkEnd::kRoot;
-            memo.passes_after = walk.passes - 1 - i;
-            memo.before.assign(path_, 0, at);
-            if (i == 0) {
-                memo.after.assign(path_, at + names_[0].size(), std::string::npos);
-            } else {
-                memo.after.clear();
-            }
-        }
-        at += names_[static_cast<std::size_t>(i)].size() + 1;
+    for (int i = lowest; i >= 0; --i) {
+        Memo& memo = MemoFor(parents_[static_cast<std::size_t>(i)]);
+        memo.valid = true;
+        memo.parent = parents_[static_cast<std::size_t>(i)];
+        memo.passes_after = walk.passes - 1 - i;
+        path_.KeepPrefix(path_.size() - 1 - static_cast<std::size_t>(i), memo.before);
     }
 }
 

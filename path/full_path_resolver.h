@@ -5,8 +5,8 @@
 // rebuilt by reading the record and then its ancestors, one parent reference
 // at a time. The walk stops at the root (named "."), after 50 passes, at a
 // short read, or at a record it cannot use; an interrupted walk gives the
-// names gathered so far, each still followed by its separator. Problems are
-// handed back as diagnostics; the result is then empty or cut short.
+// names gathered so far (path/walked_path.h). Problems are handed back as
+// diagnostics; the result is then empty or cut short.
 //
 // Made for a whole run of rows, it answers a pass from memory when the
 // record was read before and its pass said nothing: the record being
@@ -36,6 +36,7 @@
 #include "mft/record_source.h"
 #include "path/full_path_pass.h"
 #include "path/path_step_cache.h"
+#include "path/walked_path.h"
 
 class FullPathResolver {
 public:
@@ -60,12 +61,12 @@ public:
         const Diagnostics& decoding;
     };
 
-    // The path of record mft_recno, as UTF-8 (text/utf8_text), valid until
-    // the next call; the walk's lines are appended to diagnostics. own_record,
-    // when not null, is the record at mft_recno. Every call of one resolver
-    // must read the same file.
-    const std::string& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno, const OwnRecord* own_record,
-                               Diagnostics& diagnostics);
+    // The path of record mft_recno, its names in UTF-8 (text/utf8_text),
+    // valid until the next call; the walk's lines are appended to
+    // diagnostics. own_record, when not null, is the record at mft_recno.
+    // Every call of one resolver must read the same file.
+    const WalkedPath& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno, const OwnRecord* own_record,
+                              Diagnostics& diagnostics);
 
     // Forgets everything, as if new: the next call may read another file.
     void Reset();
@@ -80,16 +81,14 @@ private:
         return power;
     }
 
-    enum class WalkEnd { kRoot, kFinished, kUnfinished };
+    using WalkEnd = WalkedPath::End;
     struct Walk;
 
     struct Memo {
         bool valid = false;
-        bool ends_at_root = false;
         int passes_after = 0;  // the passes after the first
         std::uint64_t parent = 0;
-        std::string before;  // the path in front of the first name
-        std::string after;   // and after it
+        WalkedPath::Prefix before;  // the path in front of the first name, and how it ended
     };
 
     bool TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& end);
@@ -98,7 +97,7 @@ private:
     void NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& record, const PathStep& step);
     void WalkFrom(Walk& walk);
     void Compose(int names, WalkEnd end);
-    void AppendNames(int names, bool trailing_separator);
+    void AppendNames(int names);
     void KeepMemo(const Walk& walk, WalkEnd end);
     bool FinishFromMemo(Walk& walk, int pass);
     void CheckFileLength(const RecordSource& mft_file);
@@ -113,7 +112,7 @@ private:
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache
     std::array<std::string_view, full_path_pass::kMaxPasses> names_;  // the names added, first pass first
     std::array<std::uint64_t, full_path_pass::kMaxPasses> parents_;   // and where each led
-    std::string path_;
+    WalkedPath path_;
     MFTFileRecord record_;
     std::vector<unsigned char> buffer_;
 };

@@ -80,11 +80,11 @@ void RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)
     // The walk starts from the record at hand and gives its decoding's
     // lines again, as a walk that read the record itself would.
     const FullPathResolver::OwnRecord own{record_, decoding_};
-    const std::string& full_path = paths_->Resolve(mft_file_, output.recno, &own, output.diagnostics);
+    const WalkedPath& path = paths_->Resolve(mft_file_, output.recno, &own, output.diagnostics);
     StringLineSink report(batch.report);
-    if (rows_->AppendMFTRecordRows(report, &record_, full_path, output.diagnostics) == ReportRowsResult::kWritten &&
+    if (rows_->AppendMFTRecordRows(report, &record_, path.text(), output.diagnostics) == ReportRowsResult::kWritten &&
         body_lines_) {
-        body_lines_->Append(record_, full_path, batch.body);
+        body_lines_->Append(record_, path, batch.body);
     }
 }
 

@@ -17,7 +17,6 @@ namespace {
 constexpr std::string_view kMd5Field = "0|";
 constexpr std::string_view kFileNameMark = " ($FILE_NAME)";
 constexpr std::string_view kDeletedMark = " (deleted)";
-using full_path_pass::kPathSeparator;
 // The deleted mark, the inode, the mode, UID, GID, size and times, each
 // copied whole (see PutText), with room to spare.
 constexpr std::size_t kLineEndSize = 256;
@@ -65,18 +64,6 @@ std::uint64_t RecordSize(const MFTFileRecord& record)
     return IsDirectory(record) || data == nullptr ? 0 : ActualSize(*data);
 }
 
-// The part of the walk's path before the record's own name, when the path
-// ends with that name; an unfinished walk's last separator is passed over.
-bool WalkDirectory(std::string_view path, std::string_view own_name, std::string_view& directory)
-{
-    path = full_path_pass::WithoutTrailingSeparator(path);
-    if (path.size() < own_name.size() || path.substr(path.size() - own_name.size()) != own_name) {
-        return false;
-    }
-    directory = path.substr(0, path.size() - own_name.size());
-    return directory.empty() || directory.back() == kPathSeparator;
-}
-
 constexpr std::string_view kFileMode = "|r/rrwxrwxrwx|0|0|";
 constexpr std::string_view kDirectoryMode = "|d/drwxrwxrwx|0|0|";
 static_assert(kFileMode.size() == kDirectoryMode.size(), "one copy size for both modes");
@@ -119,15 +106,15 @@ struct BodyLineBuilder::Line {
     const wxDateTime& create;
 };
 
-bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecord& record,
-                                        std::string_view full_path_utf8, BodyDirectoryPaths& directories)
+bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecord& record, const WalkedPath& path,
+                                        FolderPaths& folders)
 {
     if (record.file_name_array.empty()) {
         return true;  // no report rows either
     }
     deleted_ = (record.mft_header.record_flags & kRecordInUse) == 0;
     recno_length_ = static_cast<std::size_t>(PutNumber(recno_text_, record.mft_header.mft_recno) - recno_text_);
-    NameRecord(record, full_path_utf8, directories);
+    NameRecord(record, path, folders);
     const bool directory = IsDirectory(record);
     const MFTDataAttr* data = UnnamedData(record);
     const int id = directory ? record.index_root_id : (data != nullptr ? data->attr_id : -1);
@@ -137,18 +124,18 @@ bool BodyLineBuilder::AppendRecordLines(ReportLineSink& sink, const MFTFileRecor
     std::string& out = sink.Bytes();
     out.append(record_start_);
     AppendLineEnd(out, line, std_info_times_);
-    return sink.LineDone() && AppendFileNameLines(sink, record, directories) && AppendStreamLines(sink, record);
+    return sink.LineDone() && AppendFileNameLines(sink, record, folders) && AppendStreamLines(sink, record);
 }
 
-// The record line's name: the folder of the name its path ends with (taken
-// from the path itself where it can be), and that name; the root is "/".
-void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view full_path_utf8,
-                                 BodyDirectoryPaths& directories)
+// The record line's name: the folder of the name its path ends with (the
+// walk's names in front of it where the path has that name), and that name;
+// the root is "/". The walk's first pass took the record's path name: the
+// path's last name is its UTF-8 form.
+void BodyLineBuilder::NameRecord(const MFTFileRecord& record, const WalkedPath& path, FolderPaths& folders)
 {
     const MFTFileNameAttr* path_name = PathFileName(record);
     const MFTFileNameAttr* name = path_name != nullptr ? path_name : FirstFileName(record);
     own_name_ = name;
-    const std::string_view own_name_utf8 = Utf8In(own_name_storage_, name->file_name);
     own_parent_ = name->parent_recno;
     record_start_.assign(kMd5Field);
     if (full_path_pass::IsRootName(name->file_name)) {
@@ -156,12 +143,15 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
         record_start_.push_back('/');
         return;
     }
-    std::string_view walk_directory;
-    if (path_name != nullptr && WalkDirectory(full_path_utf8, own_name_utf8, walk_directory)) {
-        own_directory_ = &PathFolder(own_parent_, walk_directory);
+    std::string_view own_name_utf8;
+    if (path_name != nullptr && path.size() > 0) {
+        own_name_utf8 = path.Name(path.size() - 1);
+        own_directory_ = &PathFolder(own_parent_, path);
     } else {
+        own_name_utf8 = Utf8In(own_name_storage_, name->file_name);
         own_folder_.body.clear();
-        AppendBodyDirectory(own_folder_.body, directories.WalkPathOf(own_parent_));
+        const WalkedPath& folder = folders.PathOf(own_parent_);
+        AppendBodyFolder(own_folder_.body, folder, folder.size());
         own_directory_ = &own_folder_.body;
     }
     record_start_.append(*own_directory_);
@@ -169,28 +159,43 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, std::string_view f
 }
 
 // Records of one folder are often far apart in the file, between records of
-// other folders: several folders are kept.
-const std::string& BodyLineBuilder::PathFolder(std::uint64_t parent, std::string_view walk_directory)
+// other folders: several folders are kept, each with the walk it was made
+// from (the path's names but its last).
+const std::string& BodyLineBuilder::PathFolder(std::uint64_t parent, const WalkedPath& path)
 {
+    const std::size_t names = path.size() - 1;
+    const std::string_view walk(path.text().data(),
+                                static_cast<std::size_t>(path.Name(names).data() - path.text().data()));
     Folder& folder = path_folders_[parent % kPathFolders];
-    if (!folder.filled || folder.parent != parent || folder.walk != walk_directory) {
+    bool same = folder.filled && folder.parent == parent && folder.end == path.end() && folder.walk == walk &&
+                folder.lengths.size() == names;
+    for (std::size_t i = 0; same && i < names; ++i) {
+        same = folder.lengths[i] == path.Name(i).size();
+    }
+    if (!same) {
         folder.filled = true;
         folder.parent = parent;
-        folder.walk.assign(walk_directory);
+        folder.end = path.end();
+        folder.walk.assign(walk);
+        folder.lengths.clear();
+        for (std::size_t i = 0; i < names; ++i) {
+            folder.lengths.push_back(static_cast<std::uint16_t>(path.Name(i).size()));
+        }
         folder.body.clear();
-        AppendBodyDirectory(folder.body, walk_directory);
+        AppendBodyFolder(folder.body, path, names);
     }
     return folder.body;
 }
 
-const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, BodyDirectoryPaths& directories)
+const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, FolderPaths& folders)
 {
     if (parent == own_parent_) {
         return *own_directory_;
     }
     if (!other_folder_.filled || parent != other_folder_.parent) {
         other_folder_.body.clear();
-        AppendBodyDirectory(other_folder_.body, directories.WalkPathOf(parent));
+        const WalkedPath& folder = folders.PathOf(parent);
+        AppendBodyFolder(other_folder_.body, folder, folder.size());
         other_folder_.parent = parent;
         other_folder_.filled = true;
     }
@@ -227,7 +232,7 @@ void BodyLineBuilder::AppendLineEnd(std::string& out, const Line& line, TimesTex
 }
 
 bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record,
-                                          BodyDirectoryPaths& directories)
+                                          FolderPaths& folders)
 {
     const bool directory = IsDirectory(record);
     const std::uint64_t size = RecordSize(record);
@@ -242,7 +247,7 @@ bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRec
             out.append(kMd5Field).push_back('/');
         } else {
             out.append(kMd5Field);
-            out.append(DirectoryOf(name->parent_recno, directories));
+            out.append(DirectoryOf(name->parent_recno, folders));
             AppendBodyName(out, name->file_name);
         }
         out.append(kFileNameMark);

@@ -18,21 +18,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mft/mft_file_record.h"
+#include "path/folder_paths.h"
+#include "path/walked_path.h"
 #include "report/report_rows.h"
 #include "text/digits.h"
-
-// The full path walk's result (path/full_path_resolver.h) for a directory
-// record: where a $FILE_NAME in another folder than the record's path (a
-// hard link) is placed. Valid until the next call.
-class BodyDirectoryPaths {
-public:
-    virtual std::string_view WalkPathOf(std::uint64_t recno) = 0;
-
-protected:
-    ~BodyDirectoryPaths() = default;
-};
 
 // The times of a line, each after its '|', and the LF.
 constexpr std::size_t kBodyTimesSize = 88;  // 4 x (1 + 20 digits) + 1, rounded up
@@ -41,17 +33,23 @@ constexpr std::size_t kBodyTimesSize = 88;  // 4 x (1 + 20 digits) + 1, rounded 
 // folders of recent records, and the times of the last lines.
 class BodyLineBuilder {
 public:
-    // The lines of a record with report rows; full_path_utf8 is its path as
-    // the report has it. False when the sink refuses a line.
-    bool AppendRecordLines(ReportLineSink& sink, const MFTFileRecord& record, std::string_view full_path_utf8,
-                           BodyDirectoryPaths& directories);
+    // The lines of a record with report rows; path is the record's own walk
+    // (path/full_path_resolver.h), which ends with the name the report's
+    // path takes; folders places names in other folders. False when the sink
+    // refuses a line.
+    bool AppendRecordLines(ReportLineSink& sink, const MFTFileRecord& record, const WalkedPath& path,
+                           FolderPaths& folders);
 
 private:
     struct Line;
     struct Folder {
         bool filled = false;
         std::uint64_t parent = 0;
-        std::string walk;  // the walk's text it was made from (folders of paths)
+        // The walk it was made from (folders of paths): how it ended, its
+        // text in front of the record's name, and the length of each name.
+        WalkedPath::End end = WalkedPath::End::kFinished;
+        std::string walk;
+        std::vector<std::uint16_t> lengths;
         std::string body;  // its body form, "/" last
     };
     struct TimesText {
@@ -62,11 +60,11 @@ private:
     };
     static constexpr std::size_t kPathFolders = 64;
 
-    void NameRecord(const MFTFileRecord& record, std::string_view full_path_utf8, BodyDirectoryPaths& directories);
-    const std::string& PathFolder(std::uint64_t parent, std::string_view walk_directory);
-    const std::string& DirectoryOf(std::uint64_t parent, BodyDirectoryPaths& directories);
+    void NameRecord(const MFTFileRecord& record, const WalkedPath& path, FolderPaths& folders);
+    const std::string& PathFolder(std::uint64_t parent, const WalkedPath& path);
+    const std::string& DirectoryOf(std::uint64_t parent, FolderPaths& folders);
     void AppendLineEnd(std::string& out, const Line& line, TimesText& times) const;
-    bool AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record, BodyDirectoryPaths& directories);
+    bool AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record, FolderPaths& folders);
     bool AppendStreamLines(ReportLineSink& sink, const MFTFileRecord& record);
 
     bool deleted_ = false;

@@ -4,12 +4,9 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "path/full_path_pass.h"
 #include "text/replacement.h"
 
 namespace {
-
-using full_path_pass::kPathSeparator;
 
 // Escapes the '|' and '%' of what was appended from `start` on.
 bool IsEscaped(char c)
@@ -76,21 +73,17 @@ void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
     EscapeFrom(out, start);
 }
 
-void AppendBodyDirectory(std::string& out, std::string_view walk_path)
+void AppendBodyFolder(std::string& out, const WalkedPath& walk, std::size_t names)
 {
-    walk_path = full_path_pass::WithoutTrailingSeparator(walk_path);
-    const bool rooted = !walk_path.empty() && walk_path.front() == kPathSeparator;
-    if (rooted) {
-        walk_path.remove_prefix(1);
+    const bool placed = walk.end() == WalkedPath::End::kRoot ||
+                        (walk.size() == 0 && walk.end() == WalkedPath::End::kFinished);
+    if (placed) {
         out.push_back('/');
     } else {
         out.append(kUnplacedFolder);
     }
-    if (walk_path.empty()) {
-        return;
+    for (std::size_t i = 0; i < names && i < walk.size(); ++i) {
+        AppendBodyNameUtf8(out, walk.Name(i));
+        out.push_back('/');
     }
-    const std::size_t start = out.size();
-    AppendBodyNameUtf8(out, walk_path);
-    std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), kPathSeparator, '/');
-    out.push_back('/');
 }

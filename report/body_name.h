@@ -9,6 +9,8 @@
 
 #include <wx/string.h>
 
+#include "path/walked_path.h"
+
 // Where a path goes whose walk did not reach the root: the names gathered,
 // under the folder The Sleuth Kit shows for entries it cannot place.
 constexpr std::string_view kUnplacedFolder = "/$OrphanFiles/";
@@ -19,10 +21,10 @@ constexpr std::string_view kUnplacedFolder = "/$OrphanFiles/";
 void AppendBodyName(std::string& out, const wxString& name);
 void AppendBodyNameUtf8(std::string& out, std::string_view utf8);
 
-// Appends the body form of a directory, followed by "/", from the full path
-// walk's result for it (path/full_path_resolver.h): "\a\b" gives "/a/b/",
-// "\" gives "/". A result that does not start at the root (the walk was cut
-// short) gives its names under kUnplacedFolder.
-void AppendBodyDirectory(std::string& out, std::string_view walk_path);
+// Appends the body form of a folder, followed by "/", from the first `names`
+// names of a path walk (path/walked_path.h): "/a/b/" for a walk that reached
+// the root, or one that found no name and did not fail (the report writes
+// it "\"); the names under kUnplacedFolder for any other.
+void AppendBodyFolder(std::string& out, const WalkedPath& walk, std::size_t names);
 
 #endif

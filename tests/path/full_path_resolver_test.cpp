@@ -88,6 +88,20 @@ Outcome OutcomeOf(wxFile& file, Call call)
     return outcome;
 }
 
+// The names and the end a walk gives, joined again one by one, are its text:
+// what the memos put together holds each name where the text has it.
+void ExpectNamesJoinToText(const WalkedPath& walked)
+{
+    WalkedPath joined;
+    joined.Start(walked.end());
+    for (std::size_t i = 0; i < walked.size(); ++i) {
+        joined.AppendName(walked.Name(i));
+    }
+    joined.Close();
+    EXPECT_EQ(joined.text(), walked.text());
+    EXPECT_EQ(joined.size(), walked.size());
+}
+
 class FullPathResolverTest : public ::testing::Test {
 protected:
     void Write(const MftImage& image)
@@ -121,7 +135,10 @@ protected:
             file.Seek(position);
             ExpectSame(OutcomeOf(file,
                                  [&](Diagnostics& lines) {
-                                     return resolver.Resolve(RecordSource(file.fd()), recno, own, lines);
+                                     const WalkedPath& walked =
+                                         resolver.Resolve(RecordSource(file.fd()), recno, own, lines);
+                                     ExpectNamesJoinToText(walked);
+                                     return walked.text();
                                  }),
                        expected);
             said += expected.lines.empty() ? 0 : 1;
@@ -204,12 +221,12 @@ TEST_F(FullPathResolverTest, ADirectoryThatChangesUnderTheRunIsNotRememberedAsIt
     LoopRecord loop_record;
     const RecordSource records(file.fd());
     Diagnostics lines;
-    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines), "\\old\\a");
+    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines).text(), "\\old\\a");
     const Bytes renamed = RecordBuilder().Directory(true).FileName(u"new", kWin32AndDos, 5).Build();
     file.Seek(16 * kRecordSize);
     ASSERT_EQ(file.Write(renamed.data(), renamed.size()), renamed.size());
-    EXPECT_EQ(resolver.Resolve(records, 16, loop_record.Read(path_, 16), lines), "\\new");
-    EXPECT_EQ(resolver.Resolve(records, 18, loop_record.Read(path_, 18), lines), "\\new\\b");
+    EXPECT_EQ(resolver.Resolve(records, 16, loop_record.Read(path_, 16), lines).text(), "\\new");
+    EXPECT_EQ(resolver.Resolve(records, 18, loop_record.Read(path_, 18), lines).text(), "\\new\\b");
     EXPECT_TRUE(lines.empty());
 }
 
@@ -236,10 +253,10 @@ TEST_F(FullPathResolverTest, TheFirstPassGivesTheCallersRecordAndItsDecodingLine
     FullPathResolver resolver;
     const RecordSource records(file.fd());
     Diagnostics lines;
-    EXPECT_EQ(resolver.Resolve(records, 16, own, lines), "\\warned");
+    EXPECT_EQ(resolver.Resolve(records, 16, own, lines).text(), "\\warned");
     EXPECT_EQ(Texts(lines), Texts(own->decoding));
     lines.clear();
-    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines), "\\new\\a");
+    EXPECT_EQ(resolver.Resolve(records, 17, loop_record.Read(path_, 17), lines).text(), "\\new\\a");
     EXPECT_TRUE(lines.empty());
 }
 

@@ -3,14 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
+#include <wx/file.h>
+
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
+#include "mft/record_source.h"
+#include "path/folder_paths.h"
+#include "path/walked_path.h"
 #include "report/body_line.h"
 #include "report/body_name.h"
+#include "support/cli_runner.h"
 #include "support/record_builder.h"
 
 using namespace varneth_test;
@@ -41,25 +46,47 @@ private:
     std::string bytes_;
 };
 
-// What a second path walk would find for folders, and which it was asked for.
-class Folders final : public BodyDirectoryPaths {
-public:
-    std::string_view WalkPathOf(std::uint64_t recno) override
-    {
-        asked.push_back(recno);
-        return paths[recno];
+using End = WalkedPath::End;
+
+// A walk's result as the path walk gives it.
+WalkedPath Walked(End end, const std::vector<std::string>& names)
+{
+    WalkedPath walked;
+    walked.Start(end);
+    for (const std::string& name : names) {
+        walked.AppendName(name);
     }
-    std::map<std::uint64_t, std::string> paths = {{30, "\\dir"}, {31, "\\other|%"}};
-    std::vector<std::uint64_t> asked;
+    walked.Close();
+    return walked;
+}
+
+// A volume with the folders that names outside a record's path are placed
+// in: 30 "\dir" and 31 "\other|%".
+class FolderVolume {
+public:
+    FolderVolume()
+    {
+        MftImage image = SystemRecords();
+        image.AddZeroBlocks(30 - image.RecordCount());
+        image.Add(RecordBuilder().Directory(true).FileName(u"dir", kWin32AndDos, 5).Build());
+        image.Add(RecordBuilder().Directory(true).FileName(u"other|%", kWin32AndDos, 5).Build());
+        image.WriteTo(path_);
+        file_.Open(path_);
+    }
+    RecordSource Records() const { return RecordSource(file_.fd()); }
+
+private:
+    TempDir dir_;
+    const std::string path_ = dir_.File("folders.mft");
+    wxFile file_;
 };
 
 struct BodyCase {
     const char* label;
     Bytes record;
     std::uint64_t recno;
-    std::string full_path;  // as the path walk gives it
+    WalkedPath path;  // as the path walk gives it
     std::vector<std::string> lines;
-    std::vector<std::uint64_t> folders_asked;
 };
 
 std::string TimeFields(const std::string& access, const std::string& mod, const std::string& mft_mod,
@@ -80,82 +107,93 @@ std::vector<BodyCase> Cases()
          RecordBuilder().StandardInformation(kSi).FileName(u"a|b%c.txt", kWin32, 30, fn)
              .FileName(u"AB~1.TXT", kDos, 30, Times::All(kFiletime2009)).ResidentData(5)
              .ResidentData(3, u"s\x01").Build(),
-         40, "\\dir\\a|b%c.txt",
+         40, Walked(End::kRoot, {"dir", "a|b%c.txt"}),
          {"0|/dir/a%7Cb%25c.txt|40-128-3|r/rrwxrwxrwx|0|0|5" + kSiTimes,
           "0|/dir/a%7Cb%25c.txt ($FILE_NAME)|40-48-1|r/rrwxrwxrwx|0|0|5" + kFnTimes,
           "0|/dir/AB~1.TXT ($FILE_NAME)|40-48-2|r/rrwxrwxrwx|0|0|5" + TimeFields(k2009, k2009, k2009, k2009),
-          "0|/dir/a%7Cb%25c.txt:s\xEF\xBF\xBD|40-128-4|r/rrwxrwxrwx|0|0|3" + kSiTimes},
-         {}},
+          "0|/dir/a%7Cb%25c.txt:s\xEF\xBF\xBD|40-128-4|r/rrwxrwxrwx|0|0|3" + kSiTimes}},
         {"deleted directory: its index root, times before 1970 and missing",
          RecordBuilder().InUse(false).Directory(true)
              .StandardInformation({kFiletime1939, 0, kFiletime1939, 0}).FileName(u"old", kWin32, 30, fn)
              .ResidentAttribute(kTypeIndexRoot, Bytes(32, 0), u"$I30").Build(),
-         50, "\\dir\\old",
+         50, Walked(End::kRoot, {"dir", "old"}),
          {"0|/dir/old (deleted)|50-144-2|d/drwxrwxrwx|0|0|0|0|0|0|0",
-          "0|/dir/old ($FILE_NAME) (deleted)|50-48-1|d/drwxrwxrwx|0|0|0" + kFnTimes},
-         {}},
+          "0|/dir/old ($FILE_NAME) (deleted)|50-48-1|d/drwxrwxrwx|0|0|0" + kFnTimes}},
         {"unfinished walk, hard link in another folder, no $DATA",
          RecordBuilder().StandardInformation(kSi).FileName(u"x", kPosix, 29, fn).FileName(u"y", kPosix, 31, fn)
              .Build(),
-         60, "x\\",
+         60, Walked(End::kUnfinished, {"x"}),
          {"0|/$OrphanFiles/x|60|r/rrwxrwxrwx|0|0|0" + kSiTimes,
           "0|/$OrphanFiles/x ($FILE_NAME)|60-48-1|r/rrwxrwxrwx|0|0|0" + kFnTimes,
-          "0|/other%7C%25/y ($FILE_NAME)|60-48-2|r/rrwxrwxrwx|0|0|0" + kFnTimes},
-         {31}},
+          "0|/other%7C%25/y ($FILE_NAME)|60-48-2|r/rrwxrwxrwx|0|0|0" + kFnTimes}},
         {"the root",
          RecordBuilder().Directory(true).StandardInformation(kSi).FileName(u".", kWin32AndDos, 5, fn)
              .ResidentAttribute(kTypeIndexRoot, Bytes(32, 0), u"$I30").Build(),
-         5, "\\",
-         {"0|/|5-144-2|d/drwxrwxrwx|0|0|0" + kSiTimes, "0|/ ($FILE_NAME)|5-48-1|d/drwxrwxrwx|0|0|0" + kFnTimes},
-         {}},
+         5, Walked(End::kRoot, {}),
+         {"0|/|5-144-2|d/drwxrwxrwx|0|0|0" + kSiTimes, "0|/ ($FILE_NAME)|5-48-1|d/drwxrwxrwx|0|0|0" + kFnTimes}},
         {"only a DOS name: its folder from a walk of its own",
          RecordBuilder().StandardInformation(kSi).FileName(u"DOSONLY.TXT", kDos, 30, fn)
              .NonResidentData(70000, 73728).Build(),
-         70, "\\",
+         70, Walked(End::kFinished, {}),
          {"0|/dir/DOSONLY.TXT|70-128-2|r/rrwxrwxrwx|0|0|70000" + kSiTimes,
-          "0|/dir/DOSONLY.TXT ($FILE_NAME)|70-48-1|r/rrwxrwxrwx|0|0|70000" + kFnTimes},
-         {30}},
+          "0|/dir/DOSONLY.TXT ($FILE_NAME)|70-48-1|r/rrwxrwxrwx|0|0|70000" + kFnTimes}},
+        // Two walks of one text through one parent: only the names tell the
+        // folders apart.
+        {"a folder name with a backslash",
+         RecordBuilder().StandardInformation(kSi).FileName(u"x", kPosix, 80, fn).Build(),
+         81, Walked(End::kRoot, {"a\\b", "c", "x"}),
+         {"0|/a\\b/c/x|81|r/rrwxrwxrwx|0|0|0" + kSiTimes,
+          "0|/a\\b/c/x ($FILE_NAME)|81-48-1|r/rrwxrwxrwx|0|0|0" + kFnTimes}},
+        {"the same text cut elsewhere",
+         RecordBuilder().StandardInformation(kSi).FileName(u"x", kPosix, 80, fn).Build(),
+         82, Walked(End::kRoot, {"a", "b\\c", "x"}),
+         {"0|/a/b\\c/x|82|r/rrwxrwxrwx|0|0|0" + kSiTimes,
+          "0|/a/b\\c/x ($FILE_NAME)|82-48-1|r/rrwxrwxrwx|0|0|0" + kFnTimes}},
     };
 }
 
 TEST(BodyLines, EachRecordGivesItsOwnFileNameAndStreamLines)
 {
     Diagnostics diagnostics;
+    const FolderVolume volume;
+    FolderPaths folders(volume.Records());
     BodyLineBuilder builder;  // one for all: nothing may leak from record to record
     for (const BodyCase& c : Cases()) {
         Bytes bytes = c.record;
         MFTFileRecord record;
         ASSERT_EQ(CreateMFTFileRecord(bytes.data(), &record, c.recno, diagnostics), 0) << c.label;
         Lines sink;
-        Folders folders;
-        EXPECT_TRUE(builder.AppendRecordLines(sink, record, c.full_path, folders)) << c.label;
+        EXPECT_TRUE(builder.AppendRecordLines(sink, record, c.path, folders)) << c.label;
         std::vector<std::string> expected;
         for (const std::string& line : c.lines) {
             expected.push_back(line + "\n");
         }
         EXPECT_EQ(sink.lines, expected) << c.label;
-        EXPECT_EQ(folders.asked, c.folders_asked) << c.label;
     }
 }
 
-TEST(BodyLines, FoldersComeFromThePathWalksResult)
+TEST(BodyLines, FoldersComeFromThePathWalksNames)
 {
     const struct {
-        std::string walk_path;
+        WalkedPath walked;
+        std::size_t names;  // those of the folder
         std::string folder;
     } cases[] = {
-        {"\\", "/"},
-        {"\\a\\b c", "/a/b c/"},
-        {"\\a\\b\\", "/a/b/"},
-        {"a\\b", "/$OrphanFiles/a/b/"},      // cut after 50 names
-        {"a\\b\\", "/$OrphanFiles/a/b/"},    // stopped at a parent without names
-        {"", "/$OrphanFiles/"},
-        {"\\p|q%r\\c\x01" "d", "/p%7Cq%25r/c\xEF\xBF\xBD" "d/"},
+        {Walked(End::kRoot, {}), 0, "/"},
+        {Walked(End::kRoot, {"a", "b c"}), 2, "/a/b c/"},
+        {Walked(End::kRoot, {"a", "b", "own"}), 2, "/a/b/"},
+        {Walked(End::kFinished, {"a", "b"}), 2, "/$OrphanFiles/a/b/"},    // cut after 50 names
+        {Walked(End::kUnfinished, {"a", "b"}), 2, "/$OrphanFiles/a/b/"},  // stopped at a parent without names
+        {Walked(End::kUnfinished, {}), 0, "/$OrphanFiles/"},
+        {Walked(End::kFinished, {}), 0, "/"},  // no name found: the report writes "\"
+        {Walked(End::kFinished, {"own"}), 0, "/$OrphanFiles/"},
+        {Walked(End::kUnfinished, {"\\lead"}), 1, "/$OrphanFiles/\\lead/"},  // no root for a name's own "\"
+        {Walked(End::kRoot, {"p|q%r", "c\x01" "d"}), 2, "/p%7Cq%25r/c\xEF\xBF\xBD" "d/"},
     };
     for (const auto& c : cases) {
         std::string out = "0|";
-        AppendBodyDirectory(out, c.walk_path);
-        EXPECT_EQ(out, "0|" + c.folder) << c.walk_path;
+        AppendBodyFolder(out, c.walked, c.names);
+        EXPECT_EQ(out, "0|" + c.folder) << c.walked.text();
     }
 }
 

@@ -1,0 +1,19 @@
+#include "path/folder_paths.h"
+
+namespace {
+
+// Hard links in other folders are few beside the report's directories: a
+// small cache does.
+constexpr std::size_t kFolderSteps = std::size_t{1} << 16;
+constexpr std::size_t kFolderNameBytes = std::size_t{1} << 20;
+
+}  // namespace
+
+const WalkedPath& FolderPaths::PathOf(std::uint64_t recno)
+{
+    if (!walk_) {
+        walk_ = std::make_unique<FullPathResolver>(kFolderSteps, kFolderNameBytes);
+    }
+    dropped_lines_.clear();
+    return walk_->Resolve(mft_file_, recno, nullptr, dropped_lines_);
+}

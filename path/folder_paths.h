@@ -1,0 +1,33 @@
+#ifndef VARNETH_PATH_FOLDER_PATHS_H
+#define VARNETH_PATH_FOLDER_PATHS_H
+
+#include <cstdint>
+#include <memory>
+
+#include "base/diagnostics.h"
+#include "mft/record_source.h"
+#include "path/full_path_resolver.h"
+#include "path/walked_path.h"
+
+// The paths of folders other than the one a record's own path passes
+// through: where the body file places a $FILE_NAME in another folder (a hard
+// link), or a record whose path has none of its names. A walk of its own,
+// kept apart from the report's: its lines are dropped and what the report's
+// walk remembers stays as it was, so the report and the console are the
+// same with and without a body file.
+class FolderPaths {
+public:
+    explicit FolderPaths(const RecordSource& mft_file) : mft_file_(mft_file) {}
+    FolderPaths(const FolderPaths&) = delete;
+    FolderPaths& operator=(const FolderPaths&) = delete;
+
+    // The walk of directory record recno itself; valid until the next call.
+    const WalkedPath& PathOf(std::uint64_t recno);
+
+private:
+    const RecordSource mft_file_;
+    std::unique_ptr<FullPathResolver> walk_;  // made at the first folder asked for
+    Diagnostics dropped_lines_;
+};
+
+#endif
