@@ -107,15 +107,6 @@ TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
     }
 }
 
-TEST_F(CommandLineTest, SwitchNamesAreCaseSensitive)
-{
-    // -v is the verbose switch: the run goes on and logs its messages.
-    const RunResult verbose = Run({"-v", "in.mft"});
-    EXPECT_EQ(verbose.exit_status, 0);
-    EXPECT_NE(verbose.out.find("Starting Varneth application."), std::string::npos);
-    EXPECT_EQ(Run({"-V", "in.mft"}).out, ExpectedBanner());
-}
-
 TEST_F(CommandLineTest, HostnameNamesTheReportUnlessOutputIsGiven)
 {
     EXPECT_EQ(Run({"-m", "WS01", "in.mft"}).exit_status, 0);
@@ -125,9 +116,6 @@ TEST_F(CommandLineTest, HostnameNamesTheReportUnlessOutputIsGiven)
     EXPECT_EQ(Run({"--hostname=WS02", "-o", "out.tsv", "in.mft"}).exit_status, 0);
     EXPECT_TRUE(FileExists(dir_.File("out.tsv")));
     EXPECT_FALSE(FileExists(dir_.File("varneth_WS02.txt")));
-
-    EXPECT_EQ(Run({"in.mft"}).exit_status, 0);
-    EXPECT_TRUE(FileExists(dir_.File("varneth_localhost.txt")));
 }
 
 TEST_F(CommandLineTest, LongAndShortCombineWithEverythingButEachOther)

@@ -97,15 +97,11 @@ TEST_F(RunSequenceTest, InputChecksRefuseWhatIsNotAnMftFile)
         EXPECT_EQ(result.exit_status, 255) << c.label;
         ASSERT_EQ(logged.size(), 1u) << c.label << ": " << result.out;
         EXPECT_EQ(logged[0], c.expected_error) << c.label;
+        // "not a valid" ends with a line feed of its own, then the log's.
+        EXPECT_EQ(result.out.find(c.expected_error + "\n\n") != std::string::npos,
+                  c.expected_error.find("not a valid") != std::string::npos) << c.label;
         EXPECT_FALSE(FileExists(Path("varneth_localhost.txt"))) << c.label;
     }
-}
-
-TEST_F(RunSequenceTest, NotValidTextEndsWithItsOwnLineFeed)
-{
-    MftImage().AddRawBytes(FiveFileSignatures(4096)).WriteTo(Path("in.mft"));
-    const RunResult result = Run({"in.mft"});
-    EXPECT_NE(result.out.find(" is not a valid $MFT file.\n\n"), std::string::npos) << result.out;
 }
 
 TEST_F(RunSequenceTest, SizeLinesProgressAndClosingLinesOfAFiveRecordFile)
@@ -279,18 +275,10 @@ TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
     EXPECT_EQ(ReadFile(Path("r.txt.zip")).substr(0, 4), std::string("PK\x03\x04", 4));
 }
 
-TEST_F(RunSequenceTest, AFailedPackKeepsTheReportAndNamesIt)
+// (A failed pack naming the report it keeps: the failure matrix's "archive write".)
+TEST_F(RunSequenceTest, AnArchiveNameLeadingToTheReportIsRefusedAndTheReportKept)
 {
     SystemRecords().WriteTo(Path("in.mft"));
-    std::filesystem::create_directory(Path("r.txt.zip"));
-    const RunResult taken = Run({"-z", "-o", "r.txt", "in.mft"});
-    EXPECT_EQ(taken.exit_status, 255);
-    EXPECT_NE(taken.out.find("\nOutput filename is r.txt\n"), std::string::npos) << taken.out;
-    EXPECT_TRUE(FileExists(Path("r.txt")));
-    EXPECT_FALSE(LogTexts(taken.out).empty());
-
-    // An archive name that leads back to the report itself is refused too.
-    std::filesystem::remove(Path("r.txt.zip"));
     std::filesystem::create_symlink("r.txt", Path("r.txt.zip"));
     const RunResult looped = Run({"-z", "-o", "r.txt", "in.mft"});
     EXPECT_EQ(looped.exit_status, 255);

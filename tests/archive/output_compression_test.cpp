@@ -181,18 +181,6 @@ protected:
         return ZipOutputFile(wxString::FromUTF8(zip), report_name, draft);
     }
 
-    // Zips content as the report "report.txt" and returns the entry's
-    // content; the entry must be named after the report.
-    std::string PackAndRead(const std::string& content)
-    {
-        if (Zip("report.txt", "report.txt.zip", content) != 0) {
-            return "<ZipOutputFile failed>";
-        }
-        const ArchivedEntry entry = OnlyEntry(dir_.File("report.txt.zip"));
-        EXPECT_EQ(entry.name, "report.txt");
-        return entry.content;
-    }
-
     std::vector<wxString> Errors() const { return log_.TextsAt(wxLOG_Error); }
 
     // Zip fails, and its last error line says why.
@@ -213,33 +201,37 @@ protected:
 
 using ZipOutputFileFailureTest = ZipOutputFileTest;
 
+// An archive already there, even one that is none, is overwritten.
 TEST_F(ZipOutputFileTest, PacksReportIntoOneDeflatedEntry)
 {
+    const std::string zip_path = dir_.File("varneth_localhost.txt.zip");
+    WriteFile(zip_path, std::string(100000, 'j'));
     // Long enough for deflate to win: the zip stream stores what it cannot shrink.
     std::string report = "Record Number\tFilename\tFull Path\n";
     for (int i = 0; i < 20; ++i) {
         report += std::to_string(i) + "\tfile" + std::to_string(i) + ".txt\tC:\\dir\\file" + std::to_string(i) + ".txt\n";
     }
-    ASSERT_EQ(Zip("varneth_localhost.txt", "varneth_localhost.txt.zip", report), 0);
-
-    const std::string zip_path = dir_.File("varneth_localhost.txt.zip");
-    EXPECT_TRUE(UnzipAccepts(zip_path));
-    const ArchivedEntry entry = OnlyEntry(zip_path);
-    EXPECT_EQ(entry.name, "varneth_localhost.txt");
-    EXPECT_EQ(entry.method, 8);  // deflate
-    EXPECT_EQ(entry.content, report);
-    EXPECT_EQ(ReadFile(dir_.File("varneth_localhost.txt")), report);  // the caller deletes it
+    for (const std::string& content : {report, std::string("second\n")}) {
+        ASSERT_EQ(Zip("varneth_localhost.txt", "varneth_localhost.txt.zip", content), 0);
+        EXPECT_TRUE(UnzipAccepts(zip_path));
+        const ArchivedEntry entry = OnlyEntry(zip_path);
+        EXPECT_EQ(entry.name, "varneth_localhost.txt");
+        EXPECT_EQ(entry.method, content == report ? 8 : 0);  // deflate, or stored when it cannot shrink
+        EXPECT_EQ(entry.content, content);
+        EXPECT_EQ(ReadFile(dir_.File("varneth_localhost.txt")), content);  // the caller deletes it
+    }
     EXPECT_TRUE(Errors().empty());
 }
 
 // The draft's entry is begun with the report; its time is set when the
-// draft is finished, in both places a zip reader may take it from.
+// draft is finished, in both places a zip reader may take it from. A report
+// folder that takes no new file has its draft in the temporary folder.
 TEST_F(ZipOutputFileTest, EntryIsStampedWhenTheReportIsFinished)
 {
     const wxDateTime finished(3, wxDateTime::Feb, 2001, 4, 5, 6);
     ReportArchiveDraft draft;
-    ASSERT_TRUE(draft.Start(wxS("report.txt")));
-    draft.Add("line\n", 5);
+    ASSERT_TRUE(draft.Start(wxS("missing/report.txt")));
+    draft.Add("a\tb\n", 4);
     ASSERT_TRUE(draft.Finish(finished));
     {
         wxFFile archive(wxS("draft.zip"), wxS("w+b"));
@@ -248,7 +240,10 @@ TEST_F(ZipOutputFileTest, EntryIsStampedWhenTheReportIsFinished)
     const EntryTimes set = ReadEntryTimes(ReadFile(dir_.File("draft.zip")));
     EXPECT_EQ(set.local, finished.GetAsDOS());
     EXPECT_EQ(set.central, finished.GetAsDOS());
-    EXPECT_EQ(OnlyEntry(dir_.File("draft.zip")).time, "20010203040506");
+    const ArchivedEntry entry = OnlyEntry(dir_.File("draft.zip"));
+    EXPECT_EQ(entry.time, "20010203040506");
+    EXPECT_EQ(entry.name, "missing/report.txt");
+    EXPECT_EQ(entry.content, "a\tb\n");
 
     // The zip step finishes the draft: the time is the step's own.
     const std::uint32_t before = static_cast<std::uint32_t>(wxDateTime::Now().GetAsDOS());
@@ -286,31 +281,6 @@ TEST_F(ZipOutputFileTest, EntryIsNamedAfterReportPathWithoutRootOrDotParts)
     }
     // The drafts lay beside the reports, without a name: two reports and their archives.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("out")), {}), 4);
-}
-
-// A report folder that takes no new file: the draft goes to the temporary
-// folder instead, and is the same archive.
-TEST_F(ZipOutputFileTest, DraftFallsBackToTheTemporaryFolder)
-{
-    ReportArchiveDraft draft;
-    ASSERT_TRUE(draft.Start(wxS("missing/report.txt")));
-    draft.Add("a\tb\n", 4);
-    ASSERT_TRUE(draft.Finish(wxDateTime::Now()));
-    {
-        wxFFile archive(wxS("report.txt.zip"), wxS("w+b"));
-        ASSERT_TRUE(draft.CopyTo(archive));
-    }
-    const ArchivedEntry entry = OnlyEntry(dir_.File("report.txt.zip"));
-    EXPECT_EQ(entry.name, "missing/report.txt");
-    EXPECT_EQ(entry.content, "a\tb\n");
-}
-
-TEST_F(ZipOutputFileTest, PackingAgainOverwritesArchive)
-{
-    WriteFile(dir_.File("report.txt.zip"), std::string(100000, 'j'));  // not an archive
-    EXPECT_EQ(PackAndRead("first\nreport\nwith more lines\n"), "first\nreport\nwith more lines\n");
-    EXPECT_EQ(PackAndRead("second\n"), "second\n");
-    EXPECT_TRUE(UnzipAccepts(dir_.File("report.txt.zip")));
 }
 
 TEST_F(ZipOutputFileFailureTest, RefusesInOrderAndCreatesNothing)

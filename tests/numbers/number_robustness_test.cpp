@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/entries/number_entry.h"
 #include "numbers/number_formatter.h"
 
 namespace varneth_test {
@@ -72,18 +73,9 @@ void ExpectConsistent(const NumberFormatter& formatter)
     }
 }
 
-void ExpectSaneFormatting(NumberFormatter& formatter, const wxString& number)
-{
-    wxString output = L"stale";
-    const int result = formatter.FormatNumber(number, output);
-    ASSERT_GE(result, -1);
-    ASSERT_LE(result, static_cast<int>(number.length()));
-    if (result != NumberFormatter::success) {
-        ASSERT_TRUE(output.empty());
-        ASSERT_FALSE(formatter.error_message.empty());
-    }
-}
-
+// The promises the fuzz target checks, kept for every generated style and
+// number: results inside the text, refusals that say why and leave the old
+// style or no output, sub-styles that render in range.
 TEST(NumberRobustness, GeneratedStylesParseAndFormatSafely)
 {
     std::vector<std::wstring> styles = AllCombinations(kStyleAlphabet, 4);
@@ -91,25 +83,18 @@ TEST(NumberRobustness, GeneratedStylesParseAndFormatSafely)
     styles.insert(styles.end(), longer.begin(), longer.end());
     std::size_t accepted = 0;
     for (const std::wstring& style : styles) {
-        SCOPED_TRACE(wxString(style).ToStdString());
+        fuzz_entry::Findings findings;
         NumberFormatter formatter(L"[,###]");
-        const int result = formatter.SetStyle(style);
-        if (result != NumberFormatter::success) {
-            ASSERT_GE(result, 0);
-            ASSERT_LE(result, static_cast<int>(style.size()));
-            ASSERT_EQ(formatter.style, L"[,###]");
-            continue;
+        fuzz_entry::CheckSetStyle(formatter, style, findings);
+        if (formatter.style == style) {
+            ++accepted;
+            ExpectConsistent(formatter);
+            for (const wchar_t* number : kSomeNumbers) {
+                fuzz_entry::CheckFormat(formatter, number, findings);
+                fuzz_entry::CheckSubStyles(formatter, number, findings);
+            }
         }
-        ++accepted;
-        ASSERT_EQ(formatter.style, style);
-        ExpectConsistent(formatter);
-        for (const wchar_t* number : kSomeNumbers) {
-            ExpectSaneFormatting(formatter, number);
-        }
-        for (int sub_style_number = 0; sub_style_number <= 4; ++sub_style_number) {
-            wxString output;
-            formatter.RenderNumber(sub_style_number, L"-12.5E+3", output);
-        }
+        ASSERT_EQ(findings.First(), "") << wxString(style).ToStdString();
     }
     // The sweep is only worth something if many styles got through.
     EXPECT_GT(accepted, 2000u);
@@ -124,10 +109,12 @@ TEST(NumberRobustness, GeneratedNumbersFormatSafely)
         NumberFormatter formatter(style);
         ASSERT_EQ(formatter.style, style);
         for (const std::wstring& number : numbers) {
-            SCOPED_TRACE(wxString(style).ToStdString() + " | " + wxString(number).ToStdString());
-            ExpectSaneFormatting(formatter, number);
+            fuzz_entry::Findings findings;
+            fuzz_entry::CheckFormat(formatter, number, findings);
+            fuzz_entry::CheckSubStyles(formatter, number, findings);
             wxString output;
-            formatter.RenderNumber(1, number, output);
+            formatter.RenderNumber(1, number, output);  // unchecked text too: must stay in bounds
+            ASSERT_EQ(findings.First(), "") << wxString(style).ToStdString() << " | " << wxString(number).ToStdString();
         }
     }
 }

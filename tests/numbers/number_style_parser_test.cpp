@@ -183,15 +183,5 @@ TEST(NumberStyleParser, NewStyleReplacesAllThreeSubStyles)
     }
 }
 
-TEST(NumberStyleParser, ConstructorWithARefusedStyleLeavesNoStyle)
-{
-    for (const wchar_t* style : {L"", L"#]", L"#;#;#;#"}) {
-        NumberFormatter formatter(style);
-        EXPECT_EQ(formatter.style, L"") << style;
-        EXPECT_EQ(ReachedSubStyles(formatter), 0) << style;
-        EXPECT_NE(formatter.error_message, L"") << style;
-    }
-}
-
 }  // namespace
 }  // namespace varneth_test
