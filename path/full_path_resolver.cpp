@@ -29,6 +29,9 @@ struct FullPathResolver::Walk {
     // The first pass added a name, and every pass after it said nothing:
     // the rest of the walk is the same for any record in that directory.
     bool memo_candidate = false;
+    // Ended at a record passed already or after kMaxPasses: where depends on
+    // where the walk started.
+    bool looped_or_cut = false;
     int passes = 0;  // made or answered so far
 };
 
@@ -69,7 +72,8 @@ void FullPathResolver::Start(Walk& walk)
 void FullPathResolver::WalkFrom(Walk& walk)
 {
     WalkEnd end = WalkEnd::kOrphan;
-    for (int pass = 0; pass < kMaxPasses; ++pass) {
+    int pass = 0;
+    for (; pass < kMaxPasses; ++pass) {
         PathStep step;
         walk.passes = pass + 1;
         passed_[static_cast<std::size_t>(pass)] = walk.current;
@@ -93,7 +97,8 @@ void FullPathResolver::WalkFrom(Walk& walk)
         parents_[static_cast<std::size_t>(walk.names)] = {step.parent, step.parent_sequence};
         names_[static_cast<std::size_t>(walk.names++)] = step.name;
         if (Passed(step.parent, pass)) {
-            break;  // a loop
+            walk.looped_or_cut = true;
+            break;
         }
         walk.current = step.parent;
         walk.sequence = step.parent_sequence;
@@ -102,6 +107,7 @@ void FullPathResolver::WalkFrom(Walk& walk)
             return;
         }
     }
+    walk.looped_or_cut = walk.looped_or_cut || pass == kMaxPasses;
     Compose(walk.names, end);
     KeepMemo(walk, end);
 }
@@ -112,12 +118,13 @@ bool FullPathResolver::Passed(std::uint64_t recno, int pass) const
 }
 
 // The rest of the walk, when a recent row's walk went on from the same
-// parent reference to the root within the passes left.
+// parent reference: with the same passes left over (first pass), or ending
+// at the root within the passes left (any pass).
 bool FullPathResolver::FinishFromMemo(Walk& walk)
 {
     const Memo& memo = MemoFor(walk.current);
     if (!memo.valid || memo.parent.recno != walk.current || memo.parent.sequence != walk.sequence ||
-        memo.passes_after > kMaxPasses - walk.passes) {
+        memo.passes_after > kMaxPasses - walk.passes || (walk.passes > 1 && memo.before.end != WalkEnd::kRoot)) {
         return false;
     }
     path_.StartFrom(memo.before);
@@ -215,18 +222,19 @@ void FullPathResolver::AppendNames(int names)
     }
 }
 
-// What a walk that ended at the root found is kept for the rows that come
-// next: the names in front of each name, for every directory on the way
-// (rows in a sibling directory then stop one level up). An orphaned walk
-// is not kept: where a loop closes depends on where the walk started.
+// What the walk found is kept for the rows that come next: for a walk that
+// ended at the root, the names in front of each name are kept for every
+// directory on the way (rows in a sibling directory then stop one level up);
+// for an orphaned one, only the first name's. Where a loop or the pass limit
+// ends a walk depends on where it started: such a walk is not kept.
 void FullPathResolver::KeepMemo(const Walk& walk, WalkEnd end)
 {
-    if (!walk.memo_candidate || end != WalkEnd::kRoot || path_.text().size() > kLongestMemoPath) {
+    if (!walk.memo_candidate || walk.looped_or_cut || path_.text().size() > kLongestMemoPath) {
         return;
     }
     // The walk's own names are the last of the path: names_[i] is name
     // path_.size() - 1 - i.
-    for (int i = walk.names - 1; i >= 0; --i) {
+    for (int i = end == WalkEnd::kRoot ? walk.names - 1 : 0; i >= 0; --i) {
         const ParentReference& parent = parents_[static_cast<std::size_t>(i)];
         Memo& memo = MemoFor(parent.recno);
         memo.valid = true;

@@ -3,17 +3,19 @@
 
 // The full path walk: the path of a record ("\Windows\System32\drivers"),
 // rebuilt by reading the record and then its ancestors, one parent reference
-// at a time. The walk stops at the root (named "."), after 50 passes, at a
-// short read, or at a record it cannot use; an interrupted walk gives the
-// names gathered so far (path/walked_path.h). Problems are handed back as
-// diagnostics; the result is then empty or cut short.
+// at a time, each checked against the record it names (path/parent_check.h).
+// The walk ends at the root (named "."), or orphaned with the names gathered
+// so far (path/walked_path.h): at a record that is not the folder
+// referenced, cannot be read or decoded, or has no name for a path, at a
+// record the walk has passed already, and after 50 passes. Problems are
+// handed back as diagnostics.
 //
 // Made for a whole run of rows, it answers a pass from memory when the
 // record was read before and its pass said nothing: the record being
 // reported comes from the caller's own decoding, directories from a bounded
 // cache, and the rest of a walk that a recent row took from the same
-// directory (with passes enough left) from a small memo of finished path
-// prefixes. Every pass that says something, reads short or fails is made
+// parent reference to the root (with passes enough left) from a small memo
+// of path prefixes. Every pass that says something, reads short or fails is made
 // again on the file, so each call gives the lines a walk without memory
 // gives, in the same order. Records are read through the record source,
 // which moves no file position.
