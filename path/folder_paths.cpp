@@ -9,11 +9,11 @@ constexpr std::size_t kFolderNameBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-const WalkedPath& FolderPaths::PathOf(std::uint64_t recno)
+const WalkedPath& FolderPaths::PathOf(std::uint64_t recno, std::uint16_t sequence)
 {
     if (!walk_) {
         walk_ = std::make_unique<FullPathResolver>(kFolderSteps, kFolderNameBytes);
     }
     dropped_lines_.clear();
-    return walk_->Resolve(mft_file_, recno, nullptr, dropped_lines_);
+    return walk_->ResolveFolder(mft_file_, recno, sequence, dropped_lines_);
 }

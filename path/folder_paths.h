@@ -21,8 +21,9 @@ public:
     FolderPaths(const FolderPaths&) = delete;
     FolderPaths& operator=(const FolderPaths&) = delete;
 
-    // The walk of directory record recno itself; valid until the next call.
-    const WalkedPath& PathOf(std::uint64_t recno);
+    // The path of the folder a parent reference names (recno and sequence
+    // number); valid until the next call.
+    const WalkedPath& PathOf(std::uint64_t recno, std::uint16_t sequence);
 
 private:
     const RecordSource mft_file_;

@@ -1,5 +1,6 @@
 #include "path/full_path_resolver.h"
 
+#include "path/parent_check.h"
 #include "text/utf8_text.h"
 
 using namespace full_path_pass;
@@ -20,10 +21,17 @@ struct FullPathResolver::Walk {
     const OwnRecord* own_record;
     Diagnostics& diagnostics;
     std::uint64_t current;
+    // The sequence number of the reference that led to current; the first
+    // record is checked against it only in a folder's walk.
+    std::uint16_t sequence;
+    bool check_first;
     int names = 0;
     // The first pass added a name, and every pass after it said nothing:
     // the rest of the walk is the same for any record in that directory.
     bool memo_candidate = false;
+    // Ended at a record passed already or after kMaxPasses: where depends on
+    // where the walk started.
+    bool looped_or_cut = false;
     int passes = 0;  // made or answered so far
 };
 
@@ -32,75 +40,104 @@ const WalkedPath& FullPathResolver::Resolve(const RecordSource& mft_file, std::u
 {
     // A record the caller has just read lies inside the file.
     if ((own_record == nullptr || !mft_file.IsOpen()) && !CheckWalkStart(mft_file, mft_recno, diagnostics)) {
-        Compose(0, WalkEnd::kUnfinished);
+        Compose(0, WalkEnd::kNotStarted);
         return path_;
     }
-    CheckFileLength(mft_file);
-    if (cache_.Full()) {
-        cache_.Clear();
-    }
-    Walk walk{mft_file, mft_recno, own_record, diagnostics, mft_recno, 0, false, 0};
-    WalkFrom(walk);
+    Walk walk{mft_file, mft_recno, own_record, diagnostics, mft_recno, 0, false};
+    Start(walk);
     return path_;
 }
 
+const WalkedPath& FullPathResolver::ResolveFolder(const RecordSource& mft_file, std::uint64_t recno,
+                                                  std::uint16_t sequence, Diagnostics& diagnostics)
+{
+    Walk walk{mft_file, recno, nullptr, diagnostics, recno, sequence, true};
+    Start(walk);
+    return path_;
+}
+
+void FullPathResolver::Start(Walk& walk)
+{
+    CheckFileLength(walk.file);
+    if (cache_.Full()) {
+        cache_.Clear();
+    }
+    WalkFrom(walk);
+}
+
+// Each record is checked against the reference that led to it; the walk
+// ends at the root, or orphaned: at a record that is not the folder
+// referenced, that cannot be read, that has no name for a path, or that the
+// walk has passed already, and after kMaxPasses records.
 void FullPathResolver::WalkFrom(Walk& walk)
 {
-    WalkEnd end = WalkEnd::kFinished;
-    for (int pass = 0; pass < kMaxPasses; ++pass) {
+    WalkEnd end = WalkEnd::kOrphan;
+    int pass = 0;
+    for (; pass < kMaxPasses; ++pass) {
         PathStep step;
         walk.passes = pass + 1;
-        if (!TakeStep(walk, pass, step, end)) {
+        passed_[static_cast<std::size_t>(pass)] = walk.current;
+        if (!TakeStep(walk, pass, step)) {
             break;
         }
-        if (step.kind == PathStep::Kind::kNoFileNames) {
-            end = WalkEnd::kUnfinished;
+        if ((pass > 0 || walk.check_first) && !IsReferencedFolder(step, walk.sequence)) {
             break;
         }
-        if (step.kind == PathStep::Kind::kNoUsableName) {
-            continue;  // the same record again
+        if (step.kind != PathStep::Kind::kName) {
+            // A record's own walk without a name of its own gives the
+            // root's path, as it always has.
+            end = pass == 0 && !walk.check_first && step.kind == PathStep::Kind::kNoUsableName ? WalkEnd::kRoot
+                                                                                                : WalkEnd::kOrphan;
+            break;
         }
         if (step.root) {
             end = WalkEnd::kRoot;  // the root's "." itself is not written
             break;
         }
-        parents_[static_cast<std::size_t>(walk.names)] = step.parent;
+        parents_[static_cast<std::size_t>(walk.names)] = {step.parent, step.parent_sequence};
         names_[static_cast<std::size_t>(walk.names++)] = step.name;
-        walk.current = step.parent;
-        if (pass == 0) {
-            walk.memo_candidate = true;
+        if (Passed(step.parent, pass)) {
+            walk.looped_or_cut = true;
+            break;
         }
-        if (FinishFromMemo(walk, pass)) {
+        walk.current = step.parent;
+        walk.sequence = step.parent_sequence;
+        walk.memo_candidate = walk.memo_candidate || pass == 0;
+        if (FinishFromMemo(walk)) {
             return;
         }
     }
+    walk.looped_or_cut = walk.looped_or_cut || pass == kMaxPasses;
     Compose(walk.names, end);
     KeepMemo(walk, end);
 }
 
+bool FullPathResolver::Passed(std::uint64_t recno, int pass) const
+{
+    return std::find(passed_.begin(), passed_.begin() + pass + 1, recno) != passed_.begin() + pass + 1;
+}
+
 // The rest of the walk, when a recent row's walk went on from the same
-// parent: with the same passes left over (first pass), or ending at the root
-// within the passes left (any pass).
-bool FullPathResolver::FinishFromMemo(Walk& walk, int pass)
+// parent reference: with the same passes left over (first pass), or ending
+// at the root within the passes left (any pass).
+bool FullPathResolver::FinishFromMemo(Walk& walk)
 {
     const Memo& memo = MemoFor(walk.current);
-    if (!memo.valid || memo.parent != walk.current) {
-        return false;
-    }
-    if (pass > 0 && (memo.before.end != WalkEnd::kRoot || memo.passes_after > kMaxPasses - walk.passes)) {
+    if (!memo.valid || memo.parent.recno != walk.current || memo.parent.sequence != walk.sequence ||
+        memo.passes_after > kMaxPasses - walk.passes || (walk.passes > 1 && memo.before.end != WalkEnd::kRoot)) {
         return false;
     }
     path_.StartFrom(memo.before);
     AppendNames(walk.names);
     path_.Close();
-    if (pass > 0) {
+    if (walk.passes > 1) {  // after the first pass the memo is the one just used
         walk.passes += memo.passes_after;
         KeepMemo(walk, WalkEnd::kRoot);
     }
     return true;
 }
 
-bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
+bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step)
 {
     if (pass == 0 && walk.own_record != nullptr) {
         const OwnRecord& own = *walk.own_record;
@@ -114,11 +151,11 @@ bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
     if (cache_.Find(walk.current, step)) {
         return true;
     }
-    return ReadStep(walk, pass, step, end);
+    return ReadStep(walk, pass, step);
 }
 
 // The pass made on the file; kept when it said nothing.
-bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& end)
+bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step)
 {
     const std::size_t lines_before = walk.diagnostics.size();
     const ReadResult read = ReadRecord(walk.file, walk.mft_recno, walk.current, record_, buffer_, walk.diagnostics);
@@ -127,7 +164,6 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
         walk.memo_candidate = false;
     }
     if (read != ReadResult::kDecoded) {
-        end = read == ReadResult::kFailed ? WalkEnd::kUnfinished : WalkEnd::kFinished;
         return false;
     }
     StepOfRecord(record_, pass, step);
@@ -139,6 +175,9 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& e
 
 void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathStep& step)
 {
+    step.in_use = (record.mft_header.record_flags & kRecordInUse) != 0;
+    step.base_record = record.mft_header.base_recno == 0;
+    step.sequence = record.mft_header.sequence_number;
     if (record.file_name_array.empty()) {
         step.kind = PathStep::Kind::kNoFileNames;
         return;
@@ -151,6 +190,7 @@ void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathS
     step.kind = PathStep::Kind::kName;
     step.root = IsRootName(name->file_name);
     step.parent = name->parent_recno;
+    step.parent_sequence = name->parent_sequence;
     step.name = Utf8In(read_names_[static_cast<std::size_t>(pass)], name->file_name);
 }
 
@@ -185,19 +225,20 @@ void FullPathResolver::AppendNames(int names)
 // What the walk found is kept for the rows that come next: for a walk that
 // ended at the root, the names in front of each name are kept for every
 // directory on the way (rows in a sibling directory then stop one level up);
-// for any other, only the first name's.
+// for an orphaned one, only the first name's. Where a loop or the pass limit
+// ends a walk depends on where it started: such a walk is not kept.
 void FullPathResolver::KeepMemo(const Walk& walk, WalkEnd end)
 {
-    if (!walk.memo_candidate || path_.text().size() > kLongestMemoPath) {
+    if (!walk.memo_candidate || walk.looped_or_cut || path_.text().size() > kLongestMemoPath) {
         return;
     }
     // The walk's own names are the last of the path: names_[i] is name
     // path_.size() - 1 - i.
-    const int lowest = end == WalkEnd::kRoot ? walk.names - 1 : 0;
-    for (int i = lowest; i >= 0; --i) {
-        Memo& memo = MemoFor(parents_[static_cast<std::size_t>(i)]);
+    for (int i = end == WalkEnd::kRoot ? walk.names - 1 : 0; i >= 0; --i) {
+        const ParentReference& parent = parents_[static_cast<std::size_t>(i)];
+        Memo& memo = MemoFor(parent.recno);
         memo.valid = true;
-        memo.parent = parents_[static_cast<std::size_t>(i)];
+        memo.parent = parent;
         memo.passes_after = walk.passes - 1 - i;
         path_.KeepPrefix(path_.size() - 1 - static_cast<std::size_t>(i), memo.before);
     }

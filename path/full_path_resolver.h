@@ -3,17 +3,19 @@
 
 // The full path walk: the path of a record ("\Windows\System32\drivers"),
 // rebuilt by reading the record and then its ancestors, one parent reference
-// at a time. The walk stops at the root (named "."), after 50 passes, at a
-// short read, or at a record it cannot use; an interrupted walk gives the
-// names gathered so far (path/walked_path.h). Problems are handed back as
-// diagnostics; the result is then empty or cut short.
+// at a time, each checked against the record it names (path/parent_check.h).
+// The walk ends at the root (named "."), or orphaned with the names gathered
+// so far (path/walked_path.h): at a record that is not the folder
+// referenced, cannot be read or decoded, or has no name for a path, at a
+// record the walk has passed already, and after 50 passes. Problems are
+// handed back as diagnostics.
 //
 // Made for a whole run of rows, it answers a pass from memory when the
 // record was read before and its pass said nothing: the record being
 // reported comes from the caller's own decoding, directories from a bounded
 // cache, and the rest of a walk that a recent row took from the same
-// directory (with passes enough left) from a small memo of finished path
-// prefixes. Every pass that says something, reads short or fails is made
+// parent reference to the root (with passes enough left) from a small memo
+// of path prefixes. Every pass that says something, reads short or fails is made
 // again on the file, so each call gives the lines a walk without memory
 // gives, in the same order. Records are read through the record source,
 // which moves no file position.
@@ -68,6 +70,11 @@ public:
     const WalkedPath& Resolve(const RecordSource& mft_file, std::uint64_t mft_recno, const OwnRecord* own_record,
                               Diagnostics& diagnostics);
 
+    // The path of the folder a parent reference names (recno and sequence
+    // number), checked as every parent is; valid until the next call.
+    const WalkedPath& ResolveFolder(const RecordSource& mft_file, std::uint64_t recno, std::uint16_t sequence,
+                                    Diagnostics& diagnostics);
+
     // Forgets everything, as if new: the next call may read another file.
     void Reset();
 
@@ -84,22 +91,28 @@ private:
     using WalkEnd = WalkedPath::End;
     struct Walk;
 
+    struct ParentReference {
+        std::uint64_t recno = 0;
+        std::uint16_t sequence = 0;
+    };
     struct Memo {
         bool valid = false;
         int passes_after = 0;  // the passes after the first
-        std::uint64_t parent = 0;
+        ParentReference parent;
         WalkedPath::Prefix before;  // the path in front of the first name, and how it ended
     };
 
-    bool TakeStep(Walk& walk, int pass, PathStep& step, WalkEnd& end);
-    bool ReadStep(Walk& walk, int pass, PathStep& step, WalkEnd& end);
+    void Start(Walk& walk);
+    bool TakeStep(Walk& walk, int pass, PathStep& step);
+    bool ReadStep(Walk& walk, int pass, PathStep& step);
+    bool Passed(std::uint64_t recno, int pass) const;
     void StepOfRecord(const MFTFileRecord& record, int pass, PathStep& step);
     void NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& record, const PathStep& step);
     void WalkFrom(Walk& walk);
     void Compose(int names, WalkEnd end);
     void AppendNames(int names);
     void KeepMemo(const Walk& walk, WalkEnd end);
-    bool FinishFromMemo(Walk& walk, int pass);
+    bool FinishFromMemo(Walk& walk);
     void CheckFileLength(const RecordSource& mft_file);
     void DropCache();
     Memo& MemoFor(std::uint64_t parent);
@@ -111,7 +124,8 @@ private:
     unsigned calls_until_length_ = 0;
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache
     std::array<std::string_view, full_path_pass::kMaxPasses> names_;  // the names added, first pass first
-    std::array<std::uint64_t, full_path_pass::kMaxPasses> parents_;   // and where each led
+    std::array<ParentReference, full_path_pass::kMaxPasses> parents_;  // and where each led
+    std::array<std::uint64_t, full_path_pass::kMaxPasses> passed_;     // the records met, first pass first
     WalkedPath path_;
     MFTFileRecord record_;
     std::vector<unsigned char> buffer_;

@@ -9,6 +9,10 @@ constexpr std::size_t kFirstSlots = std::size_t{1} << 8;  // grown by doubling a
 constexpr std::size_t kNameBlockBytes = std::size_t{256} << 10;
 constexpr char kNoName[1] = "";  // where an empty name points: never a null pointer
 constexpr std::uint64_t kLargestKept = 0xFFFFFFFEULL;  // keys are record number + 1 in 32 bits
+// A slot's flags.
+constexpr std::uint8_t kRoot = 1;
+constexpr std::uint8_t kInUse = 2;
+constexpr std::uint8_t kBaseRecord = 4;
 
 // Blocks of a power of two bytes, so that finding a name costs a shift, not
 // a division: the smallest that holds the whole cap, up to 256 KiB.
@@ -68,8 +72,12 @@ PathStep PathStepCache::StepOf(const Slot& slot) const
 {
     PathStep step;
     step.kind = slot.kind;
-    step.root = slot.root;
+    step.root = (slot.flags & kRoot) != 0;
+    step.in_use = (slot.flags & kInUse) != 0;
+    step.base_record = (slot.flags & kBaseRecord) != 0;
+    step.sequence = slot.sequence;
     step.parent = slot.parent;
+    step.parent_sequence = slot.parent_sequence;
     step.name = slot.name_length == 0 ? std::string_view(kNoName, 0)
                                       : std::string_view(name_blocks_[slot.name_offset >> block_shift_].get() +
                                                              (slot.name_offset & BlockMask()),
@@ -106,8 +114,11 @@ PathStepCache::InsertResult PathStepCache::Insert(std::uint64_t recno, const Pat
     Slot& slot = slots_[SlotIndex(key)];
     slot.key = key;
     slot.parent = static_cast<std::uint32_t>(step.parent);
+    slot.sequence = step.sequence;
+    slot.parent_sequence = step.parent_sequence;
     slot.kind = step.kind;
-    slot.root = step.root;
+    slot.flags = static_cast<std::uint8_t>((step.root ? kRoot : 0) | (step.in_use ? kInUse : 0) |
+                                           (step.base_record ? kBaseRecord : 0));
     if (!step.name.empty()) {  // an empty view may hold a null pointer
         if ((name_bytes_used_ & BlockMask()) + step.name.size() > BlockBytes()) {
             name_bytes_used_ += BlockBytes() - (name_bytes_used_ & BlockMask());  // to the next block
@@ -131,7 +142,9 @@ PathStepCache::InsertResult PathStepCache::Check(std::uint64_t recno, const Path
     if (!Find(recno, kept)) {
         return InsertResult::kNotKept;
     }
-    const bool same = kept.kind == step.kind && kept.root == step.root && kept.parent == step.parent &&
+    const bool same = kept.kind == step.kind && kept.root == step.root && kept.in_use == step.in_use &&
+                      kept.base_record == step.base_record && kept.sequence == step.sequence &&
+                      kept.parent == step.parent && kept.parent_sequence == step.parent_sequence &&
                       kept.name == step.name;
     return same ? InsertResult::kSame : InsertResult::kDiffers;
 }

@@ -19,20 +19,26 @@
 struct PathStep {
     enum class Kind : std::uint8_t {
         kName,          // adds name and goes on to parent
-        kNoUsableName,  // only DOS or empty names: adds nothing, the record comes again
-        kNoFileNames,   // no $FILE_NAME at all: the walk stops there, unfinished
+        kNoUsableName,  // only DOS or empty names: no name for a path
+        kNoFileNames,   // no $FILE_NAME at all
     };
     Kind kind = Kind::kName;
     bool root = false;          // kName: the name is ".", the walk ends
-    std::uint64_t parent = 0;   // kName
-    std::string_view name;      // kName: UTF-8
+    // The record itself, for the check of the reference that leads to it
+    // (path/parent_check.h).
+    bool in_use = false;
+    bool base_record = false;          // not an extension record
+    std::uint16_t sequence = 0;
+    std::uint64_t parent = 0;          // kName: the parent reference
+    std::uint16_t parent_sequence = 0;
+    std::string_view name;             // kName: UTF-8
 };
 
 class PathStepCache {
 public:
     enum class InsertResult { kInserted, kSame, kDiffers, kNotKept };
 
-    // About 16 MiB of table and 8 MiB of names at the most: enough for the
+    // About 20 MiB of table and 8 MiB of names at the most: enough for the
     // directories of a $MFT of several million records.
     static constexpr std::size_t kDefaultMaxEntries = (std::size_t{1} << 20) / 8 * 5;
     static constexpr std::size_t kDefaultMaxNameBytes = std::size_t{8} << 20;
@@ -58,8 +64,10 @@ private:
         std::uint32_t parent = 0;
         std::uint32_t name_offset = 0;
         std::uint16_t name_length = 0;
+        std::uint16_t sequence = 0;
+        std::uint16_t parent_sequence = 0;
         PathStep::Kind kind = PathStep::Kind::kName;
-        bool root = false;
+        std::uint8_t flags = 0;  // kRoot, kInUse, kBaseRecord
     };
     // 255 UTF-16 units, each at most three bytes of UTF-8.
     static constexpr std::size_t kMaxNameLength = 255 * 3;

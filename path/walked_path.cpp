@@ -5,8 +5,8 @@ void WalkedPath::KeepPrefix(std::size_t names, Prefix& prefix)
     TakeInPrefixNames();
     names = std::min(names, count_);
     prefix.end = end_;
-    const std::size_t length =
-        names > 0 ? names_[names - 1].start + names_[names - 1].length : (end_ == End::kRoot ? 1 : 0);
+    const std::size_t length = names > 0 ? names_[names - 1].start + names_[names - 1].length
+                                         : (end_ == End::kOrphan ? 1 + kOrphanFolder.size() : 0);
     prefix.text.assign(text_, 0, length);
     prefix.names.assign(names_.begin(), names_.begin() + static_cast<std::ptrdiff_t>(names));
 }

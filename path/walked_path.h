@@ -6,10 +6,11 @@
 // the walk ended. Each output joins the names its own way; the report's form
 // is kept beside them, joined once by the walk:
 //
-//   reached the root          "\a\b\c"   (the root alone: "\")
-//   finished without it      "a\b\c"    (cut after 50 names, or a parent the
-//                                        file is too short for; no name: "\")
-//   unfinished               "a\b\c\"   (a parent that could not be used)
+//   reached the root         "\a\b\c"                (the root alone: "\")
+//   orphaned                 "\$OrphanFiles\b\c"     (the folder above "b" is
+//                                                   not known: see
+//                                                   path/full_path_resolver.h)
+//   not started              ""                       (no record to walk from)
 //
 // A name may hold any character, "\" included: only the names tell where
 // one ends.
@@ -26,7 +27,9 @@
 
 class WalkedPath {
 public:
-    enum class End : std::uint8_t { kRoot, kFinished, kUnfinished };
+    enum class End : std::uint8_t { kRoot, kOrphan, kNotStarted };
+    // The folder orphaned names are shown in, as The Sleuth Kit shows them.
+    static constexpr std::string_view kOrphanFolder = "$OrphanFiles";
 
     // Where a name lies in the report's form.
     struct Span {
@@ -36,7 +39,7 @@ public:
     // The first names of a walk, as they stand at the start of its text:
     // kept to start another walk that goes on from there the same way.
     struct Prefix {
-        End end = End::kFinished;
+        End end = End::kRoot;
         std::string text;
         std::vector<Span> names;
     };
@@ -60,8 +63,9 @@ public:
         count_ = prefix_count_ = 0;
         prefix_names_ = nullptr;
         text_.clear();
-        if (end == End::kRoot) {
+        if (end == End::kOrphan) {
             text_.push_back(full_path_pass::kPathSeparator);
+            text_.append(kOrphanFolder);
         }
     }
     // The prefix's names are looked up where it keeps them, not copied: it
@@ -76,21 +80,18 @@ public:
     // A walk makes at most one name a pass: a name past that many is not kept.
     void AppendName(std::string_view name)
     {
-        if (count_ == names_.size()) {
+        if (count_ == names_.size() || end_ == End::kNotStarted) {
             return;
         }
-        if (count_ > 0) {
-            text_.push_back(full_path_pass::kPathSeparator);
-        }
+        text_.push_back(full_path_pass::kPathSeparator);
         names_[count_++ - prefix_count_] =
             Span{static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(name.size())};
         text_.append(name);
     }
-    // An unfinished walk leaves a separator after its last name; a finished
-    // one without a name is the separator alone.
+    // The root's path is the separator alone.
     void Close()
     {
-        if ((end_ == End::kUnfinished && count_ > 0) || (end_ == End::kFinished && count_ == 0)) {
+        if (end_ == End::kRoot && count_ == 0) {
             text_.push_back(full_path_pass::kPathSeparator);
         }
     }
@@ -102,7 +103,7 @@ public:
 private:
     void TakeInPrefixNames();
 
-    End end_ = End::kUnfinished;
+    End end_ = End::kNotStarted;
     std::size_t count_ = 0;
     std::string text_;
     // The first prefix_count_ names are the prefix's, the others in names_.

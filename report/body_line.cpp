@@ -137,6 +137,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, const WalkedPath& 
     const MFTFileNameAttr* name = path_name != nullptr ? path_name : FirstFileName(record);
     own_name_ = name;
     own_parent_ = name->parent_recno;
+    own_parent_sequence_ = name->parent_sequence;
     record_start_.assign(kMd5Field);
     if (full_path_pass::IsRootName(name->file_name)) {
         own_directory_ = &root_folder_;
@@ -150,7 +151,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, const WalkedPath& 
     } else {
         own_name_utf8 = Utf8In(own_name_storage_, name->file_name);
         own_folder_.body.clear();
-        const WalkedPath& folder = folders.PathOf(own_parent_);
+        const WalkedPath& folder = folders.PathOf(own_parent_, own_parent_sequence_);
         AppendBodyFolder(own_folder_.body, folder, folder.size());
         own_directory_ = &own_folder_.body;
     }
@@ -187,16 +188,19 @@ const std::string& BodyLineBuilder::PathFolder(std::uint64_t parent, const Walke
     return folder.body;
 }
 
-const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, FolderPaths& folders)
+// The folder a parent reference names: a name in the record's own folder
+// names it with the same reference.
+const std::string& BodyLineBuilder::DirectoryOf(std::uint64_t parent, std::uint16_t sequence, FolderPaths& folders)
 {
-    if (parent == own_parent_) {
+    if (parent == own_parent_ && sequence == own_parent_sequence_) {
         return *own_directory_;
     }
-    if (!other_folder_.filled || parent != other_folder_.parent) {
+    if (!other_folder_.filled || parent != other_folder_.parent || sequence != other_folder_.parent_sequence) {
         other_folder_.body.clear();
-        const WalkedPath& folder = folders.PathOf(parent);
+        const WalkedPath& folder = folders.PathOf(parent, sequence);
         AppendBodyFolder(other_folder_.body, folder, folder.size());
         other_folder_.parent = parent;
+        other_folder_.parent_sequence = sequence;
         other_folder_.filled = true;
     }
     return other_folder_.body;
@@ -247,7 +251,7 @@ bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRec
             out.append(kMd5Field).push_back('/');
         } else {
             out.append(kMd5Field);
-            out.append(DirectoryOf(name->parent_recno, folders));
+            out.append(DirectoryOf(name->parent_recno, name->parent_sequence, folders));
             AppendBodyName(out, name->file_name);
         }
         out.append(kFileNameMark);

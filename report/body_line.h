@@ -45,9 +45,10 @@ private:
     struct Folder {
         bool filled = false;
         std::uint64_t parent = 0;
+        std::uint16_t parent_sequence = 0;  // other folders
         // The walk it was made from (folders of paths): how it ended, its
         // text in front of the record's name, and the length of each name.
-        WalkedPath::End end = WalkedPath::End::kFinished;
+        WalkedPath::End end = WalkedPath::End::kRoot;
         std::string walk;
         std::vector<std::uint16_t> lengths;
         std::string body;  // its body form, "/" last
@@ -62,7 +63,7 @@ private:
 
     void NameRecord(const MFTFileRecord& record, const WalkedPath& path, FolderPaths& folders);
     const std::string& PathFolder(std::uint64_t parent, const WalkedPath& path);
-    const std::string& DirectoryOf(std::uint64_t parent, FolderPaths& folders);
+    const std::string& DirectoryOf(std::uint64_t parent, std::uint16_t sequence, FolderPaths& folders);
     void AppendLineEnd(std::string& out, const Line& line, TimesText& times) const;
     bool AppendFileNameLines(ReportLineSink& sink, const MFTFileRecord& record, FolderPaths& folders);
     bool AppendStreamLines(ReportLineSink& sink, const MFTFileRecord& record);
@@ -71,6 +72,7 @@ private:
     char recno_text_[24] = {};  // the record number's digits (see PutNumber)
     std::size_t recno_length_ = 0;
     std::uint64_t own_parent_ = 0;
+    std::uint16_t own_parent_sequence_ = 0;
     const std::string* own_directory_ = nullptr;  // body form of the folder of the record's name
     std::string record_start_;  // the record line's MD5 field and name, without the deleted mark
     const MFTFileNameAttr* own_name_ = nullptr;  // the name the record line shows

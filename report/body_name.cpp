@@ -75,12 +75,9 @@ void AppendBodyNameUtf8(std::string& out, std::string_view utf8)
 
 void AppendBodyFolder(std::string& out, const WalkedPath& walk, std::size_t names)
 {
-    const bool placed = walk.end() == WalkedPath::End::kRoot ||
-                        (walk.size() == 0 && walk.end() == WalkedPath::End::kFinished);
-    if (placed) {
-        out.push_back('/');
-    } else {
-        out.append(kUnplacedFolder);
+    out.push_back('/');
+    if (walk.end() != WalkedPath::End::kRoot) {
+        out.append(WalkedPath::kOrphanFolder).push_back('/');
     }
     for (std::size_t i = 0; i < names && i < walk.size(); ++i) {
         AppendBodyNameUtf8(out, walk.Name(i));

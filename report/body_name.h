@@ -11,10 +11,6 @@
 
 #include "path/walked_path.h"
 
-// Where a path goes whose walk did not reach the root: the names gathered,
-// under the folder The Sleuth Kit shows for entries it cannot place.
-constexpr std::string_view kUnplacedFolder = "/$OrphanFiles/";
-
 // Appends name text as the report writes it (control characters as U+FFFD,
 // text/replacement), with '|' written %7C and '%' written %25: a raw '|'
 // would split the line, and the readers decode %XX.
@@ -23,8 +19,7 @@ void AppendBodyNameUtf8(std::string& out, std::string_view utf8);
 
 // Appends the body form of a folder, followed by "/", from the first `names`
 // names of a path walk (path/walked_path.h): "/a/b/" for a walk that reached
-// the root, or one that found no name and did not fail (the report writes
-// it "\"); the names under kUnplacedFolder for any other.
+// the root, "/$OrphanFiles/a/b/" for an orphaned one.
 void AppendBodyFolder(std::string& out, const WalkedPath& walk, std::size_t names);
 
 #endif

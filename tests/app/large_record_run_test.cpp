@@ -81,7 +81,7 @@ TEST(LargeRecordRunTest, EveryRecordAtItsNumberWithItsPath)
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"5", "\\"}, {"8", "\\$BadClus:$Bad"}, {"16", "\\Users"}, {"17", "\\Users\\Later\\late.txt"},
         {"17", "\\Users\\Later\\late.txt:Zone.Identifier"}, {"21", "\\Users\\Later"}, {"18", "\\Users\\" + kAcross2048},
-        {"18", "\\Users\\" + kAcross2048 + ":pad"}, {"19", "orphan.txt"}, {"22", "?\\Users\\gone.txt?"}};
+        {"18", "\\Users\\" + kAcross2048 + ":pad"}, {"19", "\\$OrphanFiles\\orphan.txt"}, {"22", "?\\Users\\gone.txt?"}};
     for (const auto& [recno, path] : expected) {
         EXPECT_TRUE(HasRow(rows, recno, path)) << recno << " " << path;
     }

@@ -6,7 +6,7 @@ by the tool's documented rules; nothing is taken from the tool's own output.
 
 from typing import Dict, List, Optional
 
-from libfsntfs_view import NAME_SPACE_DOS, LibraryRecord, LibraryView
+from libfsntfs_view import NAME_SPACE_DOS, FileName, LibraryRecord, LibraryView
 
 LONG_COLUMNS = [
     "RecNo", "Deleted", "Directory", "ADS", "Filename", "DOSFilename",
@@ -31,6 +31,7 @@ ATTRIBUTE_BITS = {
 HOST_NAME = "localhost"
 SEPARATOR = "\\"
 ROOT_NAME = "."
+ORPHAN_FOLDER = "$OrphanFiles"
 MAX_PATH_PASSES = 50
 
 
@@ -62,31 +63,42 @@ def path_name(record: LibraryRecord):
     return next((n for n in record.names if n.name_space != NAME_SPACE_DOS and n.name), None)
 
 
+def names_folder(record: LibraryRecord, name: FileName) -> bool:
+    """Whether the record at a name's parent number is still the folder it names: the
+    same sequence number, or the next one when free; a base record. The root always is."""
+    chosen = path_name(record)
+    if chosen is not None and chosen.name == ROOT_NAME:
+        return True
+    return record.base_recno == 0 and (record.sequence == name.parent_sequence or
+                                       (not record.allocated and record.sequence == (name.parent_sequence + 1) % 65536))
+
+
 def expected_path(view: LibraryView, recno: int) -> str:
     """The path rebuilt from parent references: the first non-DOS, non-empty name
     of each record, "\\" between names and in front once the root "." is reached,
-    at most 50 passes; a walk that runs into a record without a usable header or
-    without any name stops there, every name still followed by its separator."""
+    at most 50 records read. A parent that is not the folder named, cannot be read,
+    has no such name, or was passed already, and the limit, orphan the path: the
+    names found go under "\\$OrphanFiles". A record without such a name of its own
+    has the root's path."""
     names: List[str] = []
-    current = recno
-    reached_root = False
+    current, naming, passed = recno, None, []
     for _ in range(MAX_PATH_PASSES):
-        if current >= view.record_count:
-            break  # beyond the end of the file: the path is finished as it stands
-        record = view.records.get(current)
-        if record is None or not record.names:
-            return "".join(name + SEPARATOR for name in names)
+        passed.append(current)
+        record = view.records.get(current) if current < view.record_count else None
+        if record is None or (naming is not None and not names_folder(record, naming)):
+            break
         chosen = path_name(record)
         if chosen is None:
-            continue  # the same record is read again on the next pass
-        names.insert(0, chosen.name)
-        current = chosen.parent_recno
-        if chosen.name == ROOT_NAME:
-            reached_root = True
+            if naming is None and record.names:
+                return SEPARATOR
             break
-    if reached_root:
-        return SEPARATOR + SEPARATOR.join(names[1:])
-    return SEPARATOR.join(names) or SEPARATOR
+        if chosen.name == ROOT_NAME:
+            return SEPARATOR + SEPARATOR.join(names) if names else SEPARATOR
+        names.insert(0, chosen.name)
+        if chosen.parent_recno in passed:
+            break
+        current, naming = chosen.parent_recno, chosen
+    return SEPARATOR + ORPHAN_FOLDER + "".join(SEPARATOR + name for name in names)
 
 
 def is_reported(record: LibraryRecord) -> bool:
@@ -98,12 +110,12 @@ def library_paths(view: LibraryView) -> Dict[int, str]:
     """libfsntfs's own path ("path hint") of every reported record in use whose
     walk reaches the root, for the name the path is built from; the tool's
     FullPath must be the same. libfsntfs has no 50-name limit, so the paths
-    that the limit cuts short are left to expected_path alone."""
+    that are orphaned (the limit among them) are left to expected_path alone."""
     paths = {}
     for recno, record in view.records.items():
         chosen = path_name(record) if is_reported(record) and record.allocated else None
         if chosen is not None and chosen.path_hint is not None \
-                and expected_path(view, recno).startswith(SEPARATOR):
+                and not expected_path(view, recno).startswith(SEPARATOR + ORPHAN_FOLDER):
             paths[recno] = sanitized(chosen.path_hint)
     return paths
 

@@ -38,6 +38,7 @@ class FileName:
     parent_recno: int
     times: List[str]
     path_hint: Optional[str] = None   # libfsntfs's own path for this name
+    parent_sequence: int = 0
 
 
 @dataclass
@@ -54,6 +55,7 @@ class LibraryRecord:
     allocated: bool
     directory: bool
     base_recno: int
+    sequence: int = 0
     si_times: List[str] = field(default_factory=lambda: list(NO_TIMES))
     si_flags: int = 0
     names: List[FileName] = field(default_factory=list)
@@ -146,7 +148,8 @@ def read_attributes(entry, record: LibraryRecord, data_sizes: List[DataStream]) 
         elif kind == TYPE_FILE_NAME:
             record.names.append(FileName(attribute.name, attribute.name_space,
                                          attribute.parent_file_reference & REFERENCE_RECNO_MASK,
-                                         attribute_times(attribute), path_hint(entry, index)))
+                                         attribute_times(attribute), path_hint(entry, index),
+                                         attribute.parent_file_reference >> 48))
         elif kind == TYPE_DATA:
             stream = data_sizes[data_index]
             stream.name = attribute.attribute_name or ""
@@ -200,7 +203,8 @@ def load_library_view(mft_path: str) -> LibraryView:
                 continue
             record = LibraryRecord(recno=recno, allocated=entry.is_allocated(),
                                    directory=entry.has_directory_entries_index(),
-                                   base_recno=entry.base_record_file_reference & REFERENCE_RECNO_MASK)
+                                   base_recno=entry.base_record_file_reference & REFERENCE_RECNO_MASK,
+                                   sequence=entry.file_reference >> 48)
             read_attributes(entry, record, data_by_entry.get(recno, []))
             check_named_stream_sizes(entry, record)
             cluster_sizes.update(named_stream_cluster_sizes(entry, record))

@@ -139,11 +139,11 @@ class MountedVolume:
 
 
 def report_path(made_path: str, deleted: bool, stream: str = "") -> str:
-    """The FullPath value: the walk stops after 50 names, so a path that needs
-    more (the root's "." included) keeps its last 50 and has no leading "\\"."""
+    """The FullPath value: the walk reads at most 50 records, the root's included,
+    so a path of 50 names or more keeps its last 50 under "\\$OrphanFiles"."""
     names = made_path.split("/")
     if len(names) >= MAX_PATH_NAMES:
-        path = "\\".join(names[-MAX_PATH_NAMES:])
+        path = "\\$OrphanFiles\\" + "\\".join(names[-MAX_PATH_NAMES:])
     else:
         path = "\\" + "\\".join(names)
     path = sanitized(path + (":" + stream if stream else ""))

@@ -184,6 +184,38 @@ TEST_F(FullPathResolverTest, AdversarialChainsInOtherOrdersWithoutTheCallersReco
     ExpectSameWalks(mixed, shuffled, true);
 }
 
+// The folder a reference names, for every record under sequence numbers
+// that match and that do not, in turn: what one walk remembers serves no
+// reference with another sequence number.
+TEST_F(FullPathResolverTest, FolderWalksForEachSequenceNumberAsTheReferenceWalk)
+{
+    for (const bool generated : {false, true}) {
+        SCOPED_TRACE(generated ? "generated" : "adversarial");
+        const varneth_bench::MftGenerator generator(3000, 11);
+        if (generated) {
+            ASSERT_TRUE(generator.WriteTo(path_));
+        } else {
+            Write(AdversarialMft());
+        }
+        wxFile file;
+        ASSERT_TRUE(file.Open(path_));
+        const std::uint64_t count = static_cast<std::uint64_t>(file.Length()) / kRecordSize;
+        FullPathResolver resolver(64, 4096);
+        int orphans = 0;
+        for (std::uint64_t recno = 0; recno < count + 2; ++recno) {
+            for (const std::uint16_t sequence : {1, 2, 1, 0}) {
+                Diagnostics lines;
+                const std::string expected = ToUtf8(ReferenceFolderPath(file, recno, sequence, lines));
+                const WalkedPath& walked = resolver.ResolveFolder(RecordSource(file.fd()), recno, sequence, lines);
+                ASSERT_EQ(walked.text(), expected) << recno << " sequence " << sequence;
+                ExpectNamesJoinToText(walked);
+                orphans += walked.end() == WalkedPath::End::kOrphan ? 1 : 0;
+            }
+        }
+        EXPECT_GT(orphans, 0);
+    }
+}
+
 TEST_F(FullPathResolverTest, TinyCachesThatFillAndEmptyAllTheTime)
 {
     Write(AdversarialMft());

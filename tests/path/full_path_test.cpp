@@ -80,15 +80,7 @@ std::string JoinedChain(const char* prefix, int first, int last)
     return path;
 }
 
-// 50 names of the loop p <-> q, starting from p: the last one added is q.
-std::string LoopPath()
-{
-    std::string path;
-    for (int i = 0; i < 25; ++i) {
-        path += (i == 0 ? "" : "\\") + std::string("q\\p");
-    }
-    return path;
-}
+const std::string kOrphans = "\\$OrphanFiles\\";
 
 class FullPathTest : public ::testing::Test {
 protected:
@@ -121,7 +113,7 @@ std::vector<PathCase> PathCases()
         {"deep file", 20, "\\Windows\\System32\\drivers\\etc\\hosts", nullptr, nullptr},
         {"file under the root", 21, "\\a.txt", nullptr, nullptr},
         {"root itself", kRoot, "\\", nullptr, nullptr},
-        {"record number equal to the count", kRecordCount, "\\", nullptr, nullptr},
+        {"record number equal to the count", kRecordCount, "\\$OrphanFiles", nullptr, nullptr},
         {"record number beyond the count", kRecordCount + 1, "", kBoundError, nullptr},
         // 2^54 * 1024 wraps to 0 in 64 bits and must not pass for record 0.
         {"record number whose offset overflows", std::uint64_t{1} << 54, "", kBoundError, nullptr},
@@ -129,17 +121,17 @@ std::vector<PathCase> PathCases()
         {"DOS name first, Win32 second", 23, "\\Windows\\app.ini", nullptr, nullptr},
         {"dot file", 24, "\\.profile", nullptr, nullptr},
         {"dot directory", 28, "\\Users\\x\\.config\\app.ini", nullptr, nullptr},
-        {"parent is not a FILE record", 31, "d\\x.txt\\", nullptr, kMagicWarning},
-        {"parent fails to decode", 34, "d2\\x.txt\\", kDecodeError, nullptr},
-        {"no $FILE_NAME, asked directly", 12, "", nullptr, nullptr},
-        {"no $FILE_NAME in the chain", 35, "f\\", nullptr, nullptr},
-        {"parent beyond the end of the file", 36, "f", nullptr, nullptr},
+        {"parent is not a FILE record", 31, "\\$OrphanFiles\\d\\x.txt", nullptr, kMagicWarning},
+        {"parent fails to decode", 34, "\\$OrphanFiles\\d2\\x.txt", kDecodeError, nullptr},
+        {"no $FILE_NAME, asked directly", 12, "\\$OrphanFiles", nullptr, nullptr},
+        {"no $FILE_NAME in the chain", 35, "\\$OrphanFiles\\f", nullptr, nullptr},
+        {"parent beyond the end of the file", 36, "\\$OrphanFiles\\f", nullptr, nullptr},
         {"deleted directory in the chain", 38, "\\gone\\f", nullptr, nullptr},
         {"empty Win32 name skipped", 39, "\\real", nullptr, nullptr},
         {"49 names below the root", kShallowChainStart + 48, "\\" + JoinedChain("e", 0, 48), nullptr, nullptr},
-        {"50 names: the limit", kDeepChainStart + 49, JoinedChain("d", 0, 49), nullptr, nullptr},
-        {"60 names: the last 50", kDeepChainStart + 59, JoinedChain("d", 10, 59), nullptr, nullptr},
-        {"parent loop", 100, LoopPath(), nullptr, nullptr},
+        {"50 names: past the limit", kDeepChainStart + 49, kOrphans + JoinedChain("d", 0, 49), nullptr, nullptr},
+        {"60 names: the last 50", kDeepChainStart + 59, kOrphans + JoinedChain("d", 10, 59), nullptr, nullptr},
+        {"parent loop", 100, kOrphans + "q\\p", nullptr, nullptr},
     };
 }
 

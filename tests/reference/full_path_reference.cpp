@@ -1,7 +1,10 @@
 #include "reference/full_path_reference.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "mft/mft_file_record.h"
 #include "mft/record_construction.h"
@@ -20,20 +23,18 @@ const MFTFileNameAttr* FirstUsableName(const MFTFileRecord& record)
     return nullptr;
 }
 
-// Reads the record into the cleared record object; false when the walk
-// ends here (finished after a short read, else unfinished and said).
+// Reads the record into the cleared record object; false when it cannot be
+// read or decoded (said, but for a short read).
 bool ReadAndDecode(wxFile& mft_file, std::uint64_t mft_recno, std::uint64_t current, MFTFileRecord& record,
-                   bool& finished, Diagnostics& diagnostics)
+                   Diagnostics& diagnostics)
 {
     std::array<unsigned char, 1024> buffer{};
     record.Clear();
-    finished = false;
     if (mft_file.Seek(static_cast<wxFileOffset>(current * 1024)) == wxInvalidOffset) {
         diagnostics.Error(wxS("GetFullPathString() - error on Seek() in MFT file."));
         return false;
     }
     if (mft_file.Read(buffer.data(), 1024) != 1024) {
-        finished = true;
         return false;
     }
     if (std::memcmp(buffer.data(), "FILE", 4) != 0) {
@@ -47,32 +48,70 @@ bool ReadAndDecode(wxFile& mft_file, std::uint64_t mft_recno, std::uint64_t curr
     return true;
 }
 
-// Every name in front of the path, each followed by a separator; true when
-// the walk finished (root, 50 passes, short read), false when cut short.
-bool Walk(wxFile& mft_file, std::uint64_t mft_recno, wxString& path, Diagnostics& diagnostics)
+// The record a reference names: the same sequence number, or the next one
+// when it is free; a base record.
+bool IsReferenced(const MFTFileRecord& record, std::uint16_t sequence)
+{
+    const std::uint16_t now = record.mft_header.sequence_number;
+    const bool in_use = (record.mft_header.record_flags & 0x0001) != 0;
+    return record.mft_header.base_recno == 0 &&
+           (now == sequence || (!in_use && now == static_cast<std::uint16_t>(sequence + 1)));
+}
+
+// The names, root side first; true when the walk reached the root. The
+// first record is checked only when a sequence number is given for it.
+bool Walk(wxFile& mft_file, std::uint64_t mft_recno, std::optional<std::uint16_t> sequence,
+          std::vector<wxString>& names, Diagnostics& diagnostics)
 {
     MFTFileRecord record;
+    std::vector<std::uint64_t> passed;
     std::uint64_t current = mft_recno;
     for (int pass = 0; pass < 50; ++pass) {
-        bool finished = false;
-        if (!ReadAndDecode(mft_file, mft_recno, current, record, finished, diagnostics)) {
-            return finished;
-        }
-        if (record.file_name_array.empty()) {
+        passed.push_back(current);
+        if (!ReadAndDecode(mft_file, mft_recno, current, record, diagnostics)) {
             return false;
         }
         const MFTFileNameAttr* name = FirstUsableName(record);
-        if (name == nullptr) {
-            continue;
+        const bool root = name != nullptr && name->file_name == wxS(".");
+        if (sequence && !root && !IsReferenced(record, *sequence)) {
+            return false;
         }
-        path = name->file_name + wxS("\\") + path;
-        current = name->parent_recno;
-        if (name->file_name == wxS(".")) {
-            path.erase(0, 1);
+        if (name == nullptr) {
+            // A record's own walk without a name of its own: the root's path.
+            return pass == 0 && !sequence && !record.file_name_array.empty();
+        }
+        if (root) {
             return true;
         }
+        names.insert(names.begin(), name->file_name);
+        if (std::find(passed.begin(), passed.end(), name->parent_recno) != passed.end()) {
+            return false;
+        }
+        current = name->parent_recno;
+        sequence = name->parent_sequence;
     }
-    return true;
+    return false;
+}
+
+wxString Joined(bool root, const std::vector<wxString>& names)
+{
+    wxString path = root ? wxString() : wxString(wxS("\\$OrphanFiles"));
+    for (const wxString& name : names) {
+        path += wxS("\\") + name;
+    }
+    return path.empty() ? wxString(wxS("\\")) : path;
+}
+
+wxString WalkedText(wxFile& mft_file, std::uint64_t recno, std::optional<std::uint16_t> sequence,
+                    Diagnostics& diagnostics)
+{
+    const wxFileOffset position = mft_file.Tell();
+    std::vector<wxString> names;
+    const bool root = Walk(mft_file, recno, sequence, names, diagnostics);
+    if (position != wxInvalidOffset) {
+        mft_file.Seek(position);
+    }
+    return Joined(root, names);
 }
 
 }  // namespace
@@ -88,20 +127,12 @@ wxString ReferenceFullPath(wxFile& mft_file, std::uint64_t mft_recno, Diagnostic
         diagnostics.Error(wxS("GetFullPathString() - passed in mft_recno is greater than record count."));
         return wxString();
     }
-    const wxFileOffset position = mft_file.Tell();
-    wxString path;
-    if (Walk(mft_file, mft_recno, path, diagnostics)) {
-        if (!path.empty()) {
-            path.RemoveLast();
-        }
-        if (path.empty()) {
-            path = wxS("\\");
-        }
-    }
-    if (position != wxInvalidOffset) {
-        mft_file.Seek(position);
-    }
-    return path;
+    return WalkedText(mft_file, mft_recno, std::nullopt, diagnostics);
+}
+
+wxString ReferenceFolderPath(wxFile& mft_file, std::uint64_t recno, std::uint16_t sequence, Diagnostics& diagnostics)
+{
+    return WalkedText(mft_file, recno, sequence, diagnostics);
 }
 
 }  // namespace varneth_test

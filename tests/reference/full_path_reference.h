@@ -16,6 +16,8 @@
 namespace varneth_test {
 
 wxString ReferenceFullPath(wxFile& mft_file, std::uint64_t mft_recno, Diagnostics& diagnostics);
+// The path of the folder a parent reference names: its record is checked too.
+wxString ReferenceFolderPath(wxFile& mft_file, std::uint64_t recno, std::uint16_t sequence, Diagnostics& diagnostics);
 
 }  // namespace varneth_test
 

@@ -119,10 +119,10 @@ std::vector<BodyCase> Cases()
          50, Walked(End::kRoot, {"dir", "old"}),
          {"0|/dir/old (deleted)|50-144-2|d/drwxrwxrwx|0|0|0|0|0|0|0",
           "0|/dir/old ($FILE_NAME) (deleted)|50-48-1|d/drwxrwxrwx|0|0|0" + kFnTimes}},
-        {"unfinished walk, hard link in another folder, no $DATA",
+        {"orphaned walk, hard link in another folder, no $DATA",
          RecordBuilder().StandardInformation(kSi).FileName(u"x", kPosix, 29, fn).FileName(u"y", kPosix, 31, fn)
              .Build(),
-         60, Walked(End::kUnfinished, {"x"}),
+         60, Walked(End::kOrphan, {"x"}),
          {"0|/$OrphanFiles/x|60|r/rrwxrwxrwx|0|0|0" + kSiTimes,
           "0|/$OrphanFiles/x ($FILE_NAME)|60-48-1|r/rrwxrwxrwx|0|0|0" + kFnTimes,
           "0|/other%7C%25/y ($FILE_NAME)|60-48-2|r/rrwxrwxrwx|0|0|0" + kFnTimes}},
@@ -134,7 +134,7 @@ std::vector<BodyCase> Cases()
         {"only a DOS name: its folder from a walk of its own",
          RecordBuilder().StandardInformation(kSi).FileName(u"DOSONLY.TXT", kDos, 30, fn)
              .NonResidentData(70000, 73728).Build(),
-         70, Walked(End::kFinished, {}),
+         70, Walked(End::kRoot, {}),
          {"0|/dir/DOSONLY.TXT|70-128-2|r/rrwxrwxrwx|0|0|70000" + kSiTimes,
           "0|/dir/DOSONLY.TXT ($FILE_NAME)|70-48-1|r/rrwxrwxrwx|0|0|70000" + kFnTimes}},
         // Two walks of one text through one parent: only the names tell the
@@ -182,12 +182,10 @@ TEST(BodyLines, FoldersComeFromThePathWalksNames)
         {Walked(End::kRoot, {}), 0, "/"},
         {Walked(End::kRoot, {"a", "b c"}), 2, "/a/b c/"},
         {Walked(End::kRoot, {"a", "b", "own"}), 2, "/a/b/"},
-        {Walked(End::kFinished, {"a", "b"}), 2, "/$OrphanFiles/a/b/"},    // cut after 50 names
-        {Walked(End::kUnfinished, {"a", "b"}), 2, "/$OrphanFiles/a/b/"},  // stopped at a parent without names
-        {Walked(End::kUnfinished, {}), 0, "/$OrphanFiles/"},
-        {Walked(End::kFinished, {}), 0, "/"},  // no name found: the report writes "\"
-        {Walked(End::kFinished, {"own"}), 0, "/$OrphanFiles/"},
-        {Walked(End::kUnfinished, {"\\lead"}), 1, "/$OrphanFiles/\\lead/"},  // no root for a name's own "\"
+        {Walked(End::kOrphan, {"a", "b"}), 2, "/$OrphanFiles/a/b/"},
+        {Walked(End::kOrphan, {}), 0, "/$OrphanFiles/"},
+        {Walked(End::kOrphan, {"own"}), 0, "/$OrphanFiles/"},
+        {Walked(End::kOrphan, {"\\lead"}), 1, "/$OrphanFiles/\\lead/"},
         {Walked(End::kRoot, {"p|q%r", "c\x01" "d"}), 2, "/p%7Cq%25r/c\xEF\xBF\xBD" "d/"},
     };
     for (const auto& c : cases) {
