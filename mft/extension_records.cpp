@@ -25,7 +25,8 @@ bool BelongsTo(ByteReader extension, const MFTRecordHeader& base)
 {
     return HasFileSignature(extension) &&
            extension.U48At(record_header_field::kBaseRecno) == base.mft_recno &&
-           ReferenceNamesRecord(base, extension.U16At(record_header_field::kBaseSequence));
+           ReferenceNamesRecord(base.sequence_number, (base.record_flags & kRecordInUse) != 0,
+                                extension.U16At(record_header_field::kBaseSequence));
 }
 
 // Only the piece of a non-resident stream that starts at VCN 0 holds its

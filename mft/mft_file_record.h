@@ -164,17 +164,15 @@ constexpr std::uint16_t kNameSpaceWin32AndDos = 3;
 constexpr std::uint16_t kRecordInUse = 0x0001;
 
 // Whether a reference (a parent's, an extension record's base) still names the
-// record it points at: the same sequence number, or the record freed since
-// and not reused (freeing raises the number by one; the next use raises it
-// again).
-inline bool ReferenceNamesRecord(const MFTRecordHeader& record, std::uint16_t reference_sequence)
+// record it points at, which now has record_sequence and is in use or not:
+// the same sequence number, or the record freed since and not reused
+// (freeing raises the number by one; the next use raises it again).
+inline bool ReferenceNamesRecord(std::uint16_t record_sequence, bool in_use, std::uint16_t reference_sequence)
 {
-    if (record.sequence_number == reference_sequence) {
-        return true;
-    }
-    return (record.record_flags & kRecordInUse) == 0 &&
-           record.sequence_number == static_cast<std::uint16_t>(reference_sequence + 1);
+    return record_sequence == reference_sequence ||
+           (!in_use && record_sequence == static_cast<std::uint16_t>(reference_sequence + 1));
 }
+
 constexpr std::uint16_t kRecordIsDirectory = 0x0002;
 
 class MFTFileRecord : public wxObject {
