@@ -88,7 +88,7 @@ std::string_view Piece(const std::string& text, std::size_t& start, std::size_t 
     return piece;
 }
 
-std::unique_ptr<RecordWorker> MakeWorker(const RunState& state, unsigned worker_count,
+std::unique_ptr<RecordWorker> MakeWorker(const RunState& state, PathStepCache& step_cache,
                                          const ExtensionRecordIndex& extension_index)
 {
     RecordWork::Settings settings;
@@ -98,7 +98,7 @@ std::unique_ptr<RecordWorker> MakeWorker(const RunState& state, unsigned worker_
     settings.body_file = state.body_file != nullptr;
     settings.host_name = run_settings.host_name;
     settings.streams_only = run_settings.dump_ads;
-    return std::make_unique<RecordWork>(state.mft_file, settings, worker_count, extension_index);
+    return std::make_unique<RecordWork>(state.mft_file, settings, step_cache, extension_index);
 }
 
 }  // namespace
@@ -115,10 +115,13 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 // in record order.
 bool RunRecordLoop(RunState& state)
 {
-    const ExtensionRecordIndex extension_index(state.mft_file, state.mft_record_count);  // outlives the workers
-    RecordPipeline pipeline(state.mft_file, state.mft_record_count, [&state, &extension_index](unsigned worker_count) {
-        return MakeWorker(state, worker_count, extension_index);
-    });
+    // Both outlive the workers.
+    const ExtensionRecordIndex extension_index(state.mft_file, state.mft_record_count);
+    PathStepCache step_cache;
+    RecordPipeline pipeline(state.mft_file, state.mft_record_count,
+                            [&state, &step_cache, &extension_index]() {
+                                return MakeWorker(state, step_cache, extension_index);
+                            });
     while (const RecordBatch* batch = pipeline.Next()) {
         std::size_t report_start = 0;
         std::size_t body_start = 0;

@@ -59,9 +59,7 @@ const WalkedPath& FullPathResolver::ResolveFolder(const RecordSource& mft_file, 
 void FullPathResolver::Start(Walk& walk)
 {
     CheckFileLength(walk.file);
-    if (cache_.Full()) {
-        cache_.Clear();
-    }
+    cache_.Refresh(cache_view_);
     WalkFrom(walk);
 }
 
@@ -148,7 +146,7 @@ bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step)
         }
         return true;
     }
-    if (cache_.Find(walk.current, step)) {
+    if (cache_view_.Find(walk.current, step)) {
         return true;
     }
     return ReadStep(walk, pass, step);
@@ -260,22 +258,25 @@ void FullPathResolver::CheckFileLength(const RecordSource& mft_file)
     }
     calls_until_length_ = kCallsBetweenLengthChecks;
     const long long length = mft_file.FileLength();
-    if (length != file_length_) {
+    if (length != file_length_ && file_length_ != kLengthNotLooked) {
         DropCache();
-        file_length_ = length;
     }
+    file_length_ = length;
 }
 
 void FullPathResolver::Reset()
 {
     DropCache();
-    file_length_ = -1;
+    file_length_ = kLengthNotLooked;
     calls_until_length_ = 0;
 }
 
+// Made only before a walk has taken a name from the cache (as it starts, or
+// at its own record), so no name of the walk goes with the old table.
 void FullPathResolver::DropCache()
 {
     cache_.Clear();
+    cache_.Refresh(cache_view_);
     for (Memo& memo : memos_) {
         memo.valid = false;
     }

@@ -13,9 +13,9 @@
 // Made for a whole run of rows, it answers a pass from memory when the
 // record was read before and its pass said nothing: the record being
 // reported comes from the caller's own decoding, directories from a bounded
-// cache, and the rest of a walk that a recent row took from the same
-// parent reference to the root (with passes enough left) from a small memo
-// of path prefixes. Every pass that says something, reads short or fails is made
+// cache (its own, or the one a run's workers share), and the rest of a
+// walk that a recent row took from the same parent reference to the root
+// (with passes enough left) from a small memo of path prefixes. Every pass that says something, reads short or fails is made
 // again on the file, so each call gives the lines a walk without memory
 // gives, in the same order. Records are read through the record source,
 // which moves no file position.
@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,13 +43,21 @@
 
 class FullPathResolver {
 public:
-    // The caps of the directory cache (tests make them small) and the number
-    // of path memos (a resolver for one walk needs one).
+    // The caps of the resolver's own directory cache (tests make them small)
+    // and the number of path memos (a resolver for one walk needs one).
     static constexpr std::size_t kMemos = 1024;
     explicit FullPathResolver(std::size_t max_cached_steps = PathStepCache::kDefaultMaxEntries,
                               std::size_t max_cached_name_bytes = PathStepCache::kDefaultMaxNameBytes,
                               std::size_t memo_count = kMemos)
-        : cache_(max_cached_steps, max_cached_name_bytes), memo_count_(PowerOfTwoAtLeast(memo_count))
+        : own_cache_(std::make_unique<PathStepCache>(max_cached_steps, max_cached_name_bytes)),
+          cache_(*own_cache_),
+          memo_count_(PowerOfTwoAtLeast(memo_count))
+    {
+    }
+    // A resolver of one worker, with the directory cache the run's workers
+    // share; the cache outlives it.
+    explicit FullPathResolver(PathStepCache& shared_cache)
+        : cache_(shared_cache), memo_count_(PowerOfTwoAtLeast(kMemos))
     {
     }
     FullPathResolver(const FullPathResolver&) = delete;
@@ -117,10 +126,16 @@ private:
     void DropCache();
     Memo& MemoFor(std::uint64_t parent);
 
-    PathStepCache cache_;
+    std::unique_ptr<PathStepCache> own_cache_;  // none when shared
+    PathStepCache& cache_;
+    PathStepCache::View cache_view_;  // refreshed as each walk starts
     std::size_t memo_count_;  // a power of two: a mask picks the memo
     std::vector<Memo> memos_;  // by parent record number; made at the first use
-    long long file_length_ = -1;
+    // Below any length, and below the -1 of a failed look: a resolver's first
+    // look changes nothing, as a shared cache holds what the other workers
+    // have read of the same file.
+    static constexpr long long kLengthNotLooked = -2;
+    long long file_length_ = kLengthNotLooked;
     unsigned calls_until_length_ = 0;
     std::array<std::string, full_path_pass::kMaxPasses> read_names_;  // names not taken from the cache
     std::array<std::string_view, full_path_pass::kMaxPasses> names_;  // the names added, first pass first

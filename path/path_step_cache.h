@@ -6,15 +6,22 @@
 // every row. Only records that were read and decoded without a diagnostic
 // line are kept: a pass that has lines is made again each time, and so gives
 // them each time.
-// The cache has fixed caps (entries and name bytes); when full it is emptied
-// and starts again, so its memory never grows with the size of the input.
+//
+// One cache serves all the walks of a run, on any number of threads: a
+// directory read by one worker is found by the others. Finding takes no
+// lock: each walker looks through a view of the table as it was when the
+// view was last refreshed, and a kept step never changes while a view can
+// see it. Keeping takes a lock. A table that must grow is copied, and one
+// that reaches the caps (entries and name bytes) is replaced by an empty
+// one, so memory never grows with the size of the input; views still on the
+// old table keep it until they are refreshed.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
+#include <mutex>
 #include <string_view>
-#include <vector>
 
 struct PathStep {
     enum class Kind : std::uint8_t {
@@ -35,32 +42,57 @@ struct PathStep {
 };
 
 class PathStepCache {
+    struct Slot;
+    struct Names;
+    struct Table;
+
 public:
     enum class InsertResult { kInserted, kSame, kDiffers, kNotKept };
 
-    // About 20 MiB of table and 8 MiB of names at the most: enough for the
-    // directories of a $MFT of several million records.
+    // About 20 MiB of table and 8 MiB of names at the most, for all workers
+    // together: enough for the directories of a $MFT of several million
+    // records.
     static constexpr std::size_t kDefaultMaxEntries = (std::size_t{1} << 20) / 8 * 5;
     static constexpr std::size_t kDefaultMaxNameBytes = std::size_t{8} << 20;
 
+    // What one walker sees of one cache; a found name stays valid until the
+    // view is refreshed or goes.
+    class View {
+    public:
+        bool Find(std::uint64_t recno, PathStep& step) const;
+
+    private:
+        friend class PathStepCache;
+        const PathStepCache* cache_ = nullptr;  // the cache it was last refreshed from
+        std::shared_ptr<const Table> table_;
+        std::uint64_t generation_ = ~std::uint64_t{0};
+        // Copied from the table, to spare the hot path two indirections.
+        const Slot* slots_ = nullptr;
+        std::size_t mask_ = 0;
+        const std::unique_ptr<char[]>* blocks_ = nullptr;
+        unsigned block_shift_ = 0;
+    };
+
     explicit PathStepCache(std::size_t max_entries = kDefaultMaxEntries,
                            std::size_t max_name_bytes = kDefaultMaxNameBytes);
+    ~PathStepCache();
+    PathStepCache(const PathStepCache&) = delete;
+    PathStepCache& operator=(const PathStepCache&) = delete;
 
-    // The step kept for the record; its name stays valid until Clear.
-    bool Find(std::uint64_t recno, PathStep& step) const;
+    // Lets the view see all that is kept now; cheap when nothing has moved.
+    void Refresh(View& view) const;
     // kDiffers: a different step is kept for the record (it is left as it
-    // is); kNotKept: full, or numbers too large to keep.
+    // is); kNotKept: numbers or a name too large to keep. A full cache is
+    // emptied first.
     InsertResult Insert(std::uint64_t recno, const PathStep& step);
     // As Insert, but keeps nothing new: kNotKept when the record is not kept.
     InsertResult Check(std::uint64_t recno, const PathStep& step) const;
-    // One more name always fits while the cache is not full.
-    bool Full() const { return entries_ >= max_entries_ || name_bytes_used_ >= max_name_bytes_; }
-    std::size_t size() const { return entries_; }
+    std::size_t size() const;
     void Clear();
 
 private:
     struct Slot {
-        std::uint32_t key = 0;  // record number + 1; 0: free
+        std::atomic<std::uint32_t> key{0};  // record number + 1; 0: free. Stored last, after the rest.
         std::uint32_t parent = 0;
         std::uint32_t name_offset = 0;
         std::uint16_t name_length = 0;
@@ -69,26 +101,21 @@ private:
         PathStep::Kind kind = PathStep::Kind::kName;
         std::uint8_t flags = 0;  // kRoot, kInUse, kBaseRecord
     };
-    // 255 UTF-16 units, each at most three bytes of UTF-8.
-    static constexpr std::size_t kMaxNameLength = 255 * 3;
 
-    std::size_t SlotIndex(std::uint32_t key) const;
+    static std::size_t SlotIndex(const Slot* slots, std::size_t mask, std::uint32_t key);
+    static PathStep StepOf(const Slot& slot, const std::unique_ptr<char[]>* blocks, unsigned block_shift);
+    InsertResult CheckHeld(std::uint64_t recno, const PathStep& step) const;
+    void Replace(std::shared_ptr<Table> table);
     void Grow();
-    PathStep StepOf(const Slot& slot) const;
+    void Empty();
+    bool Full() const;
 
     std::size_t max_entries_;
     std::size_t max_name_bytes_;
     std::size_t max_slots_;
-    std::vector<Slot> slots_;
-    std::size_t entries_ = 0;
-    // The names, in blocks made as the cache fills (a small input never
-    // pays for the whole cap); a name never spans two blocks, and a block
-    // stays where it is until the cache goes, so no kept name moves.
-    unsigned block_shift_;  // a block holds 1 << block_shift_ bytes
-    std::size_t BlockBytes() const { return std::size_t{1} << block_shift_; }
-    std::size_t BlockMask() const { return BlockBytes() - 1; }
-    std::vector<std::unique_ptr<char[]>> name_blocks_;
-    std::size_t name_bytes_used_ = 0;  // where the next name goes, block tails passed over included
+    mutable std::mutex lock_;  // held to keep a step, and to take the table
+    std::shared_ptr<Table> table_;
+    std::atomic<std::uint64_t> generation_{0};  // counts the tables
 };
 
 #endif

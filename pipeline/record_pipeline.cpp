@@ -76,7 +76,7 @@ RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_
             [this](unsigned index) { return std::make_unique<BatchFiller>(*workers_[index], source_, record_count_); })
 {
     for (unsigned i = 0; i < worker_count_; ++i) {
-        workers_.push_back(make_worker(worker_count_));
+        workers_.push_back(make_worker());
     }
 }
 

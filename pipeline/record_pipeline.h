@@ -72,7 +72,7 @@ public:
 
 class RecordPipeline {
 public:
-    using WorkerMaker = std::function<std::unique_ptr<RecordWorker>(unsigned worker_count)>;
+    using WorkerMaker = std::function<std::unique_ptr<RecordWorker>()>;
 
     RecordPipeline(const RecordSource& source, std::uint64_t record_count, const WorkerMaker& make_worker);
     ~RecordPipeline();

@@ -5,25 +5,12 @@
 #include "report/name_lists.h"
 #include "text/utf8_text.h"
 
-namespace {
-
-// The workers' walk caches together hold what one walk's cache held, so
-// that the run's memory stays as bounded as with one thread.
-std::size_t CacheShare(std::size_t whole, unsigned worker_count)
-{
-    return whole / worker_count;
-}
-
-}  // namespace
-
-RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count,
+RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, PathStepCache& step_cache,
                        const ExtensionRecordIndex& extension_index)
     : mft_file_(mft_file), settings_(settings), extensions_(mft_file, extension_index)
 {
     if (settings.report) {
-        paths_ = std::make_unique<FullPathResolver>(
-            CacheShare(PathStepCache::kDefaultMaxEntries, worker_count),
-            CacheShare(PathStepCache::kDefaultMaxNameBytes, worker_count));
+        paths_ = std::make_unique<FullPathResolver>(step_cache);
         rows_.emplace(*settings.report, settings.host_name);
     }
     if (settings.report && settings.body_file) {

@@ -18,9 +18,9 @@
 // decodes the block, then makes the bytes the run writes for it: its report
 // rows (after the full path walk) and body lines, or its lines of a name
 // listing, with the lines all that gives. Everything a worker keeps (the
-// decoded record, the walk's cache, the row builder's texts) is its own and
-// only saves work, so the bytes and lines do not depend on which worker made
-// them.
+// decoded record, the walk's memos, the row builder's texts) and the
+// directory cache the workers share only save work, so the bytes and lines
+// do not depend on which worker made them.
 class RecordWork final : public RecordWorker {
 public:
     struct Settings {
@@ -30,9 +30,9 @@ public:
         bool streams_only = false;           // the listing's -a
     };
 
-    // worker_count: the workers sharing the memory the walk's cache may use;
-    // extension_index: the one all workers share.
-    RecordWork(const RecordSource& mft_file, const Settings& settings, unsigned worker_count,
+    // step_cache (the walk's directory cache) and extension_index: the ones
+    // all workers share.
+    RecordWork(const RecordSource& mft_file, const Settings& settings, PathStepCache& step_cache,
                const ExtensionRecordIndex& extension_index);
 
     bool Make(unsigned char* block, RecordOutput& output, RecordBatch& batch) override;

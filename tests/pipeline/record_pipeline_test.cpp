@@ -62,7 +62,7 @@ private:
 
 RecordPipeline::WorkerMaker Workers(const TestWorker::Function& function)
 {
-    return [function](unsigned) { return std::make_unique<TestWorker>(function); };
+    return [function]() { return std::make_unique<TestWorker>(function); };
 }
 
 struct Seen {
