@@ -82,8 +82,21 @@ class Image:
     def icat_options(self, volume: Volume) -> Tuple[str, ...]:
         return () if self.raw_volume else ("-b", str(volume.sector_size), "-o", str(volume.start))
 
+    def offset(self, volume: Volume) -> int:
+        return 0 if self.raw_volume else volume.offset
+
     def selection(self, number: int) -> List[str]:
         return [] if self.raw_volume else [self.switch, str(number)]
+
+
+def zip_entry(path: str) -> Dict[str, bytes]:
+    try:
+        with zipfile.ZipFile(path) as archive:
+            entries = archive.infolist()
+            return {"zip entry names": "\n".join(entry.filename for entry in entries).encode(),
+                    "zip entry": archive.read(entries[0]) if entries else b""}
+    except (zipfile.BadZipFile, OSError) as error:
+        return {"zip entry names": ("unreadable zip: %s" % error).encode()}
 
 
 class Checker:
@@ -107,10 +120,7 @@ class Checker:
                 with open(os.path.join(folder, name), "rb") as data:
                     outputs[what] = data.read()
         if os.path.exists(os.path.join(folder, REPORT + ".zip")):
-            with zipfile.ZipFile(os.path.join(folder, REPORT + ".zip")) as archive:
-                entries = archive.infolist()
-                outputs["zip entry names"] = "\n".join(entry.filename for entry in entries).encode()
-                outputs["zip entry"] = archive.read(entries[0]) if entries else b""
+            outputs.update(zip_entry(os.path.join(folder, REPORT + ".zip")))
         return Run(done.returncode, (done.stdout + done.stderr).decode("utf-8", "replace"), outputs)
 
     def expect(self, volume: Volume) -> None:
@@ -145,6 +155,9 @@ def compare_outputs(checker: Checker, what: str, expected: Dict[str, Run], mode:
         checker.fail("%s, %s: exit %d, expected %d: %s" % (what, mode.name, run.status, status, shown(run.console)))
         return False
     same = True
+    for output in sorted(set(run.outputs) - set(expected[mode.name].outputs)):
+        same = False
+        checker.fail("%s, %s: also wrote the %s, which the run on the extracted $MFT does not" % (what, mode.name, output))
     for output, data in expected[mode.name].outputs.items():
         if run.outputs.get(output) != data:
             same = False
@@ -162,26 +175,28 @@ def masked_lines(console: str, path: str) -> List[str]:
     return console.replace(path, "INPUT").replace(os.path.basename(path), "INPUT").split("\n")
 
 
-def check_console(checker: Checker, what: str, volume: Volume, image_path: str, run: Run) -> None:
-    """One more line than the extracted run's, before "$MFT file is", with the volume's offset."""
+def check_console(checker: Checker, what: str, volume: Volume, image: Image, run: Run) -> None:
+    """One more line than the extracted run's, before "$MFT file is", with the volume's offset
+    (in bytes, or in sectors)."""
     expected = masked_lines(checker.expected[volume.label][CONSOLE_MODE.name].console, volume.mft)
-    got = masked_lines(run.console, image_path)
-    extra = [i for i in range(len(got)) if got[:i] + got[i + 1:] == expected]
+    got = masked_lines(run.console, image.path)
+    extra = [i for i in range(len(got) - 1) if got[:i] + got[i + 1:] == expected]
     if not extra or not got[extra[0] + 1].startswith("$MFT file is"):
         checker.fail("%s, console: not the extracted run's lines plus one before \"$MFT file is\":\n"
                      "      extracted: %r\n      image:     %r" % (what, expected, got))
         return
     line = got[extra[0]]
     print("    console line: %s" % line)
-    if not any(form in line for form in number_forms(volume.offset) + number_forms(volume.start)):
-        checker.fail("%s, console: the line %r does not give the volume's offset %d" % (what, line, volume.offset))
+    offset = image.offset(volume)
+    if not any(form in line for form in number_forms(offset) + number_forms(offset // volume.sector_size)):
+        checker.fail("%s, console: the line %r does not give the volume's offset %d" % (what, line, offset))
 
 
 def check_image(checker: Checker, image: Image) -> None:
     print("== %s: %s" % (image.label, os.path.relpath(image.path, checker.work)))
     for number, volume in enumerate(image.volumes, start=1):
         what = "%s %s(%s at byte %d)" % (image.label, " ".join(image.selection(number)) + " " if not
-                                          image.raw_volume else "", volume.label, volume.offset)
+                                          image.raw_volume else "", volume.label, image.offset(volume))
         extracted = os.path.join(checker.work, "extracted.mft")
         with open(extracted, "wb") as out:
             subprocess.run(["icat"] + list(image.icat_options(volume)) + [image.path, "0"], check=True, stdout=out,
@@ -195,7 +210,7 @@ def check_image(checker: Checker, image: Image) -> None:
             run = checker.run(image.selection(number) + [image.path], mode)
             identical += compare_outputs(checker, what, checker.expected[volume.label], mode, run)
             if mode is CONSOLE_MODE and run.status == 0:
-                check_console(checker, what, volume, image.path, run)
+                check_console(checker, what, volume, image, run)
         print("  %s: %d of %d modes identical" % (what, identical, len(MODES)))
 
 
