@@ -28,6 +28,7 @@ constexpr SwitchDefinition kSwitches[] = {
     {"l", "long", "Use long output format", false},
     {"m", "hostname", "Hostname (Default: localhost)", true},
     {"o", "output", "Output file (Default: varneth_hostname.txt)", true},
+    {"p", "partition", "NTFS volume of a disk image, from 1 (Default: the only one)", true},
     {"s", "short", "Use short output format", false},
     {"v", "verbose", "Chatty output", false},
     {"V", "version", "Show version and exit", false},
@@ -35,6 +36,8 @@ constexpr SwitchDefinition kSwitches[] = {
 };
 
 const wxString kRule = wxString('-', 61) + wxS("\n");
+// A -p value that is not a number from 1.
+constexpr unsigned long kBadPartition = static_cast<unsigned long>(-1);
 
 void DeclareSwitches(wxCmdLineParser& parser)
 {
@@ -73,6 +76,10 @@ void FillRunSettings(const wxCmdLineParser& parser)
         run_settings.body_filename = value;
     }
     run_settings.mft_filename = parser.GetParamCount() > 0 ? parser.GetParam(0) : wxString();
+    run_settings.partition = 0;
+    if (parser.Found("p", &value) && (!value.ToULong(&run_settings.partition) || run_settings.partition == 0)) {
+        run_settings.partition = kBadPartition;
+    }
 }
 
 // The first rule that the settings break, or an empty text.
@@ -92,6 +99,9 @@ wxString FindBrokenRule(const wxCmdLineParser& parser)
     }
     if (run_settings.dump_filenames && CountSwitchesGiven(parser) > 1) {
         return wxS("\n/f Dump filenames cannot be used with any other switches.\n");
+    }
+    if (run_settings.partition == kBadPartition) {
+        return wxS("\n-p takes the number of an NTFS volume of a disk image, counted from 1.\n");
     }
     if (run_settings.long_format && run_settings.short_format) {
         return wxS("\n/s Short format and /l long format is ambiguous.\n");

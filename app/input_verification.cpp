@@ -34,25 +34,43 @@ bool FirstRecordsAreFileRecords(const RecordSource& records)
 
 bool IsValidMFTFile(const wxString& strFilename, std::size_t* record_size)
 {
+    switch (CheckMftFile(strFilename, record_size)) {
+    case MftFileCheck::kMftFile:
+        return true;
+    case MftFileCheck::kNotMftFile:
+        LogNotAnMftFile(strFilename);
+        return false;
+    case MftFileCheck::kRefused:
+        break;
+    }
+    return false;
+}
+
+void LogNotAnMftFile(const wxString& strFilename)
+{
+    LogErrorText(wxS("File ") + strFilename + wxS(" is not a valid $MFT file.\n"));
+}
+
+MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size)
+{
     if (strFilename.empty()) {
         LogErrorText(wxS("IsValidMFTFile() - strFilename parameter is empty."));
-        return false;
+        return MftFileCheck::kRefused;
     }
     if (!wxFileExists(strFilename)) {
         LogErrorText(wxS("$MFT file ") + strFilename + wxS(" does not exist.\n"));
-        return false;
+        return MftFileCheck::kRefused;
     }
     wxFile file;
     if (!file.Open(strFilename, wxFile::read)) {
         LogErrorText(wxS("Unable to open $MFT file ") + strFilename + wxS(".\n"));
-        return false;
+        return MftFileCheck::kRefused;
     }
     const std::size_t size_found = DetectRecordSize(file.fd());
     const bool valid = FirstRecordsAreFileRecords(RecordSource(file.fd(), size_found));
     file.Close();
     if (!valid) {
-        LogErrorText(wxS("File ") + strFilename + wxS(" is not a valid $MFT file.\n"));
-        return false;
+        return MftFileCheck::kNotMftFile;
     }
     // Said only when it is not the usual size, so that runs on 1024-byte
     // records log what they always did.
@@ -62,5 +80,5 @@ bool IsValidMFTFile(const wxString& strFilename, std::size_t* record_size)
     if (record_size != nullptr) {
         *record_size = size_found;
     }
-    return true;
+    return MftFileCheck::kMftFile;
 }

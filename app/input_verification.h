@@ -12,4 +12,17 @@
 // 1024 is logged as a message line.
 bool IsValidMFTFile(const wxString& strFilename, std::size_t* record_size = nullptr);
 
+enum class MftFileCheck {
+    kMftFile,     // as IsValidMFTFile's true
+    kNotMftFile,  // it opens, but its first records are not all FILE records: nothing logged
+    kRefused,     // no name, no such file, or it does not open: the line is logged
+};
+
+// IsValidMFTFile, but an input that opens and is no $MFT file is left to the
+// caller (it may be a disk image) without the line.
+MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size = nullptr);
+
+// The line IsValidMFTFile logs for a file that is no $MFT file.
+void LogNotAnMftFile(const wxString& strFilename);
+
 #endif

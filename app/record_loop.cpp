@@ -134,6 +134,13 @@ bool RunRecordLoop(RunState& state)
                 // failing disk or a file that shrank, and the report is incomplete.
                 LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
                              wxString::Format(wxS("%llu"), static_cast<unsigned long long>(output.recno)) + wxS("."));
+                if (state.image_mft.stream) {
+                    const wxString end = ImageEndText(run_settings.mft_filename, *state.image_mft.stream, output.recno,
+                                                      state.mft_file.record_size(), state.formatter);
+                    if (!end.empty()) {
+                        LogErrorText(end);
+                    }
+                }
                 return false;
             }
             const RecordBytes bytes{Piece(batch->report, report_start, output.report_end),

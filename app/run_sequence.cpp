@@ -96,12 +96,18 @@ bool ListingWritten()
 
 bool OpenInput(RunState& state)
 {
-    if (!state.mft_input.Open(run_settings.mft_filename, wxFile::read)) {
-        LogErrorText(wxS("Unable to open ") + run_settings.mft_filename + wxS(" $MFT file."));
-        return false;
+    wxFileOffset length = 0;
+    if (state.image_mft.stream) {
+        state.mft_file = RecordSource(state.image_mft.stream, state.image_mft.record_size);
+        length = static_cast<wxFileOffset>(state.image_mft.stream->Size());
+    } else {
+        if (!state.mft_input.Open(run_settings.mft_filename, wxFile::read)) {
+            LogErrorText(wxS("Unable to open ") + run_settings.mft_filename + wxS(" $MFT file."));
+            return false;
+        }
+        state.mft_file = RecordSource(state.mft_input.fd(), state.mft_record_size);
+        length = state.mft_input.Length();
     }
-    state.mft_file = RecordSource(state.mft_input.fd(), state.mft_record_size);
-    const wxFileOffset length = state.mft_input.Length();
     const std::size_t record_size = state.mft_file.record_size();
     state.mft_file_size = length > 0 ? static_cast<std::uint64_t>(length) : 0;
     state.mft_record_count = state.mft_file_size / record_size;
@@ -114,6 +120,9 @@ bool OpenInput(RunState& state)
         return false;
     }
     if (state.ReportMode()) {
+        if (state.image_mft.stream) {
+            PrintText(state.image_mft.found);
+        }
         PrintText(wxS("$MFT file is ") + FormatCount(state.formatter, state.mft_file_size) + wxS(" bytes.\n"));
         PrintText(wxS("$MFT file contains ") + FormatCount(state.formatter, state.mft_record_count) +
                   wxS(" file records.\n"));
@@ -300,6 +309,35 @@ int RunFromVerifiedInput(RunState& state)
     return FinishRun(state);
 }
 
+// An $MFT file, as always; anything else is tried as a disk or volume
+// image, and refused in the $MFT file's words when it is none.
+bool OpenVerifiedInput(RunState& state)
+{
+    switch (CheckMftFile(run_settings.mft_filename, &state.mft_record_size)) {
+    case MftFileCheck::kRefused:
+        return false;
+    case MftFileCheck::kMftFile:
+        if (run_settings.partition != 0) {
+            LogErrorText(wxS("Option -p chooses an NTFS volume of a disk image; ") + run_settings.mft_filename +
+                         wxS(" is an $MFT file."));
+            return false;
+        }
+        return true;
+    case MftFileCheck::kNotMftFile:
+        break;
+    }
+    switch (OpenImageInput(run_settings.mft_filename, run_settings.partition, state.formatter, state.image_mft)) {
+    case ImageOpenResult::kOpened:
+        return true;
+    case ImageOpenResult::kRefused:
+        return false;
+    case ImageOpenResult::kNotAnImage:
+        break;
+    }
+    LogNotAnMftFile(run_settings.mft_filename);
+    return false;
+}
+
 }  // namespace
 
 int RunVarneth(const wxArrayString& arguments)
@@ -318,7 +356,7 @@ int RunVarneth(const wxArrayString& arguments)
         return -1;
     }
     LogMessageText(wxS("Opening and verifying $MFT input file."));
-    if (!IsValidMFTFile(run_settings.mft_filename, &state->mft_record_size)) {
+    if (!OpenVerifiedInput(*state)) {
         return -1;
     }
     const int status = RunFromVerifiedInput(*state);

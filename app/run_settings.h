@@ -20,6 +20,7 @@ struct RunSettings {
     wxString mft_filename;
     bool body_file = false;
     wxString body_filename;
+    unsigned long partition = 0;  // -p: the NTFS volume of a disk image, from 1; 0 when not given
 };
 
 extern RunSettings run_settings;

@@ -8,6 +8,7 @@
 #include <wx/file.h>
 #include <wx/string.h>
 
+#include "app/image_input.h"
 #include "base/output_file.h"
 #include "app/run_settings.h"
 #include "mft/record_source.h"
@@ -21,7 +22,8 @@ struct RunState {
     NumberFormatter formatter{wxS("[,###]")};
     wxFile mft_input;       // open for the whole run
     std::size_t mft_record_size = kMftRecordSize;  // as the input check found it
-    RecordSource mft_file;  // reads mft_input record by record
+    RecordSource mft_file;  // reads mft_input record by record, or image_mft's stream
+    ImageMft image_mft;     // for a disk or volume image: its $MFT, read in place
     OutputFile report_file;
     ReportArchiveDraft* archive_draft = nullptr;  // with -z: owned by report_file, which hands it every byte
     std::uint64_t mft_file_size = 0;

@@ -24,6 +24,9 @@ long long RecordSource::FileLength() const
     if (!IsOpen()) {
         return wxInvalidOffset;
     }
+    if (stream_) {
+        return static_cast<long long>(stream_->Size());
+    }
     // Measured by the file library, as the tool measures the file everywhere
     // else, so that all its lengths agree. The descriptor is only lent.
     wxFile lent(fd_);
@@ -34,12 +37,20 @@ long long RecordSource::FileLength() const
 
 RecordSource::ReadResult RecordSource::ReadQuietly(std::uint64_t recno, unsigned char* out, std::size_t length) const
 {
+    Diagnostics unsaid;
+    return ReadFrom(recno, out, length, unsaid);
+}
+
+RecordSource::ReadResult RecordSource::ReadFrom(std::uint64_t recno, unsigned char* out, std::size_t length,
+                                                Diagnostics& stream_diagnostics) const
+{
     // A record that no file offset reaches lies past the end of any file.
     constexpr std::uint64_t kLargestOffset = std::numeric_limits<std::int64_t>::max();
     if (length > kLargestOffset || recno > (kLargestOffset - length) / record_size_) {
         return ReadResult::kShort;
     }
-    const long long got = platform::ReadAt(fd_, out, length, recno * record_size_);
+    const long long got = stream_ ? stream_->ReadAt(recno * record_size_, out, length, stream_diagnostics)
+                                  : platform::ReadAt(fd_, out, length, recno * record_size_);
     if (got < 0) {
         return ReadResult::kFailed;
     }
@@ -49,8 +60,8 @@ RecordSource::ReadResult RecordSource::ReadQuietly(std::uint64_t recno, unsigned
 RecordSource::ReadResult RecordSource::Read(std::uint64_t recno, unsigned char* out, std::size_t length,
                                             Diagnostics& diagnostics) const
 {
-    const ReadResult result = ReadQuietly(recno, out, length);
-    if (result == ReadResult::kFailed) {
+    const ReadResult result = ReadFrom(recno, out, length, diagnostics);
+    if (result == ReadResult::kFailed && !stream_) {
         // The system's error code is still the read's: nothing ran since.
         diagnostics.SystemError(wxString::Format(_("can't read from file descriptor %d"), fd_), wxSysErrorCode());
     }

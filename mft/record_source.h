@@ -8,8 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "base/diagnostics.h"
+#include "image/image_reader.h"
 #include "mft/byte_reader.h"
 #include "mft/record_buffer.h"
 
@@ -36,8 +38,14 @@ public:
         : fd_(fd), record_size_(record_size)
     {
     }
+    // The $MFT as it lies in a disk or volume image (image/mapped_stream.h):
+    // the records are read where the volume keeps them.
+    RecordSource(std::shared_ptr<const ImageReader> stream, std::size_t record_size)
+        : stream_(std::move(stream)), record_size_(record_size)
+    {
+    }
 
-    bool IsOpen() const { return fd_ != -1; }
+    bool IsOpen() const { return fd_ != -1 || stream_ != nullptr; }
     std::size_t record_size() const { return record_size_; }
 
     // The file's length in bytes, negative when it cannot be measured (or
@@ -54,7 +62,12 @@ public:
     ReadResult ReadQuietly(std::uint64_t recno, unsigned char* out, std::size_t length) const;
 
 private:
-    int fd_;
+    // The read; a stream says its own failures in stream_diagnostics.
+    ReadResult ReadFrom(std::uint64_t recno, unsigned char* out, std::size_t length,
+                        Diagnostics& stream_diagnostics) const;
+
+    int fd_ = -1;
+    std::shared_ptr<const ImageReader> stream_;  // in place of fd_
     std::size_t record_size_;
 };
 

@@ -1,0 +1,138 @@
+#include "app/image_input.h"
+
+#include "app/format_count.h"
+#include "base/log_message.h"
+#include "volume/mft_location.h"
+#include "volume/volume_input.h"
+
+namespace {
+
+constexpr unsigned kRunsShown = 16;
+
+// "in MBR entry 2 at byte offset 1,048,576 (sector 2,048)"; a bare volume
+// is listed in no table.
+wxString Where(const NtfsVolume& volume, NumberFormatter& formatter)
+{
+    const wxString text = volume.entry.empty() ? wxString() : wxS("in ") + volume.entry + wxS(" ");
+    return text + wxS("at byte offset ") + FormatCount(formatter, volume.offset) + wxS(" (sector ") +
+           FormatCount(formatter, volume.offset / volume.sector_size) + wxS(")");
+}
+
+wxString Serial(const NtfsVolume& volume)
+{
+    return wxString::Format(wxS("%016llX"), static_cast<unsigned long long>(volume.boot.serial));
+}
+
+void LogVolumeList(const ImageInput& input, NumberFormatter& formatter)
+{
+    for (std::size_t i = 0; i < input.volumes.size(); ++i) {
+        const NtfsVolume& volume = input.volumes[i];
+        LogErrorText(wxString::Format(wxS("  -p %zu: "), i + 1) + Where(volume, formatter) + wxS(", ") +
+                     FormatCount(formatter, volume.boot.VolumeBytes()) + wxS(" bytes, serial ") + Serial(volume));
+    }
+}
+
+// The volume the run reads, or null after the error lines that say why none.
+const NtfsVolume* ChooseVolume(const wxString& path, const ImageInput& input, unsigned long partition,
+                               NumberFormatter& formatter)
+{
+    const std::size_t count = input.volumes.size();
+    if (partition == 0 && count == 1) {
+        return &input.volumes.front();
+    }
+    if (partition == 0) {
+        LogErrorText(wxS("Image ") + path + wxString::Format(wxS(" holds %zu NTFS volumes: choose one with -p N "
+                                                                 "(--partition N)."),
+                                                             count));
+    } else if (partition > count) {
+        LogErrorText(wxS("Image ") + path +
+                     wxString::Format(wxS(" holds %zu NTFS volume%s: -p %lu names none of them."), count,
+                                      count == 1 ? "" : "s", partition));
+    } else {
+        return &input.volumes[partition - 1];
+    }
+    LogVolumeList(input, formatter);
+    return nullptr;
+}
+
+void LogGeometry(const NtfsVolume& volume, const MappedStream& stream, NumberFormatter& formatter)
+{
+    const NtfsBootSector& boot = volume.boot;
+    LogMessageText(wxS("Volume geometry: ") + FormatCount(formatter, boot.bytes_per_sector) + wxS("-byte sectors, ") +
+                   FormatCount(formatter, boot.cluster_size) + wxS("-byte clusters, ") +
+                   FormatCount(formatter, boot.record_size) + wxS("-byte file records, $MFT at cluster ") +
+                   FormatCount(formatter, boot.mft_cluster) + wxS(", $MFTMirr at cluster ") +
+                   FormatCount(formatter, boot.mft_mirror_cluster) + wxS(", serial ") + Serial(volume) + wxS("."));
+    wxString runs = wxString::Format(wxS("$MFT runs: %zu"), stream.runs().size());
+    for (std::size_t i = 0; i < stream.runs().size() && i < kRunsShown; ++i) {
+        const StreamRun& run = stream.runs()[i];
+        runs += i == 0 ? wxS(" (") : wxS(", ");
+        runs += run.sparse ? wxS("sparse, ") : wxS("bytes ") + FormatCount(formatter, run.image_offset) + wxS(" ");
+        runs += wxS("for ") + FormatCount(formatter, run.length);
+    }
+    runs += stream.runs().size() > kRunsShown ? wxS(", ...).") : wxS(").");
+    LogMessageText(runs);
+}
+
+}  // namespace
+
+ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, NumberFormatter& formatter,
+                               ImageMft& mft)
+{
+    ImageInput input;
+    Diagnostics lines;
+    if (!OpenImage(path, input, lines)) {
+        LogDiagnostics(lines);
+        return ImageOpenResult::kRefused;
+    }
+    FindNtfsVolumes(input, lines);
+    if (input.volumes.empty()) {
+        return ImageOpenResult::kNotAnImage;
+    }
+    LogDiagnostics(lines);
+    const NtfsVolume* volume = ChooseVolume(path, input, partition, formatter);
+    if (volume == nullptr) {
+        return ImageOpenResult::kRefused;
+    }
+    if (volume->backup_boot_sector) {
+        LogWarningText(wxS("The boot sector of the volume at byte offset ") + FormatCount(formatter, volume->offset) +
+                       wxS(" cannot be used; its backup at byte offset ") +
+                       FormatCount(formatter, volume->boot_sector_offset) + wxS(" is used."));
+    }
+    if (volume->boot.record_size != 1024 && volume->boot.record_size != 4096) {
+        LogErrorText(wxS("The volume's file records are ") + FormatCount(formatter, volume->boot.record_size) +
+                     wxS(" bytes; only records of 1,024 and 4,096 bytes are read."));
+        return ImageOpenResult::kRefused;
+    }
+    Diagnostics found;
+    const LocatedMft located = LocateMft(input.image, volume->offset, volume->boot, found);
+    LogDiagnostics(found);
+    if (!located.stream) {
+        return ImageOpenResult::kRefused;
+    }
+    mft.stream = located.stream;
+    mft.record_size = located.record_size;
+    if (mft.record_size != 1024) {  // as for an $MFT file of such records
+        LogMessageText(wxString::Format(wxS("$MFT file records are %zu bytes each."), mft.record_size));
+    }
+    mft.found = wxS("Reading the $MFT of the NTFS volume ") + Where(*volume, formatter) + wxS(" of ") + input.kind +
+                wxS(" ") + path + wxS(".\n");
+    LogGeometry(*volume, *located.stream, formatter);
+    return ImageOpenResult::kOpened;
+}
+
+wxString ImageEndText(const wxString& path, const MappedStream& stream, std::uint64_t recno, std::size_t record_size,
+                      NumberFormatter& formatter)
+{
+    const std::uint64_t start = recno * record_size;
+    for (const StreamRun& run : stream.runs()) {
+        if (!run.sparse && start >= run.stream_offset && start - run.stream_offset < run.length) {
+            const std::uint64_t at = run.image_offset + (start - run.stream_offset);
+            if (at + record_size > stream.image().Size()) {
+                return wxS("The image ") + path + wxS(" ends at byte ") + FormatCount(formatter, stream.image().Size()) +
+                       wxS(", inside the $MFT.");
+            }
+        }
+    }
+    return wxString();
+}

@@ -1,0 +1,38 @@
+#ifndef VARNETH_APP_IMAGE_INPUT_H
+#define VARNETH_APP_IMAGE_INPUT_H
+
+// An input that is no $MFT file, taken as a disk or volume image: the NTFS
+// volume to read is chosen (the only one, or -p N), and its $MFT is read in
+// place, through the record source, as if it had been copied out.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include <wx/string.h>
+
+#include "image/mapped_stream.h"
+#include "numbers/number_formatter.h"
+
+struct ImageMft {
+    std::shared_ptr<const MappedStream> stream;
+    std::size_t record_size = 0;
+    wxString found;  // the console line that says what was read
+};
+
+enum class ImageOpenResult {
+    kOpened,      // stream and record_size set
+    kNotAnImage,  // no NTFS volume in any form known: the input is refused as today
+    kRefused,     // said in error lines: the run stops
+};
+
+// partition: the -p number, 0 when not given. Lines are logged here.
+ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, NumberFormatter& formatter,
+                               ImageMft& mft);
+
+// For a read that failed at record recno: the error line that says where the
+// image ended, when the record lay past its end; empty otherwise.
+wxString ImageEndText(const wxString& path, const MappedStream& stream, std::uint64_t recno, std::size_t record_size,
+                      NumberFormatter& formatter);
+
+#endif

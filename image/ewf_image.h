@@ -1,0 +1,46 @@
+#ifndef VARNETH_IMAGE_EWF_IMAGE_H
+#define VARNETH_IMAGE_EWF_IMAGE_H
+
+// An Expert Witness (EWF, .E01) image: the media it holds, read through
+// libewf, its further segments (.E02, …) found beside the first.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include <wx/string.h>
+
+#include "base/diagnostics.h"
+#include "image/image_reader.h"
+
+// The first eight bytes of every EWF segment file.
+bool HasEwfSignature(const unsigned char* first_bytes, std::size_t length);
+
+class EwfImage final : public ImageReader {
+public:
+    ~EwfImage() override;
+    EwfImage(const EwfImage&) = delete;
+    EwfImage& operator=(const EwfImage&) = delete;
+
+    // Null, said in diagnostics, when the segments cannot be found or opened.
+    static std::unique_ptr<EwfImage> Open(const wxString& first_segment, Diagnostics& diagnostics);
+
+    int segment_count() const { return segment_count_; }
+    std::uint64_t Size() const override { return size_; }
+    long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
+                     Diagnostics& diagnostics) const override;
+
+private:
+    struct Handle;
+    EwfImage() = default;
+
+    // libewf keeps one read position and chunk cache per handle: the reads
+    // of all threads take turns.
+    mutable std::mutex lock_;
+    std::unique_ptr<Handle> handle_;
+    std::uint64_t size_ = 0;
+    int segment_count_ = 0;
+};
+
+#endif

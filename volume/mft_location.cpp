@@ -1,0 +1,242 @@
+#include "volume/mft_location.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <vector>
+
+#include "mft/attribute_list.h"
+#include "mft/attribute_walk.h"
+#include "mft/data_runs.h"
+#include "mft/mft_file_record.h"
+#include "mft/record_construction.h"
+#include "mft/record_size.h"
+#include "mft/record_source.h"
+
+namespace {
+
+// A list of the $MFT's own attributes longer than this is not a real one.
+constexpr std::uint64_t kLargestAttributeList = std::uint64_t{1} << 20;
+
+struct Volume {
+    const std::shared_ptr<const ImageReader>& image;
+    std::uint64_t offset;
+    const NtfsBootSector& boot;
+};
+
+// One piece of the $MFT's $DATA: the runs one attribute header lays out.
+struct Piece {
+    std::uint64_t start_vcn = 0;
+    std::vector<DataRun> runs;
+};
+
+// The $MFT's sizes, from the piece that starts at VCN 0.
+struct MftSizes {
+    std::uint64_t real = 0;
+    std::uint64_t initialized = 0;
+};
+
+bool ClusterOffset(const Volume& volume, std::uint64_t cluster, std::uint64_t& offset)
+{
+    const std::uint64_t largest = std::numeric_limits<std::uint64_t>::max();
+    if (cluster > (largest - volume.offset) / volume.boot.cluster_size) {
+        return false;
+    }
+    offset = volume.offset + cluster * volume.boot.cluster_size;
+    return true;
+}
+
+// The runs as stream runs of the image; false when a run lies past any offset.
+bool ToStreamRuns(const Volume& volume, const std::vector<DataRun>& runs, std::vector<StreamRun>& stream_runs)
+{
+    for (const DataRun& run : runs) {
+        StreamRun stream_run;
+        stream_run.stream_offset = run.vcn * volume.boot.cluster_size;
+        stream_run.length = run.clusters * volume.boot.cluster_size;
+        stream_run.sparse = run.sparse;
+        if (!run.sparse && (!ClusterOffset(volume, run.lcn, stream_run.image_offset) ||
+                            stream_run.image_offset > std::numeric_limits<std::uint64_t>::max() - stream_run.length)) {
+            return false;
+        }
+        stream_runs.push_back(stream_run);
+    }
+    return true;
+}
+
+// The unnamed non-resident $DATA pieces of a decoded record, with their runs.
+void CollectPieces(const unsigned char* buffer, std::size_t record_size, const MFTFileRecord& record,
+                   std::vector<Piece>& pieces, MftSizes* sizes, Diagnostics& diagnostics)
+{
+    const ByteReader bytes(buffer, record_size);
+    for (const MFTDataAttr* data : record.data_attr_array) {
+        if (data->resident || data->name_length != 0) {
+            continue;
+        }
+        Piece piece;
+        piece.start_vcn = data->start_vcn;
+        ByteReader attribute = ByteReader(bytes).ClampedSubReader(data->attr_offset, data->attr_length);
+        DecodeDataRuns(attribute.ClampedSubReader(data->run_list_offset, data->attr_length), data->start_vcn,
+                       data->last_vcn, piece.runs, diagnostics);
+        if (data->start_vcn == 0 && sizes != nullptr) {
+            sizes->real = data->real_size;
+            sizes->initialized = data->init_size;
+        }
+        if (!piece.runs.empty()) {
+            pieces.push_back(std::move(piece));
+        }
+    }
+}
+
+// Reads and decodes one record of record_size bytes at offset in the image.
+bool DecodeRecordAt(const ImageReader& image, std::uint64_t offset, std::uint64_t recno, std::vector<unsigned char>& buffer,
+                    MFTFileRecord& record, Diagnostics& diagnostics)
+{
+    if (!image.ReadWhole(offset, buffer.data(), buffer.size(), diagnostics)) {
+        return false;
+    }
+    record.Clear();
+    return CreateMFTFileRecord(buffer.data(), &record, recno, diagnostics, buffer.size()) == 0;
+}
+
+// The entries of record 0's attribute list: resident in the record, or in
+// clusters its own run list names.
+bool ReadAttributeList(const Volume& volume, const unsigned char* buffer, std::size_t record_size,
+                       const MFTAttrHeaderFields& list, std::vector<AttributeListEntry>& entries, Diagnostics& diagnostics)
+{
+    const ByteReader bytes(buffer, record_size);
+    if (list.resident) {
+        DecodeAttributeList(bytes.ClampedSubReader(std::uint64_t{list.attr_offset} + list.value_offset, list.value_length),
+                            entries, diagnostics);
+        return true;
+    }
+    std::vector<DataRun> runs;
+    ByteReader attribute = bytes.ClampedSubReader(list.attr_offset, list.attr_length);
+    DecodeDataRuns(attribute.ClampedSubReader(list.run_list_offset, list.attr_length), 0, list.last_vcn, runs,
+                   diagnostics);
+    std::vector<StreamRun> stream_runs;
+    if (list.real_size > kLargestAttributeList || !ToStreamRuns(volume, runs, stream_runs)) {
+        diagnostics.Warning(wxS("The $MFT's attribute list cannot be read."));
+        return false;
+    }
+    const MappedStream value(volume.image, std::move(stream_runs), list.real_size, list.init_size);
+    std::vector<unsigned char> bytes_of_list(static_cast<std::size_t>(list.real_size));
+    if (!value.ReadWhole(0, bytes_of_list.data(), bytes_of_list.size(), diagnostics)) {
+        diagnostics.Warning(wxS("The $MFT's attribute list cannot be read."));
+        return false;
+    }
+    DecodeAttributeList(ByteReader(bytes_of_list.data(), bytes_of_list.size()), entries, diagnostics);
+    return true;
+}
+
+// The pieces in the extension records that record 0's list names, read
+// through the part of the $MFT already laid out (where NTFS keeps them).
+void CollectListedPieces(const Volume& volume, const std::vector<AttributeListEntry>& entries,
+                         const MappedStream& known_part, std::vector<Piece>& pieces, Diagnostics& diagnostics)
+{
+    const std::size_t record_size = volume.boot.record_size;
+    const RecordSource records(std::shared_ptr<const ImageReader>(&known_part, [](const ImageReader*) {}),
+                               record_size);
+    std::set<std::uint64_t> read;
+    std::vector<unsigned char> buffer(record_size);
+    MFTFileRecord record;
+    for (const AttributeListEntry& entry : entries) {
+        if (entry.attr_type != kAttrTypeData || entry.segment_recno == 0 || !read.insert(entry.segment_recno).second) {
+            continue;
+        }
+        Diagnostics lines;
+        if (records.Read(entry.segment_recno, buffer.data(), record_size, lines) != RecordSource::ReadResult::kWhole) {
+            diagnostics.Warning(wxString::Format(
+                wxS("Extension record %llu of the $MFT lies outside the part of the $MFT found so far."),
+                static_cast<unsigned long long>(entry.segment_recno)));
+            continue;
+        }
+        record.Clear();
+        if (CreateMFTFileRecord(buffer.data(), &record, entry.segment_recno, lines, record_size) != 0) {
+            diagnostics.Append(lines);
+            continue;
+        }
+        CollectPieces(buffer.data(), record_size, record, pieces, nullptr, diagnostics);
+    }
+}
+
+// The pieces in VCN order, as far as each starts where the last ended.
+std::vector<DataRun> JoinPieces(std::vector<Piece>& pieces, Diagnostics& diagnostics)
+{
+    std::sort(pieces.begin(), pieces.end(),
+              [](const Piece& a, const Piece& b) { return a.start_vcn < b.start_vcn; });
+    std::vector<DataRun> runs;
+    std::uint64_t next_vcn = 0;
+    for (const Piece& piece : pieces) {
+        if (piece.start_vcn != next_vcn) {
+            diagnostics.Warning(wxString::Format(wxS("The $MFT's run list has a gap at cluster %llu of the $MFT."),
+                                                 static_cast<unsigned long long>(next_vcn)));
+            break;
+        }
+        runs.insert(runs.end(), piece.runs.begin(), piece.runs.end());
+        next_vcn = piece.runs.back().vcn + piece.runs.back().clusters;
+    }
+    return runs;
+}
+
+// The $MFT laid out by the record 0 at cluster; no stream when it cannot be.
+LocatedMft FromRecordZero(const Volume& volume, std::uint64_t cluster, Diagnostics& diagnostics)
+{
+    LocatedMft located;
+    std::uint64_t offset = 0;
+    const std::size_t record_size = volume.boot.record_size;
+    std::vector<unsigned char> buffer(record_size);
+    MFTFileRecord record;
+    if (!ClusterOffset(volume, cluster, offset) || !DecodeRecordAt(*volume.image, offset, 0, buffer, record, diagnostics)) {
+        return located;
+    }
+    std::vector<Piece> pieces;
+    MftSizes sizes;
+    CollectPieces(buffer.data(), record_size, record, pieces, &sizes, diagnostics);
+    if (pieces.empty() || pieces.front().start_vcn != 0 || sizes.real == 0) {
+        diagnostics.Warning(wxS("Record 0 holds no run list of the $MFT."));
+        return located;
+    }
+    if (record.attribute_list.attr_type == kAttrTypeAttributeList) {
+        std::vector<AttributeListEntry> entries;
+        if (ReadAttributeList(volume, buffer.data(), record_size, record.attribute_list, entries, diagnostics)) {
+            std::vector<StreamRun> known;
+            if (ToStreamRuns(volume, JoinPieces(pieces, diagnostics), known)) {
+                const MappedStream known_part(volume.image, std::move(known), sizes.real, sizes.initialized);
+                CollectListedPieces(volume, entries, known_part, pieces, diagnostics);
+            }
+        }
+    }
+    std::vector<StreamRun> stream_runs;
+    if (!ToStreamRuns(volume, JoinPieces(pieces, diagnostics), stream_runs)) {
+        diagnostics.Warning(wxS("The $MFT's run list names clusters past any image."));
+        return located;
+    }
+    located.stream = std::make_shared<MappedStream>(volume.image, std::move(stream_runs), sizes.real, sizes.initialized);
+    located.record_size = record_size;
+    return located;
+}
+
+}  // namespace
+
+LocatedMft LocateMft(const std::shared_ptr<const ImageReader>& image, std::uint64_t volume_offset,
+                     const NtfsBootSector& boot, Diagnostics& diagnostics)
+{
+    const Volume volume{image, volume_offset, boot};
+    Diagnostics primary_lines;
+    LocatedMft located = FromRecordZero(volume, boot.mft_cluster, primary_lines);
+    if (located.stream) {
+        diagnostics.Append(primary_lines);
+        return located;
+    }
+    Diagnostics mirror_lines;
+    located = FromRecordZero(volume, boot.mft_mirror_cluster, mirror_lines);
+    if (located.stream) {
+        diagnostics.Warning(wxS("Record 0 of the $MFT cannot be used; its copy in $MFTMirr is used."));
+        diagnostics.Append(mirror_lines);
+        located.from_mirror = true;
+        return located;
+    }
+    diagnostics.Append(primary_lines);
+    diagnostics.Error(wxS("Neither record 0 of the $MFT nor its copy in $MFTMirr lays out the $MFT."));
+    return located;
+}

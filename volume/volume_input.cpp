@@ -1,0 +1,155 @@
+#include "volume/volume_input.h"
+
+#include <algorithm>
+
+#include <wx/filefn.h>
+#include <wx/filename.h>
+
+#include "image/ewf_image.h"
+
+namespace {
+
+constexpr std::size_t kSectorBytes = 512;
+
+// The boot sector at offset, when its fields describe a volume.
+std::optional<NtfsBootSector> BootSectorAt(const ImageReader& image, std::uint64_t offset)
+{
+    unsigned char sector[kSectorBytes];
+    Diagnostics unread;
+    if (!image.ReadWhole(offset, sector, sizeof sector, unread)) {
+        return std::nullopt;
+    }
+    return DecodeNtfsBootSector(ByteReader(sector, sizeof sector));
+}
+
+bool LooksLikeBootSectorAt(const ImageReader& image, std::uint64_t offset)
+{
+    unsigned char sector[kSectorBytes];
+    Diagnostics unread;
+    return image.ReadWhole(offset, sector, sizeof sector, unread) &&
+           LooksLikeNtfsBootSector(ByteReader(sector, sizeof sector));
+}
+
+// The volume that starts at offset and spans size bytes: its boot sector, or
+// the backup in its last sector (of 512 or 4096 bytes) when the first cannot
+// be used.
+std::optional<NtfsVolume> VolumeAt(const ImageReader& image, std::uint64_t offset, std::uint64_t size)
+{
+    NtfsVolume volume;
+    volume.offset = offset;
+    volume.size = size;
+    volume.boot_sector_offset = offset;
+    if (const auto boot = BootSectorAt(image, offset)) {
+        volume.boot = *boot;
+        return volume;
+    }
+    for (const std::uint64_t sector : {std::uint64_t{512}, std::uint64_t{4096}}) {
+        if (size < 2 * sector) {
+            continue;
+        }
+        const std::uint64_t backup = offset + size - sector;
+        const auto boot = BootSectorAt(image, backup);
+        // The backup follows the sectors the volume counts: in the last
+        // sector of the volume, or of a partition a little larger.
+        if (boot && boot->bytes_per_sector == sector && boot->VolumeBytes() <= size - sector) {
+            volume.boot = *boot;
+            volume.backup_boot_sector = true;
+            volume.boot_sector_offset = backup;
+            return volume;
+        }
+    }
+    return std::nullopt;
+}
+
+wxString SegmentName(const wxString& stem, unsigned number)
+{
+    return stem + wxString::Format(wxS(".%03u"), number);
+}
+
+// NAME.000 or NAME.001 with the next number beside it: the segments in order.
+std::unique_ptr<SplitImage> OpenSplitImage(const wxString& path, Diagnostics& diagnostics)
+{
+    const wxFileName name(path);
+    const wxString extension = name.GetExt();
+    if (extension != wxS("000") && extension != wxS("001")) {
+        return nullptr;
+    }
+    const unsigned first = extension == wxS("000") ? 0 : 1;
+    const wxString stem = path.Left(path.length() - 4);
+    if (!wxFileExists(SegmentName(stem, first + 1))) {
+        return nullptr;
+    }
+    auto split = std::make_unique<SplitImage>();
+    for (unsigned number = first; number <= 999 && wxFileExists(SegmentName(stem, number)); ++number) {
+        std::unique_ptr<FileImage> segment = OpenFileImage(SegmentName(stem, number), diagnostics);
+        if (!segment) {
+            return nullptr;
+        }
+        split->AddSegment(std::move(segment));
+    }
+    return split;
+}
+
+}  // namespace
+
+bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics)
+{
+    std::unique_ptr<FileImage> file = OpenFileImage(path, diagnostics);
+    if (!file) {
+        return false;
+    }
+    unsigned char first_bytes[8] = {};
+    Diagnostics unread;
+    const long long got = file->ReadAt(0, first_bytes, sizeof first_bytes, unread);
+    if (got > 0 && HasEwfSignature(first_bytes, static_cast<std::size_t>(got))) {
+        std::unique_ptr<EwfImage> ewf = EwfImage::Open(path, diagnostics);
+        if (!ewf) {
+            return false;
+        }
+        input.kind = wxString::Format(wxS("EWF image (%d segment%s)"), ewf->segment_count(),
+                                      ewf->segment_count() == 1 ? "" : "s");
+        input.image = std::move(ewf);
+        return true;
+    }
+    if (std::unique_ptr<SplitImage> split = OpenSplitImage(path, diagnostics)) {
+        input.kind = wxString::Format(wxS("split raw image (%zu segments)"), split->segment_count());
+        input.image = std::move(split);
+        return true;
+    }
+    input.kind = wxS("raw image");
+    input.image = std::move(file);
+    return true;
+}
+
+void FindNtfsVolumes(ImageInput& input, Diagnostics& diagnostics)
+{
+    const ImageReader& image = *input.image;
+    input.volumes.clear();
+    if (const auto volume = BootSectorAt(image, 0)) {
+        NtfsVolume whole;
+        whole.size = image.Size();
+        whole.sector_size = volume->bytes_per_sector;
+        whole.boot = *volume;
+        input.volumes.push_back(whole);
+        return;
+    }
+    if (!LooksLikeBootSectorAt(image, 0)) {
+        const PartitionTable table = ReadPartitionTable(image, diagnostics);
+        input.scheme = table.scheme;
+        if (table.scheme != PartitionScheme::kNone) {
+            for (const Partition& partition : table.partitions) {
+                if (auto volume = VolumeAt(image, partition.offset, partition.size)) {
+                    volume->sector_size = partition.sector_size;
+                    volume->entry = partition.entry;
+                    input.volumes.push_back(*volume);
+                }
+            }
+            return;
+        }
+    }
+    // A volume whose first sector is lost: its backup in the image's last sector.
+    if (auto volume = VolumeAt(image, 0, image.Size()); volume && volume->backup_boot_sector) {
+        volume->sector_size = volume->boot.bytes_per_sector;
+        input.volumes.push_back(*volume);
+    }
+}

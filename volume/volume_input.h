@@ -1,0 +1,48 @@
+#ifndef VARNETH_VOLUME_VOLUME_INPUT_H
+#define VARNETH_VOLUME_VOLUME_INPUT_H
+
+// A disk or volume image as input: which kind of image it is, and the NTFS
+// volumes in it, in the order a user counts them.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <wx/string.h>
+
+#include "base/diagnostics.h"
+#include "image/image_reader.h"
+#include "volume/boot_sector.h"
+#include "volume/partition_table.h"
+
+struct NtfsVolume {
+    std::uint64_t offset = 0;         // bytes from the start of the image
+    std::uint64_t size = 0;           // bytes: the partition's, or the volume's own
+    std::uint32_t sector_size = 512;  // of the partition table; the volume's own for a bare volume
+    wxString entry;                   // where the partition table lists it; empty for a bare volume
+    NtfsBootSector boot;
+    bool backup_boot_sector = false;  // the primary could not be used
+    std::uint64_t boot_sector_offset = 0;  // where the boot sector used lies
+};
+
+struct ImageInput {
+    std::shared_ptr<const ImageReader> image;
+    wxString kind;  // "raw image", "split raw image (3 segments)", "EWF image (2 segments)"
+    PartitionScheme scheme = PartitionScheme::kNone;
+    std::vector<NtfsVolume> volumes;
+};
+
+// Opens path as an image: an EWF image (by its signature, its further
+// segments found beside it), a split raw set (path ends in .000 or .001 and
+// the next segment exists), or else the file or device itself. False, said
+// in diagnostics, when it cannot be opened.
+bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics);
+
+// The NTFS volumes of the image: the image itself when it starts with an
+// NTFS boot sector, else every partition of its table whose first sector is
+// one (or whose last sector holds a usable backup), whatever its type code;
+// an image with neither whose last sector is a backup boot sector is a
+// volume whose first sector was lost.
+void FindNtfsVolumes(ImageInput& input, Diagnostics& diagnostics);
+
+#endif
