@@ -221,19 +221,22 @@ def serial_forms(serial: int) -> List[str]:
 
 
 def check_refusal(checker: Checker, what: str, args: List[str], listed: List[Volume]) -> None:
-    """Exit 255 with an error line; where listed, one line per volume and a line naming -p."""
+    """Exit 255 with an error line and no file written; where listed, a line naming -p and one
+    line per volume with its number, offset, size (the partition's, or the boot sector's count
+    of sectors, which leaves out the backup boot sector) and serial number."""
     run = checker.run(args, CONSOLE_MODE)
     lines = [line for line in run.console.split("\n") if line.strip()]
     print("== refused: %s: exit %d\n%s" % (what, run.status, "".join("    %s\n" % line for line in lines)), end="")
-    if run.status != REFUSED or not lines:
-        checker.fail("%s: exit %d with %d line(s), expected %d and an error line"
-                     % (what, run.status, len(lines), REFUSED))
+    if run.status != REFUSED or not lines or run.outputs:
+        checker.fail("%s: exit %d with %d line(s) and %r written, expected %d, an error line and nothing written"
+                     % (what, run.status, len(lines), sorted(run.outputs), REFUSED))
     for number, volume in enumerate(listed, start=1):
         found = [line for line in lines if any(form in line for form in serial_forms(volume.serial))]
-        offsets = number_forms(volume.offset) + number_forms(volume.start)
-        if len(found) != 1 or not any(form in found[0] for form in offsets) or str(number) not in found[0]:
-            checker.fail("%s: expected one line with volume %d's number, offset %d and serial %016X, found %r"
-                         % (what, number, volume.offset, volume.serial, found))
+        sizes = number_forms(volume.size) + number_forms(volume.size - volume.sector_size)
+        if len(found) != 1 or not all(any(form in found[0] for form in forms) for forms in (
+                number_forms(volume.offset) + number_forms(volume.start), sizes, [str(number)])):
+            checker.fail("%s: expected one line with volume %d's number, offset %d, size %d and serial %016X, "
+                         "found %r" % (what, number, volume.offset, volume.size, volume.serial, found))
     if listed and not any(re.search(r"-p\b|--partition", line) for line in lines):
         checker.fail("%s: no line names -p" % what)
 
@@ -254,14 +257,24 @@ def damaged_copy(checker: Checker, volume: Volume, name: str) -> str:
     return path
 
 
-def check_damaged(checker: Checker, what: str, volume: Volume, path: str, warning: str) -> None:
-    """Every output as from the undamaged volume, and a warning (with -v) that matches."""
+def same_outputs(expected: Run, run: Run) -> bool:
+    return run.status == expected.status and run.outputs == expected.outputs
+
+
+def check_damaged(checker: Checker, what: str, volume: Volume, path: str, warning: str,
+                  as_stored: str = "") -> None:
+    """Every output as from the undamaged volume, and a warning (with -v) that matches. Where
+    they differ, says whether they are those of a run on the $MFT as stored (as_stored)."""
     print("== %s" % what)
     identical = 0
     for mode in MODES:
         verbose = Mode(mode.name, ["-v"] + mode.switches)
         run = checker.run([path], verbose if mode is CONSOLE_MODE else mode)
-        identical += compare_outputs(checker, what, checker.expected[volume.label], mode, run)
+        if compare_outputs(checker, what, checker.expected[volume.label], mode, run):
+            identical += 1
+        elif as_stored:
+            print("    %s: %s a run on the $MFT as the image stores it" % (
+                mode.name, "the same as" if same_outputs(checker.run([as_stored], mode), run) else "unlike"))
         if mode is CONSOLE_MODE:
             warned = [line for line in run.console.split("\n") if re.search(warning, line, re.I)]
             print("    warning: %r" % warned)
@@ -277,19 +290,28 @@ def check_backup_boot_sector(checker: Checker, volume: Volume) -> None:
     check_damaged(checker, "%s, primary boot sector zeroed" % volume.label, volume, path, r"backup.*boot|boot.*backup")
 
 
+def break_update_sequence(path: str, record: int) -> None:
+    """Changes the update sequence number of the record there: no sector's last two bytes match it."""
+    with open(path, "r+b") as data:
+        update_sequence = record + struct.unpack("<H", read_at(data, record + 4, 2))[0]
+        number = struct.unpack("<H", read_at(data, update_sequence, 2))[0]
+        data.seek(update_sequence)
+        data.write(struct.pack("<H", number ^ 0xFFFF))
+
+
 def check_mirror_record(checker: Checker, volume: Volume) -> None:
     boot = read_boot_sector(volume.path)
     record, mirrored = (cluster * boot.cluster_size for cluster in (boot.mft_cluster, boot.mirror_cluster))
-    path = damaged_copy(checker, volume, "broken-record-0.img")
-    with open(path, "r+b") as image:
+    with open(volume.path, "rb") as image:
         if read_at(image, record, volume.record_size) != read_at(image, mirrored, volume.record_size):
-            raise RuntimeError("%s: record 0 and its copy in $MFTMirr differ before the damage" % volume.label)
-        update_sequence = record + struct.unpack("<H", read_at(image, record + 4, 2))[0]
-        number = struct.unpack("<H", read_at(image, update_sequence, 2))[0]
-        image.seek(update_sequence)
-        image.write(struct.pack("<H", number ^ 0xFFFF))   # no sector's last two bytes match it any more
+            raise RuntimeError("%s: record 0 and its copy in $MFTMirr differ" % volume.label)
+    path = damaged_copy(checker, volume, "broken-record-0.img")
+    break_update_sequence(path, record)
+    as_stored = os.path.join(checker.work, "broken-record-0.mft")   # icat cannot open the damaged volume
+    shutil.copyfile(volume.mft, as_stored)
+    break_update_sequence(as_stored, 0)
     check_damaged(checker, "%s, record 0's update sequence broken" % volume.label, volume, path,
-                  r"MFTMirr|mirror")
+                  r"MFTMirr|mirror", as_stored)
 
 
 def rows_before(report: bytes, record: int) -> bytes:
