@@ -9,19 +9,21 @@ sectors, a split raw set of a GPT disk of 512-byte sectors (numbered from
 .001, and the same pieces from .000), and a deflated Expert Witness image of
 the MBR disk in several segments. For each volume of each image the $MFT is
 extracted with `icat [-b SECTOR_SIZE -o START] IMAGE 0` (it must equal the
-one icat gives of the volume alone), and the tool is run on that file and on
-the image (-p N, --partition N for the E01) in every mode: the report with a
+one icat gives of the volume alone, so the runs on that one stand for it), and
+the tool is run on the image (-p N, --partition N for the E01) in every mode: the report with a
 body file, -s, -l zipped, -f, -a. The report, body file, zip entry (name and
 content) and listings must be the same bytes; the image run's console must
 be the extracted run's (input name masked) with one more line, before
 "$MFT file is", that gives the volume's offset.
 
-Then the refusals (several NTFS volumes without -p: one line per volume with
-its offset and serial number, and one naming -p; -p past the last volume; -p 0;
--p on an extracted $MFT: exit 255) and damaged images: the primary boot
-sector zeroed (the backup is used, with a warning), record 0 of the $MFT
-with a broken update sequence (its copy in $MFTMirr is used, with a warning),
-both with every output identical; and a volume cut inside its $MFT (exit
+Then the refusals (exit 255, nothing written; several NTFS volumes without -p:
+one line per volume with its number, offset, size and serial number, and one
+naming -p; -p past the last volume; -p 0; -p on an extracted $MFT) and
+damaged images: the primary boot sector zeroed (the backup is used, with a
+warning), record 0 of the $MFT with a broken update sequence (its copy in
+$MFTMirr is used, with a warning), both with every output identical to the
+undamaged volume's (icat cannot open the second: where its outputs differ,
+the test says whether they are a run's on the $MFT as the image stores it); and a volume cut inside its $MFT (exit
 255, "Error reading $MFT file NAME at record N." for the first record not
 wholly there, a line on where the image ended, and the report holding
 exactly the rows of the records before N).
