@@ -61,6 +61,7 @@ else
   depends_on() { [[ ", $depends" == *", $1"* ]]; }
   check "Depends names the wxWidgets base runtime (libwxbase...)" depends_on libwxbase
   check "Depends names the isa-l runtime (libisal...)" depends_on libisal
+  check "Depends names the EWF image runtime (libewf...)" depends_on libewf
   check "Depends names libstdc++6" depends_on "libstdc++6"
 
   # Regular files only; directories are implied by them.
