@@ -6,6 +6,11 @@ Volumes (mkntfs, filled through ntfs-3g, each with its own serial number):
   fragmented-1k  a $MFT in several runs: the volume is filled with files, every
                  other one deleted, then many small files make the $MFT grow
                  into the holes;
+  listed-1k      the same with 512-byte clusters and 1 KiB files: the $MFT
+                 grows in step with the files and ends in over 200 runs, out
+                 of order on the volume, too many for record 0, whose
+                 $ATTRIBUTE_LIST places the rest of the $DATA in another
+                 record (a raw volume only);
   tree-4k        volume_tree's tree, 4096-byte sectors and records;
   small-4k       a few files, 4096-byte sectors and records.
 Each is formatted with the start sector of the partition the disks give it,
@@ -24,7 +29,7 @@ import re
 import struct
 import subprocess
 from dataclasses import dataclass, field
-from typing import BinaryIO, Callable, List, Optional, Tuple
+from typing import BinaryIO, Callable, Dict, List, Optional, Tuple
 
 from real_volume_test import extract_mft, fill_in_sessions, format_volume
 from volume_tree import Made, create_tree, tree_plan
@@ -32,8 +37,6 @@ from volume_tree import Made, create_tree, tree_plan
 MIB = 1024 * 1024
 MBR_SECTOR = 512
 BASIC_DATA_GUID = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
-FILL_CHUNK = 64 * 1024   # holes of 16 clusters, 64 records each, for the $MFT to grow into
-SMALL_FILES = 400
 MIN_MFT_RUNS = 3
 RANDOM_PARTITION_BYTES = 2 * MIB   # random, so that the deflated E01 needs more than one segment
 EWF_SEGMENT_BYTES = MIB            # ewfacquire's smallest segment
@@ -80,6 +83,7 @@ class Volume:
     size: int           # bytes
     serial: int
     sessions: Callable[[], List[Callable[[str], None]]]
+    cluster_size: int = 4096
     path: str = ""      # the volume alone, a raw volume image
     mft: str = ""       # its $MFT as icat extracts it
 
@@ -103,39 +107,41 @@ def small_sessions() -> List[Callable[[str], None]]:
     return [lambda root: create_tree(root, plan)]
 
 
-def fill_until_full(root: str) -> None:
-    number = 0
-    while True:
-        try:
-            with open(os.path.join(root, "fill%04d" % number), "wb") as out:
-                out.write(b"f" * FILL_CHUNK)
-        except OSError:
-            return
-        number += 1
+def fragmenting_sessions(file_size: int, small_files: int) -> Callable[[], List[Callable[[str], None]]]:
+    """The volume filled with files of file_size bytes, every other one deleted, then
+    small_files small files made: the $MFT grows wherever the volume has room."""
+    def fill_until_full(root: str) -> None:
+        number = 0
+        while True:
+            try:
+                with open(os.path.join(root, "fill%05d" % number), "wb") as out:
+                    out.write(b"f" * file_size)
+            except OSError:
+                return
+            number += 1
 
+    def delete_every_other(root: str) -> None:
+        for name in os.listdir(root):
+            if name.startswith("fill") and int(name[4:]) % 2 == 0:
+                os.remove(os.path.join(root, name))
 
-def delete_every_other(root: str) -> None:
-    for name in os.listdir(root):
-        if name.startswith("fill") and int(name[4:]) % 2 == 0:
-            os.remove(os.path.join(root, name))
+    def many_small_files(root: str) -> None:
+        os.mkdir(os.path.join(root, "small"))
+        for number in range(small_files):
+            with open(os.path.join(root, "small", "s%05d.txt" % number), "wb") as out:
+                out.write(b"small %05d\n" % number)
 
-
-def many_small_files(root: str) -> None:
-    os.mkdir(os.path.join(root, "small"))
-    for number in range(SMALL_FILES):
-        with open(os.path.join(root, "small", "s%05d.txt" % number), "wb") as out:
-            out.write(b"small %05d\n" % number)
-
-
-def fragmenting_sessions() -> List[Callable[[str], None]]:
-    return [fill_until_full, delete_every_other, many_small_files]
+    return lambda: [fill_until_full, delete_every_other, many_small_files]
 
 
 def planned_volumes() -> List[Volume]:
     return [Volume("tree-1k", 1024, 512, 8192, 32 * MIB, 0x1A2B3C4D11111111, tree_sessions),
-            Volume("fragmented-1k", 1024, 512, 75776, 16 * MIB, 0x5E6F708122222222, fragmenting_sessions),
+            Volume("fragmented-1k", 1024, 512, 75776, 16 * MIB, 0x5E6F708122222222,
+                   fragmenting_sessions(64 * 1024, 400)),
             Volume("tree-4k", 4096, 4096, 256, 32 * MIB, 0x9A0B1C2D33333333, tree_sessions),
-            Volume("small-4k", 4096, 4096, 8448, 8 * MIB, 0x3E4F5A6B44444444, small_sessions)]
+            Volume("small-4k", 4096, 4096, 8448, 8 * MIB, 0x3E4F5A6B44444444, small_sessions),
+            Volume("listed-1k", 1024, 512, 0, 24 * MIB, 0x7C8D9E0F55555555, fragmenting_sessions(1024, 1500),
+                   cluster_size=512)]
 
 
 def set_serial(volume: Volume) -> None:
@@ -151,7 +157,8 @@ def set_serial(volume: Volume) -> None:
 
 
 def build_volume(work: str, volume: Volume) -> None:
-    volume.path = format_volume(work, volume.record_size, volume.label + ".img", volume.size, volume.start)
+    volume.path = format_volume(work, volume.record_size, volume.label + ".img", volume.size, volume.start,
+                                volume.cluster_size)
     set_serial(volume)
     fill_in_sessions(work, volume.path, volume.sessions())
     volume.mft = extract_mft(work, volume.path, volume.record_size, volume.label + ".mft")
@@ -180,10 +187,21 @@ def runs_of(clusters: List[int]) -> List[Tuple[int, int]]:
 
 def check_fragmented(volume: Volume) -> None:
     runs = runs_of(mft_clusters(volume.path))
-    print("%s: the $MFT's $DATA has %d runs (first cluster, clusters): %s"
-          % (volume.label, len(runs), " ".join("%d+%d" % run for run in runs)))
+    shown = runs if len(runs) <= 20 else runs[:20]
+    print("%s: the $MFT's $DATA has %d runs (first cluster, clusters): %s%s"
+          % (volume.label, len(runs), " ".join("%d+%d" % run for run in shown), " ..." if shown != runs else ""))
     if len(runs) < MIN_MFT_RUNS:
         raise RuntimeError("%s: the $MFT has %d run(s), fewer than %d" % (volume.label, len(runs), MIN_MFT_RUNS))
+
+
+def check_listed_mft(volume: Volume) -> None:
+    """Record 0's $ATTRIBUTE_LIST places a piece of the $MFT's $DATA in another record."""
+    text = subprocess.run(["istat", volume.path, "0"], check=True, capture_output=True,
+                          timeout=60).stdout.decode("utf-8", "replace")
+    pieces = re.findall(r"^Type: 128-\d+ \tMFT Entry: (\d+) \tVCN: (\d+)$", text, re.M)
+    print("%s: record 0's attribute list places the $DATA at (record, VCN) %s" % (volume.label, pieces))
+    if not any(record != "0" for record, _ in pieces):
+        raise RuntimeError("%s: no piece of the $MFT's $DATA is in another record" % volume.label)
 
 
 @dataclass
@@ -213,8 +231,9 @@ class Disk:
         self.volumes = [p.volume for p in self.partitions if p.volume]
 
 
-def planned_disks(volumes: List[Volume]) -> List[Disk]:
-    tree_1k, fragmented_1k, tree_4k, small_4k = volumes
+def planned_disks(volumes: Dict[str, Volume]) -> List[Disk]:
+    tree_1k, fragmented_1k, tree_4k, small_4k = (volumes[label] for label in
+                                                 ("tree-1k", "fragmented-1k", "tree-4k", "small-4k"))
     return [
         Disk("mbr.raw", "dos", MBR_SECTOR, 110592, [
             Partition("83", start=2048, length=RANDOM_PARTITION_BYTES // MBR_SECTOR), Partition("7", tree_1k),
@@ -310,13 +329,15 @@ def expert_witness_image(work: str, disk: Disk) -> str:
     return target + ".E01"
 
 
-def build_volumes(work: str) -> List[Volume]:
-    volumes = planned_volumes()
-    for volume in volumes:
+def build_volumes(work: str) -> Dict[str, Volume]:
+    volumes = {volume.label: volume for volume in planned_volumes()}
+    for volume in volumes.values():
         build_volume(work, volume)
         boot = read_boot_sector(volume.path)
         if (boot.hidden_sectors, boot.serial) != (volume.start, volume.serial):
             raise RuntimeError("%s: the boot sector says start %d, serial %016X"
                                % (volume.label, boot.hidden_sectors, boot.serial))
-    check_fragmented(volumes[1])
+    for label in ("fragmented-1k", "listed-1k"):
+        check_fragmented(volumes[label])
+    check_listed_mft(volumes["listed-1k"])
     return volumes

@@ -293,7 +293,7 @@ def utc_now_text(offset_seconds: int) -> str:
 
 
 def format_volume(work: str, record_size: int, name: str = "ntfs.img", size: int = IMAGE_SIZE,
-                  partition_start: int = 0) -> str:
+                  partition_start: int = 0, cluster_size: int = CLUSTER_SIZE) -> str:
     """A fresh sparse image formatted with records of record_size bytes; returns its path.
     partition_start (in the volume's sectors) is written into the boot sector, as for a
     volume that a partition table places there."""
@@ -303,7 +303,7 @@ def format_volume(work: str, record_size: int, name: str = "ntfs.img", size: int
     # The record size follows the sector size: 1024 up to 1024-byte sectors.
     sectors = ["-s", str(record_size)] if record_size > 1024 else []
     start = ["-p", str(partition_start)] if partition_start else []
-    subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(CLUSTER_SIZE)] + sectors + start +
+    subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(cluster_size)] + sectors + start +
                    ["-L", "varneth-e2e", image], check=True, capture_output=True)
     return image
 
