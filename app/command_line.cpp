@@ -91,7 +91,7 @@ wxString FindBrokenRule(const wxCmdLineParser& parser)
     if (parser.GetParamCount() > 1) {
         return wxS("\nOnly parameter is $MFT filename\n");
     }
-    if (!wxFileExists(run_settings.mft_filename)) {
+    if (!wxFileExists(run_settings.mft_filename) && !platform::IsBlockDevice(run_settings.mft_filename)) {
         return wxS("$MFT file ") + run_settings.mft_filename + wxS(" does not exist.\n");
     }
     if (run_settings.dump_ads && CountSwitchesGiven(parser) > 1) {

@@ -6,6 +6,7 @@
 #include <wx/filefn.h>
 
 #include "base/log_message.h"
+#include "base/platform.h"
 #include "mft/byte_reader.h"
 #include "mft/record_buffer.h"
 #include "mft/record_size.h"
@@ -57,7 +58,7 @@ MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size)
         LogErrorText(wxS("IsValidMFTFile() - strFilename parameter is empty."));
         return MftFileCheck::kRefused;
     }
-    if (!wxFileExists(strFilename)) {
+    if (!wxFileExists(strFilename) && !platform::IsBlockDevice(strFilename)) {
         LogErrorText(wxS("$MFT file ") + strFilename + wxS(" does not exist.\n"));
         return MftFileCheck::kRefused;
     }

@@ -115,7 +115,18 @@ long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
     return got;
 }
 
+bool IsBlockDevice(const wxString&)
+{
+    return false;  // devices are named as \\.\PhysicalDrive0 there, and not read yet
+}
+
 #else
+
+bool IsBlockDevice(const wxString& name)
+{
+    struct stat status {};
+    return stat(name.fn_str(), &status) == 0 && S_ISBLK(status.st_mode);
+}
 
 bool IsSameFile(const wxString& first, const wxString& second)
 {

@@ -28,6 +28,10 @@ wxArrayString WideArguments(int argc, char** argv);
 // and inode; symbolic and hard links included).
 bool IsSameFile(const wxString& first, const wxString& second);
 
+// True when the name leads to a block device (a disk, a partition): an input
+// as a disk image is, though no regular file.
+bool IsBlockDevice(const wxString& name);
+
 enum class DiskFlushResult { Flushed, NotSupported, Failed };
 
 // Forces the file's written data to the disk. Files that cannot be forced

@@ -5,14 +5,15 @@ The volume is made as the real-volume test makes its small one: a sparse
 image formatted by mkntfs, mounted with ntfs-3g (root and FUSE needed), filled,
 unmounted, and its $MFT taken with `icat IMAGE 0`, update sequences in place.
 
-    make_real_volume.py [--files N] WORK_DIR OUTPUT
+    make_real_volume.py [--files N] [--keep-image IMAGE] WORK_DIR OUTPUT
 
 The tree is made in one process, tiny files in directories of 250, so that
 300,000 files take one to one and a half minutes through FUSE: directories
 6 deep, about 3% of the names beyond ASCII, a Zone.Identifier stream on every 20th file,
 every 50th file's data outside its record, and every 12th file deleted at
 the end (after all creations, so the deleted records keep their names).
-The image is made in WORK_DIR and removed; prints the time and the records.
+The image is made in WORK_DIR and removed (or, with --keep-image, moved to
+IMAGE, for the runs on the image itself); prints the time and the records.
 """
 
 import argparse
@@ -60,7 +61,7 @@ def fill(root: str, files: int) -> None:
         os.remove(path)
 
 
-def build(work: str, files: int, output: str) -> None:
+def build(work: str, files: int, output: str, keep_image: str) -> None:
     image, mount_point = os.path.join(work, "real-volume.img"), os.path.join(work, "real-volume-mnt")
     with open(image, "wb") as out:
         out.truncate(files * 4096 + 256 * 1024 * 1024)  # sparse: only what is written takes room
@@ -91,8 +92,11 @@ def build(work: str, files: int, output: str) -> None:
         with open(output + ".part", "wb") as out:
             subprocess.run(["icat", image, "0"], check=True, stdout=out)
         os.replace(output + ".part", output)
+        if keep_image:
+            shutil.move(image, keep_image)
     finally:
-        os.remove(image)
+        if os.path.exists(image):
+            os.remove(image)
         if os.path.exists(output + ".part"):
             os.remove(output + ".part")
 
@@ -100,11 +104,12 @@ def build(work: str, files: int, output: str) -> None:
 def main() -> int:
     parser = argparse.ArgumentParser()
     parser.add_argument("--files", type=int, default=300000)
+    parser.add_argument("--keep-image", default="")
     parser.add_argument("work_dir")
     parser.add_argument("output")
     arguments = parser.parse_args()
     started = time.monotonic()
-    build(arguments.work_dir, arguments.files, arguments.output)
+    build(arguments.work_dir, arguments.files, arguments.output, arguments.keep_image)
     print("real volume: %d files created, $MFT of %d records extracted in %.1f s"
           % (arguments.files, os.path.getsize(arguments.output) // 1024, time.monotonic() - started))
     return 0

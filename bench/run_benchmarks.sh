@@ -200,6 +200,35 @@ time_target_runs() {  # size mft floor prefix
   line+=", -l $(rate "$n" "$long")/s (>= 1000000); -f $(rate "$n" "$files")/s"
   line+=", -a $(rate "$n" "$streams")/s (>= 2500000); -z/default $(ratio "$zipped" "$plain") (<= 1.50)"
   summary+=("$line; -b/default $(ratio "$body" "$plain") (<= 1.25)")
+  plain_of_real="$plain"
+}
+
+# The same volume read in place: the image it was extracted from (kept by
+# make_real_volume.py) and an EWF image of it (made once with ewfacquire,
+# deflated, and kept beside it), against the extracted $MFT's default report
+# and against ewfexport, which only unpacks the EWF image.
+time_image_runs() {  # size image floor plain
+  local n="$1" image="$2" floor="$3" plain="$4" t kib cpu raw ewf_time export_time
+  if [ ! -f "$image" ]; then
+    echo "real volume image: left out: $image was not kept (remove the cached \$MFT to build both)"
+    return 0
+  fi
+  read -r t kib cpu < <(measure "$runs" "$tool" -o REPORT "$image")
+  row "$n" "real: varneth (raw image)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; raw="$t"
+  summary+=("$n records (real volume): raw image $(rate "$n" "$raw")/s, $(ratio "$plain" "$raw") of the extracted \$MFT's (>= 0.90)")
+  if ! command -v ewfacquire > /dev/null || ! command -v ewfexport > /dev/null; then
+    echo "EWF image: left out: ewfacquire and ewfexport (Debian ewf-tools) are needed"
+    return 0
+  fi
+  local stem="${image%.img}"
+  if [ ! -f "$stem.E01" ]; then
+    ewfacquire -u -q -t "$stem" -c deflate:fast -S 4GiB "$image" > /dev/null 2>&1 || fail "ewfacquire failed"
+  fi
+  read -r t kib cpu < <(measure "$runs" "$tool" -o REPORT "$stem.E01")
+  row "$n" "real: varneth (E01)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; ewf_time="$t"
+  read -r t kib cpu < <(measure 1 ewfexport -u -q -f raw -t - "$stem.E01")
+  row "$n" "real: ewfexport (E01, whole)" "$t" "$kib" "$cpu" "$floor"; export_time="$t"
+  summary+=("$n records (real volume): E01 $(rate "$n" "$ewf_time")/s, $(ratio "$ewf_time" "$export_time") of the time ewfexport takes to unpack the whole image")
 }
 
 # The $MFT of a real volume with N files, built once and kept for later runs;
@@ -223,8 +252,8 @@ find_real_volume() {  # files
     echo "real volume: left out: $missing"
     return
   fi
-  python3 "$source_dir/bench/make_real_volume.py" --files "$files" "$input_dir" "$cache" ||
-    fail "building the real volume failed"
+  python3 "$source_dir/bench/make_real_volume.py" --files "$files" --keep-image "${cache%.mft}.img" \
+    "$input_dir" "$cache" || fail "building the real volume failed"
   echo "real volume: kept as $cache for later runs"
   real_mft="$cache"
 }
@@ -276,6 +305,7 @@ echo "|----------:|:-------------------------------|---------:|------------:|---
 
 default_times=()
 ram_times=()
+plain_of_real=""
 for n in ${records//,/ }; do
   mft="$input_dir/bench-$n.mft"
   read -r generated generator_kib generator_cpu < <(measure 1 "$generator" --seed "$seed" "$n" "$mft")
@@ -316,6 +346,7 @@ if [ -n "$real_mft" ]; then
   if [ "$check" = 1 ]; then
     check_identity "$real_mft" "$n"
   fi
+  time_image_runs "$n" "${real_mft%.mft}.img" "$floor" "$plain_of_real"
   rm -f "$work_dir"/tool.* "$work_dir"/reference.*
   rm -f "$work_dir"/report-* "$work_dir"/body-*
 fi

@@ -49,7 +49,13 @@ bool ClusterOffset(const Volume& volume, std::uint64_t cluster, std::uint64_t& o
 // The runs as stream runs of the image; false when a run lies past any offset.
 bool ToStreamRuns(const Volume& volume, const std::vector<DataRun>& runs, std::vector<StreamRun>& stream_runs)
 {
+    const std::uint64_t largest = std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t cluster_size = volume.boot.cluster_size;
     for (const DataRun& run : runs) {
+        if (run.vcn > largest / cluster_size || run.clusters > largest / cluster_size ||
+            run.vcn * cluster_size > largest - run.clusters * cluster_size) {
+            return false;
+        }
         StreamRun stream_run;
         stream_run.stream_offset = run.vcn * volume.boot.cluster_size;
         stream_run.length = run.clusters * volume.boot.cluster_size;
@@ -85,17 +91,6 @@ void CollectPieces(const unsigned char* buffer, std::size_t record_size, const M
             pieces.push_back(std::move(piece));
         }
     }
-}
-
-// Reads and decodes one record of record_size bytes at offset in the image.
-bool DecodeRecordAt(const ImageReader& image, std::uint64_t offset, std::uint64_t recno, std::vector<unsigned char>& buffer,
-                    MFTFileRecord& record, Diagnostics& diagnostics)
-{
-    if (!image.ReadWhole(offset, buffer.data(), buffer.size(), diagnostics)) {
-        return false;
-    }
-    record.Clear();
-    return CreateMFTFileRecord(buffer.data(), &record, recno, diagnostics, buffer.size()) == 0;
 }
 
 // The entries of record 0's attribute list: resident in the record, or in
@@ -186,7 +181,19 @@ LocatedMft FromRecordZero(const Volume& volume, std::uint64_t cluster, Diagnosti
     const std::size_t record_size = volume.boot.record_size;
     std::vector<unsigned char> buffer(record_size);
     MFTFileRecord record;
-    if (!ClusterOffset(volume, cluster, offset) || !DecodeRecordAt(*volume.image, offset, 0, buffer, record, diagnostics)) {
+    if (!ClusterOffset(volume, cluster, offset) || !volume.image->ReadWhole(offset, buffer.data(), buffer.size(), diagnostics)) {
+        diagnostics.Warning(wxS("Record 0 lies past the end of the image."));
+        return located;
+    }
+    // The sizes the tool reads (1024 and 4096) are told apart by the
+    // record's own header, as for an $MFT file.
+    if (RecordSizeOfFirstRecord(ByteReader(buffer.data(), buffer.size())) != record_size) {
+        diagnostics.Warning(wxString::Format(wxS("Record 0 is not a record of %zu bytes, as the boot sector says."),
+                                             record_size));
+        return located;
+    }
+    record.Clear();
+    if (CreateMFTFileRecord(buffer.data(), &record, 0, diagnostics, record_size) != 0) {
         return located;
     }
     std::vector<Piece> pieces;
