@@ -11,6 +11,7 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, P
 {
     if (settings.report) {
         paths_ = std::make_unique<FullPathResolver>(step_cache);
+        paths_->ReadExtensionRecordsWith(&extensions_);
         rows_.emplace(*settings.report, settings.host_name);
     }
     if (settings.report && settings.body_file) {
@@ -55,7 +56,7 @@ bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno)
     }
     record_.Clear();
     if (CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) != 0 ||
-        record_.mft_header.base_recno != 0) {
+        IsExtensionRecord(record_.mft_header)) {
         return false;
     }
     extensions_.AddExtensionRecords(buffer, record_, extension_lines_);

@@ -23,9 +23,10 @@ one line per volume with its number, offset, size and serial number, and one
 naming -p; -p past the last volume; -p 0; -p on an extracted $MFT) and
 damaged images: the primary boot sector zeroed (the backup is used, with a
 warning), record 0 of the $MFT with a broken update sequence (its copy in
-$MFTMirr is used, with a warning), both with every output identical to the
-undamaged volume's (icat cannot open the second: where its outputs differ,
-the test says whether they are a run's on the $MFT as the image stores it);
+$MFTMirr is used to find the $MFT, with a warning), the first with every
+output identical to the undamaged volume's, the second to a run on the
+extracted $MFT with the same damage (icat cannot open the damaged volume; the
+damaged record is reported as the volume stores it);
 and two volumes cut inside their $MFT, one whose runs lie in order, one whose
 runs do not, so that records before the cut one are lost too (exit 255,
 "Error reading $MFT file NAME at record N." for the first record not wholly
@@ -269,18 +270,20 @@ def same_outputs(expected: Run, run: Run) -> bool:
 
 def check_damaged(checker: Checker, what: str, volume: Volume, path: str, warning: str,
                   as_stored: str = "") -> None:
-    """Every output as from the undamaged volume, and a warning (with -v) that matches. Where
-    they differ, says whether they are those of a run on the $MFT as stored (as_stored)."""
+    """Every output as from the undamaged volume, or, given as_stored (the extracted $MFT with
+    the same damage: the damaged record is reported as the volume stores it, whatever was used
+    to find the $MFT), as from a run on it; and a warning (with -v) that matches."""
     print("== %s" % what)
     identical = 0
     for mode in MODES:
         verbose = Mode(mode.name, ["-v"] + mode.switches)
         run = checker.run([path], verbose if mode is CONSOLE_MODE else mode)
-        if compare_outputs(checker, what, checker.expected[volume.label], mode, run):
+        if not as_stored:
+            identical += 1 if compare_outputs(checker, what, checker.expected[volume.label], mode, run) else 0
+        elif same_outputs(checker.run([as_stored], mode), run):
             identical += 1
-        elif as_stored:
-            print("    %s: %s a run on the $MFT as the image stores it" % (
-                mode.name, "the same as" if same_outputs(checker.run([as_stored], mode), run) else "unlike"))
+        else:
+            checker.fail("%s, %s: unlike a run on the $MFT as the image stores it" % (what, mode.name))
         if mode is CONSOLE_MODE:
             warned = [line for line in run.console.split("\n") if re.search(warning, line, re.I)]
             print("    warning: %r" % warned)
