@@ -181,7 +181,7 @@ protected:
     {
         const wxString report_name = wxString::FromUTF8(report);
         OutputFile writer;
-        if (!writer.Open(report_name)) {
+        if (!writer.Open(report_name) || !writer.Empty()) {
             return -2;
         }
         ReportArchiveDraft* draft = nullptr;
