@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what Varneth needs to build and test on Debian 12: the compiler,
 # CMake and pkg-config, wxWidgets 3.2 (base library), isa-l (the zip step's
-# deflate), GoogleTest, and the independent NTFS readers and tools that the
-# end-to-end tests compare against; valgrind, and clang with its libFuzzer
-# runtime for the fuzz targets.
+# deflate), libewf (the reader of .E01 images), GoogleTest, and the
+# independent NTFS readers and tools that the end-to-end tests compare
+# against; valgrind, and clang with its libFuzzer runtime for the fuzz
+# targets.
 set -euo pipefail
 packages=(
-  g++ cmake make pkg-config libwxgtk3.2-dev libisal-dev libgtest-dev
+  g++ cmake make pkg-config libwxgtk3.2-dev libisal-dev libewf-dev libgtest-dev
   python3 python3-libfsntfs libfsntfs-utils sleuthkit ntfs-3g fuse3
   unzip time groff-base man-db dpkg-dev file
   valgrind clang-14 libclang-rt-14-dev
