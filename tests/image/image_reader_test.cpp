@@ -122,14 +122,5 @@ TEST(SplitImageTest, ReadsAcrossSegments)
     EXPECT_TRUE(ReadsAs(split, 95, 100, Pattern(15, 95)));
 }
 
-TEST(SplitImageTest, SaysWhenAFileCannotBeOpened)
-{
-    TempDir dir;
-    Diagnostics diagnostics;
-    EXPECT_FALSE(OpenFileImage(dir.File("missing.001"), diagnostics));
-    ASSERT_EQ(diagnostics.size(), 1u);
-    EXPECT_EQ(diagnostics[0].text.ToStdString(), "Unable to open " + dir.File("missing.001") + ".");
-}
-
 }  // namespace
 }  // namespace varneth_test

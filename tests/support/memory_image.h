@@ -19,8 +19,8 @@ public:
     std::uint64_t Size() const override { return bytes_.size(); }
     long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length, Diagnostics&) const override
     {
-        if (offset >= bytes_.size()) {
-            return 0;
+        if (offset >= bytes_.size() || length == 0) {
+            return 0;  // out may be null when nothing is asked for
         }
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(length, bytes_.size() - offset));
         std::memcpy(out, bytes_.data() + offset, count);

@@ -19,31 +19,17 @@ std::optional<NtfsBootSector> Decode(const Bytes& sector)
 
 TEST(BootSectorTest, DecodesTheGeometry)
 {
-    BootFields small;  // 512-byte sectors, 2 of them a cluster, records of 2^10 bytes
-    BootFields large_clusters;
-    large_clusters.sectors_per_cluster = 0xF4;  // 2^12 sectors: 2 MiB
-    large_clusters.total_sectors = 4096 * 100;
-    BootFields cluster_records;
-    cluster_records.sectors_per_cluster = 1;
-    cluster_records.clusters_per_record = 2;
-    BootFields large_sectors;
-    large_sectors.bytes_per_sector = 4096;
-    large_sectors.sectors_per_cluster = 1;
-    large_sectors.clusters_per_record = 0xF4;  // 2^12 bytes
-    BootFields last_cluster;  // the $MFT and its mirror in the volume's last cluster
-    last_cluster.mft_cluster = 63;
-    last_cluster.mirror_cluster = 63;
     const struct {
         const char* label;
-        BootFields fields;
+        BootFields fields;  // sector size, sectors a cluster, sectors, $MFT, mirror, clusters a record
         std::uint32_t cluster_size;
         std::uint32_t record_size;
     } cases[] = {
-        {"small clusters", small, 1024, 1024},
-        {"large clusters", large_clusters, 2 << 20, 1024},
-        {"records of whole clusters", cluster_records, 512, 1024},
-        {"4096-byte sectors", large_sectors, 4096, 4096},
-        {"the $MFT in the last cluster", last_cluster, 1024, 1024},
+        {"small clusters", {512, 2, 128, 4, 40, 0xF6}, 1024, 1024},
+        {"large clusters (2^12 sectors)", {512, 0xF4, 409600, 4, 40, 0xF6}, 2 << 20, 1024},
+        {"records of whole clusters", {512, 1, 128, 4, 40, 2}, 512, 1024},
+        {"4096-byte sectors", {4096, 1, 128, 4, 40, 0xF4}, 4096, 4096},
+        {"the $MFT and its mirror in the last cluster", {512, 2, 128, 63, 63, 0xF6}, 1024, 1024},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

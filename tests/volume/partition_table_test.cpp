@@ -111,20 +111,18 @@ Bytes GptDisk(std::uint32_t sector_size, std::uint64_t entries_lba, std::uint32_
 
 TEST(PartitionTableTest, ReadsGptInEitherSectorSize)
 {
-    const std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges = {{64, 127}, {128, 255}};
-    Bytes entries = GptEntries(ranges);
+    Bytes entries = GptEntries({{64, 127}, {128, 255}});
     entries.resize(4 * 128, 0);  // two entries not used
     for (const std::uint32_t sector_size : {512u, 4096u}) {
         SCOPED_TRACE(sector_size);
         Diagnostics diagnostics;
         const PartitionTable table = Read(GptDisk(sector_size, 2, 4, 128, entries), diagnostics);
         EXPECT_EQ(table.scheme, PartitionScheme::kGpt);
-        const std::string size = "/" + std::to_string(sector_size);
-        EXPECT_EQ(PartitionTexts(table),
-                  (std::vector<std::string>{"GPT entry 1: " + std::to_string(64 * sector_size) + "+" +
-                                                std::to_string(64 * sector_size) + size,
-                                            "GPT entry 2: " + std::to_string(128 * sector_size) + "+" +
-                                                std::to_string(128 * sector_size) + size}));
+        const auto text = [sector_size](int entry, std::uint64_t lba) {
+            return "GPT entry " + std::to_string(entry) + ": " + std::to_string(lba * sector_size) + "+" +
+                   std::to_string(lba * sector_size) + "/" + std::to_string(sector_size);
+        };
+        EXPECT_EQ(PartitionTexts(table), (std::vector<std::string>{text(1, 64), text(2, 128)}));
         EXPECT_TRUE(diagnostics.empty());
     }
 }
