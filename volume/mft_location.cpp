@@ -157,7 +157,8 @@ void CollectListedPieces(const Volume& volume, const std::vector<AttributeListEn
 // The pieces in VCN order, as far as each starts where the last ended.
 std::vector<DataRun> JoinPieces(std::vector<Piece>& pieces, Diagnostics& diagnostics)
 {
-    std::sort(pieces.begin(), pieces.end(),
+    // Stable: of two pieces that claim one VCN, the one met first wins, on every run.
+    std::stable_sort(pieces.begin(), pieces.end(),
               [](const Piece& a, const Piece& b) { return a.start_vcn < b.start_vcn; });
     std::vector<DataRun> runs;
     std::uint64_t next_vcn = 0;
