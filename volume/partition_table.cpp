@@ -127,6 +127,9 @@ bool ReadGpt(const ImageReader& image, std::uint32_t sector_size, PartitionTable
         diagnostics.Warning(wxS("The GPT header's partition entries cannot be read."));
         return true;
     }
+    if (entry_count == 0) {
+        return true;  // a table without partitions; no read of nothing
+    }
     std::vector<unsigned char> entries(std::size_t{entry_count} * entry_size);
     const long long got = image.ReadAt(entries_lba * sector_size, entries.data(), entries.size(), unread);
     if (got < 0 || static_cast<std::size_t>(got) < entries.size()) {
