@@ -69,10 +69,14 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
 
     file_name_attr->parent_recno = fixed.U48At(kParentRecno);
     file_name_attr->parent_sequence = fixed.U16At(kParentSequence);
-    file_name_attr->create_time = FiletimeToDateTime(fixed.U64At(kCreateTime));
-    file_name_attr->mod_time = FiletimeToDateTime(fixed.U64At(kModTime));
-    file_name_attr->mft_mod_time = FiletimeToDateTime(fixed.U64At(kMftModTime));
-    file_name_attr->access_time = FiletimeToDateTime(fixed.U64At(kAccessTime));
+    file_name_attr->create_filetime = fixed.U64At(kCreateTime);
+    file_name_attr->create_time = FiletimeToDateTime(file_name_attr->create_filetime);
+    file_name_attr->mod_filetime = fixed.U64At(kModTime);
+    file_name_attr->mod_time = FiletimeToDateTime(file_name_attr->mod_filetime);
+    file_name_attr->mft_mod_filetime = fixed.U64At(kMftModTime);
+    file_name_attr->mft_mod_time = FiletimeToDateTime(file_name_attr->mft_mod_filetime);
+    file_name_attr->access_filetime = fixed.U64At(kAccessTime);
+    file_name_attr->access_time = FiletimeToDateTime(file_name_attr->access_filetime);
     file_name_attr->alloc_size = fixed.U64At(kAllocSize);
     file_name_attr->real_size = fixed.U64At(kRealSize);
     file_name_attr->name_flags = fixed.U16At(kNameFlags);
