@@ -1,5 +1,7 @@
 #include "app/image_input.h"
 
+#include <algorithm>
+
 #include "app/format_count.h"
 #include "base/log_message.h"
 #include "volume/mft_location.h"
@@ -124,15 +126,28 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, Nu
 wxString ImageEndText(const wxString& path, const MappedStream& stream, std::uint64_t recno, std::size_t record_size,
                       NumberFormatter& formatter)
 {
+    // The record's bytes may lie in several runs: each piece is looked at.
     const std::uint64_t start = recno * record_size;
+    const std::uint64_t end = start + record_size;
+    const std::uint64_t image_size = stream.image().Size();
+    std::uint64_t covered = 0;
+    bool past_image = false;
     for (const StreamRun& run : stream.runs()) {
-        if (!run.sparse && start >= run.stream_offset && start - run.stream_offset < run.length) {
-            const std::uint64_t at = run.image_offset + (start - run.stream_offset);
-            if (at + record_size > stream.image().Size()) {
-                return wxS("The image ") + path + wxS(" ends at byte ") + FormatCount(formatter, stream.image().Size()) +
-                       wxS(", inside the $MFT.");
-            }
+        const std::uint64_t from = std::max(start, run.stream_offset);
+        const std::uint64_t to = std::min(end, run.stream_offset + run.length);
+        if (from >= to) {
+            continue;
         }
+        covered += to - from;
+        past_image = past_image || (!run.sparse && run.image_offset + (to - run.stream_offset) > image_size);
     }
-    return wxString();
+    if (past_image) {
+        return wxS("The image ") + path + wxS(" ends at byte ") + FormatCount(formatter, image_size) +
+               wxS(", inside the $MFT.");
+    }
+    if (covered < record_size) {  // the rest of the run list lies where the image could not be read
+        return wxS("The $MFT's runs found in the image ") + path + wxS(" end before record ") +
+               FormatCount(formatter, recno) + wxS(".");
+    }
+    return wxString();  // the record lies inside the image: the read itself failed, and said so
 }

@@ -6,6 +6,7 @@
 
 #include "app/console.h"
 #include "app/format_count.h"
+#include "app/interrupt.h"
 #include "pipeline/record_pipeline.h"
 #include "pipeline/record_work.h"
 #include "app/run_state.h"
@@ -112,8 +113,8 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 
 // The pipeline's workers read, decode and make the bytes of every record
 // (record_work), with its lines; this thread logs the lines, then writes,
-// in record order.
-bool RunRecordLoop(RunState& state)
+// in record order, and looks for a caught signal before each batch.
+LoopEnd RunRecordLoop(RunState& state)
 {
     // Both outlive the workers.
     const ExtensionRecordIndex extension_index(state.mft_file, state.mft_record_count);
@@ -123,6 +124,9 @@ bool RunRecordLoop(RunState& state)
                                 return MakeWorker(state, step_cache, extension_index);
                             });
     while (const RecordBatch* batch = pipeline.Next()) {
+        if (CaughtSignal() != 0) {
+            return LoopEnd::kInterrupted;
+        }
         std::size_t report_start = 0;
         std::size_t body_start = 0;
         std::size_t listing_start = 0;
@@ -141,15 +145,16 @@ bool RunRecordLoop(RunState& state)
                         LogErrorText(end);
                     }
                 }
-                return false;
+                return LoopEnd::kFailed;
             }
             const RecordBytes bytes{Piece(batch->report, report_start, output.report_end),
                                     Piece(batch->body, body_start, output.body_end),
                                     Piece(batch->listing, listing_start, output.listing_end)};
             if (output.named_base && UseRecord(state, output.recno, bytes) == RecordOutcome::Failed) {
-                return false;
+                return LoopEnd::kFailed;
             }
         }
+        state.next_recno = batch->end_recno();
     }
-    return true;
+    return LoopEnd::kDone;
 }

@@ -7,15 +7,16 @@
 
 #include <wx/cmdline.h>
 #include <wx/filefn.h>
-#include <wx/filename.h>
 #include <wx/msgout.h>
 
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/format_count.h"
 #include "app/input_verification.h"
+#include "app/interrupt.h"
 #include "app/log_setup.h"
 #include "app/record_loop.h"
+#include "app/run_outputs.h"
 #include "app/run_state.h"
 #include "archive/output_compression.h"
 #include "archive/report_archive_draft.h"
@@ -44,39 +45,6 @@ void GiveArguments(wxCmdLineParser& parser, const wxArrayString& arguments)
     }
     pointers.push_back(nullptr);
     parser.SetCmdLine(static_cast<int>(copies.size()), pointers.data());
-}
-
-bool RefuseOutputOnInput(const wxString& output_name)
-{
-    if (!platform::IsSameFile(output_name, run_settings.mft_filename)) {
-        return false;
-    }
-    LogErrorText(wxS("Output file ") + output_name + wxS(" is the $MFT input file."));
-    return true;
-}
-
-// With the debug switch the log file is open for the whole run: a report or
-// archive written to it would be mixed with log lines.
-bool RefuseOutputOnDebugLog(const wxString& output_name)
-{
-    if (!run_settings.debug_log || !wxFileExists(DebugLogName()) ||
-        !platform::IsSameFile(output_name, DebugLogName())) {
-        return false;
-    }
-    LogErrorText(wxS("Output file ") + output_name + wxS(" is the debug log file."));
-    return true;
-}
-
-bool RefuseArchiveName(const wxString& zip_filename, const wxString& report_name)
-{
-    if (RefuseOutputOnInput(zip_filename) || RefuseOutputOnDebugLog(zip_filename)) {
-        return true;
-    }
-    if (platform::IsSameFile(zip_filename, report_name)) {
-        LogErrorText(wxS("Output file ") + zip_filename + wxS(" is the report file."));
-        return true;
-    }
-    return false;
 }
 
 // The listing modes' only output is standard output: a failed write there (a
@@ -150,80 +118,6 @@ void StartArchiveDraft(RunState& state)
     state.report_file.CopyTo(std::move(draft));
 }
 
-// The command line refuses the long and the short switch together.
-ReportFormat RunReportFormat()
-{
-    if (run_settings.long_format) {
-        return ReportFormat::kLong;
-    }
-    return run_settings.short_format ? ReportFormat::kShort : ReportFormat::kDefault;
-}
-
-bool OpenReport(RunState& state)
-{
-    const wxString& name = run_settings.output_filename;
-    LogMessageText(wxS("Opening output file ") + name + wxS("."));
-    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
-        return false;
-    }
-    if (!state.report_file.Open(name)) {
-        LogErrorText(wxS("Error opening ") + name + wxS(" report file."));
-        return false;
-    }
-    LogMessageText(wxS("Writing header row to report file"));
-    state.report_format = RunReportFormat();
-    // Written through at once, so that an unwritable report stops the run here.
-    if (!state.report_file.Write(ToUtf8(GetReportHeaderString(state.report_format))) || !state.report_file.Flush()) {
-        LogErrorText(wxS("Error writing header row to ") + name + wxS(" report file."));
-        return false;
-    }
-    return true;
-}
-
-// The archive is made only at the end of the run, so its name is compared as
-// well as the file it may already name.
-bool NamesTheArchive(const wxString& name)
-{
-    const wxString zip_filename = run_settings.output_filename + wxS(".zip");
-    wxFileName given(name);
-    wxFileName archive(zip_filename);
-    given.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
-    archive.Normalize(wxPATH_NORM_DOTS | wxPATH_NORM_ABSOLUTE);
-    return platform::IsSameFile(name, zip_filename) || given.GetFullPath() == archive.GetFullPath();
-}
-
-bool RefuseBodyFileName(const wxString& name)
-{
-    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
-        return true;
-    }
-    if (platform::IsSameFile(name, run_settings.output_filename)) {
-        LogErrorText(wxS("Output file ") + name + wxS(" is the report file."));
-        return true;
-    }
-    if (run_settings.zip_output && NamesTheArchive(name)) {
-        LogErrorText(wxS("Output file ") + name + wxS(" is the archive file."));
-        return true;
-    }
-    return false;
-}
-
-bool OpenBodyFile(RunState& state)
-{
-    const wxString& name = run_settings.body_filename;
-    LogMessageText(wxS("Opening body file ") + name + wxS("."));
-    if (RefuseBodyFileName(name)) {
-        return false;
-    }
-    auto body_file = std::make_unique<OutputFile>();
-    if (!body_file->Open(name)) {
-        LogErrorText(wxS("Error opening ") + name + wxS(" body file."));
-        return false;
-    }
-    state.body_file = std::move(body_file);
-    return true;
-}
-
 // The plain report is deleted next: the archive must be on the disk first.
 bool ArchiveIsOnDisk(const wxString& zip_filename)
 {
@@ -255,11 +149,47 @@ bool CompressReport(RunState& state)
     const bool packed = !RefuseArchiveName(zip_filename, report_name) &&
                         ZipOutputFile(zip_filename, report_name, state.archive_draft) == 0 &&
                         ArchiveIsOnDisk(zip_filename);
-    if (!packed) {
+    // A signal caught by now leaves the report, and claims no archive.
+    if (!packed || CaughtSignal() != 0) {
         return false;
     }
     run_settings.output_filename = zip_filename;
     return RemoveZippedReport(report_name);
+}
+
+// Closes the report and the body file with what was written to them; false
+// after a failure (logged).
+bool CloseOutputs(RunState& state)
+{
+    bool closed = true;
+    if (state.report_file.IsOpened() && !state.report_file.Close()) {
+        LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
+        closed = false;
+    } else if (state.body_file && !state.body_file->Close()) {
+        LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
+        closed = false;
+    }
+    state.mft_input.Close();
+    return closed;
+}
+
+// The run stopped for a caught signal; where says at what point.
+int StopInterrupted(const wxString& where)
+{
+    LogErrorText(wxS("Interrupted by ") + SignalName(CaughtSignal()) + where);
+    return InterruptedStatus(CaughtSignal());
+}
+
+// The record loop stopped for a caught signal, its threads joined: the
+// outputs keep what was written, whole lines of the records before the
+// stop; with -z no archive is made (its draft is dropped).
+int StopInterruptedLoop(RunState& state)
+{
+    FlushConsole();
+    CloseOutputs(state);
+    return StopInterrupted(wxS(" at record ") +
+                           wxString::Format(wxS("%llu"), static_cast<unsigned long long>(state.next_recno)) +
+                           wxS(": the outputs are incomplete."));
 }
 
 int FinishRun(RunState& state)
@@ -268,21 +198,18 @@ int FinishRun(RunState& state)
     if (state.ReportMode()) {
         PrintText(ProgressLine(state, state.mft_record_count, 100) + wxS("\n"));
     }
-    if (state.report_file.IsOpened() && !state.report_file.Close()) {
-        LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
-        state.mft_input.Close();
+    if (!CloseOutputs(state)) {
         return -1;
     }
-    if (state.body_file && !state.body_file->Close()) {
-        LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
-        state.mft_input.Close();
-        return -1;
-    }
-    state.mft_input.Close();
     if (!state.ReportMode()) {
         return ListingWritten() ? 0 : -1;
     }
     const bool output_complete = !run_settings.zip_output || CompressReport(state);
+    if (run_settings.zip_output && CaughtSignal() != 0) {
+        const wxString& report_name = run_settings.output_filename;
+        return StopInterrupted(wxS(" while zipping ") + report_name + wxS(": the report is kept, and ") +
+                               report_name + wxS(".zip may be incomplete."));
+    }
     LogMessageText(wxS("$MFT dump complete."));
     LogMessageText(wxS("Shutting down Varneth application."));
     PrintText(wxS("$MFT file processing complete.\n"));
@@ -295,16 +222,19 @@ int RunFromVerifiedInput(RunState& state)
     if (!OpenInput(state)) {
         return -1;
     }
-    if (state.ReportMode() && !OpenReport(state)) {
-        return -1;
-    }
-    if (run_settings.body_file && !OpenBodyFile(state)) {
+    if (!OpenOutputs(state)) {
         return -1;
     }
     StartArchiveDraft(state);
     LogMessageText(wxS("Processing $MFT file."));
-    if (!RunRecordLoop(state)) {
+    const InterruptWatch interrupt_watch;
+    switch (RunRecordLoop(state)) {
+    case LoopEnd::kFailed:
         return -1;
+    case LoopEnd::kInterrupted:
+        return StopInterruptedLoop(state);
+    case LoopEnd::kDone:
+        break;
     }
     return FinishRun(state);
 }

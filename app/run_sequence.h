@@ -4,7 +4,8 @@
 #include <wx/arrstr.h>
 
 // Runs the whole tool on the given arguments (program name first). Returns
-// 0 after a completed run and -1 after any early stop.
+// 0 after a completed run, 128 and the signal's number after a run that
+// SIGINT or SIGTERM stopped, and -1 after any other early stop.
 int RunVarneth(const wxArrayString& arguments);
 
 #endif

@@ -28,6 +28,7 @@ struct RunState {
     ReportArchiveDraft* archive_draft = nullptr;  // with -z: owned by report_file, which hands it every byte
     std::uint64_t mft_file_size = 0;
     std::uint64_t mft_record_count = 0;
+    std::uint64_t next_recno = 0;  // the record loop's: the records before it are written
     ReportFormat report_format = ReportFormat::kDefault;  // set when the report is opened
     std::unique_ptr<OutputFile> body_file;        // with -b, once opened
 

@@ -12,6 +12,9 @@ public:
     explicit FastDeflateZipStream(wxOutputStream& stream) : wxZipOutputStream(stream) {}
     ~FastDeflateZipStream() override;
     bool Close() override;
+    // Marks the stream failed, for an archive that will never be read: its
+    // close then ends nothing and checks nothing.
+    void Abandon() { m_lasterror = wxSTREAM_WRITE_ERROR; }
 
 protected:
     wxOutputStream* OpenCompressor(wxOutputStream& stream, wxZipEntry& entry, const Buffer bufs[]) override;

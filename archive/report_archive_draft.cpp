@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <wx/filename.h>
+#include <wx/wfstream.h>
 
 #include "archive/zip_entry_name.h"
 #include "base/platform.h"
@@ -27,6 +28,42 @@ int OpenDraftFile(const wxString& report_name)
 
 }  // namespace
 
+// The draft's file as the zip stream writes to it. The zip stream goes on
+// after a failed write (and writes its central directory field by field
+// when it goes), and the file library logs every failed write: after the
+// first one, or once the draft is dropped, nothing more reaches the file.
+class ReportArchiveDraft::DraftStream final : public wxFileOutputStream {
+public:
+    explicit DraftStream(wxFile& file) : wxFileOutputStream(file) {}
+    void Stop() { stopped_ = true; }
+
+protected:
+    size_t OnSysWrite(const void* buffer, size_t size) override
+    {
+        const size_t written = stopped_ ? 0 : wxFileOutputStream::OnSysWrite(buffer, size);
+        if (written != size) {
+            stopped_ = true;
+            m_lasterror = wxSTREAM_WRITE_ERROR;
+        }
+        return written;
+    }
+
+private:
+    bool stopped_ = false;
+};
+
+ReportArchiveDraft::ReportArchiveDraft() = default;
+
+// A draft dropped unfinished (the run stopped early) is never read: the zip
+// stream's end is not written to it.
+ReportArchiveDraft::~ReportArchiveDraft()
+{
+    if (!finished_ && zip_ != nullptr) {
+        file_stream_->Stop();
+        zip_->Abandon();
+    }
+}
+
 bool ReportArchiveDraft::Start(const wxString& report_name)
 {
     const int fd = OpenDraftFile(report_name);
@@ -34,10 +71,19 @@ bool ReportArchiveDraft::Start(const wxString& report_name)
         return false;
     }
     file_.Attach(fd);
-    file_stream_ = std::make_unique<wxFileOutputStream>(file_);
+    file_stream_ = std::make_unique<DraftStream>(file_);
     zip_ = std::make_unique<FastDeflateZipStream>(*file_stream_);
     // wx owns the entry; its time is set again when the report is finished.
-    auto* entry = new wxZipEntry(ZipEntryName(report_name));
+    const wxString name = ZipEntryName(report_name);
+    auto* entry = new wxZipEntry(name);
+    // wx marks a name that is not plain ASCII as UTF-8, but says the entry
+    // was made on MS-DOS, and unzip reads such names in the DOS code page
+    // whatever the mark says. Made on Unix, as a file all may read, the name
+    // reads as written; ASCII names keep the entry they always had.
+    if (!name.IsAscii()) {
+        entry->SetSystemMadeBy(wxZIP_SYSTEM_UNIX);
+        entry->SetMode(0644);
+    }
     failed_ = !zip_->PutNextEntry(entry) || !file_stream_->IsOk();
     entry_ = failed_ ? nullptr : entry;
     return !failed_;

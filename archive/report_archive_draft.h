@@ -8,7 +8,6 @@
 #include <wx/ffile.h>
 #include <wx/file.h>
 #include <wx/string.h>
-#include <wx/wfstream.h>
 #include <wx/zipstrm.h>
 
 #include "archive/fast_deflate_zip_stream.h"
@@ -20,7 +19,8 @@
 // copies it, instead of reading the whole report back from the disk.
 class ReportArchiveDraft final : public ByteSink {
 public:
-    ReportArchiveDraft() = default;
+    ReportArchiveDraft();
+    ~ReportArchiveDraft() override;
     ReportArchiveDraft(const ReportArchiveDraft&) = delete;
     ReportArchiveDraft& operator=(const ReportArchiveDraft&) = delete;
 
@@ -39,10 +39,12 @@ public:
     bool CopyTo(wxFFile& archive);
 
 private:
+    class DraftStream;
+
     bool StampLocalHeader(const wxDateTime& entry_time);
 
     wxFile file_;
-    std::unique_ptr<wxFileOutputStream> file_stream_;
+    std::unique_ptr<DraftStream> file_stream_;
     std::unique_ptr<FastDeflateZipStream> zip_;
     wxZipEntry* entry_ = nullptr;  // wx's, until the central directory is written
     bool failed_ = false;

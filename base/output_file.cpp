@@ -1,5 +1,10 @@
 #include "base/output_file.h"
 
+#include <cerrno>
+
+#include <wx/filefn.h>
+
+#include "base/log_message.h"
 #include "base/platform.h"
 
 namespace {
@@ -27,7 +32,36 @@ bool OutputFile::Open(const wxString& name)
     failed_ = false;
     written_ = 0;
     released_ = 0;
-    return file_.Open(name, wxFile::write);
+    name_ = name;
+    if (file_.IsOpened()) {
+        file_.Close();
+    }
+    const int fd = platform::OpenForWriting(name, created_);
+    if (fd < 0) {
+        const int error = errno;
+        // In the words the file library uses for its own failed opens.
+        LogSystemErrorText(wxString::Format(wxS("can't open file '%s'"), name), error);
+        return false;
+    }
+    file_.Attach(fd);
+    return true;
+}
+
+bool OutputFile::Empty()
+{
+    return file_.IsOpened() && platform::EmptyRegularFile(file_);
+}
+
+void OutputFile::Discard()
+{
+    buffer_.clear();
+    if (!file_.IsOpened()) {
+        return;
+    }
+    file_.Close();
+    if (created_) {
+        wxRemoveFile(name_);
+    }
 }
 
 bool OutputFile::Write(std::string_view bytes)
@@ -50,7 +84,17 @@ bool OutputFile::Flush()
         return false;
     }
     if (!buffer_.empty()) {
-        const std::size_t written = file_.Write(buffer_.data(), buffer_.size());
+        // A write to a pipe that a caught signal cut short goes on where it
+        // stopped; one that stops again (a full disk) has failed, and the
+        // library logged the first failed call only.
+        std::size_t written = file_.Write(buffer_.data(), buffer_.size());
+        while (written != 0 && written < buffer_.size()) {
+            const long long more = platform::WriteSome(file_.fd(), buffer_.data() + written, buffer_.size() - written);
+            if (more <= 0) {
+                break;
+            }
+            written += static_cast<std::size_t>(more);
+        }
         failed_ = written != buffer_.size();
         written_ += static_cast<long long>(written);
         if (copy_ != nullptr) {

@@ -31,8 +31,15 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates or empties the file (the library logs its own line on failure).
+    // Opens the file, or creates it, without emptying it, so that a run
+    // stopped before its first row leaves every output as it was; logs the
+    // system's reason on failure.
     bool Open(const wxString& name);
+    // Empties the file just opened (a device or a pipe has nothing to empty).
+    bool Empty();
+    // Closes without writing what is buffered, and removes the file when
+    // Open created it: for a run that stops before it writes.
+    void Discard();
     // From now on every byte handed to the file is also handed to copy. The
     // file owns it, so it is there for every flush, the last one in the
     // destructor included.
@@ -56,6 +63,8 @@ public:
 
 private:
     wxFile file_;
+    wxString name_;
+    bool created_ = false;  // by Open
     std::string buffer_;
     bool failed_ = false;
     std::unique_ptr<ByteSink> copy_;

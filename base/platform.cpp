@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <wx/arrstr.h>
@@ -10,7 +11,9 @@
 #include <wx/strconv.h>
 
 #ifdef __WINDOWS__
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -79,6 +82,32 @@ bool IsSameFile(const wxString& first, const wxString& second)
     return same;
 }
 
+namespace {
+
+std::filesystem::path PathOf(const wxString& name)
+{
+    return std::filesystem::path(name.ToStdWstring());
+}
+
+}  // namespace
+
+int OpenForWriting(const wxString& name, bool& created)
+{
+    const int flags = _O_WRONLY | _O_CREAT | _O_BINARY;
+    int fd = _wopen(name.wc_str(), flags | _O_EXCL, _S_IREAD | _S_IWRITE);
+    created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+        fd = _wopen(name.wc_str(), flags, _S_IREAD | _S_IWRITE);
+    }
+    return fd;
+}
+
+bool EmptyRegularFile(wxFile& file)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.fd()));
+    return GetFileType(handle) != FILE_TYPE_DISK || _chsize_s(file.fd(), 0) == 0;
+}
+
 DiskFlushResult FlushToDisk(wxFile& file)
 {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.fd()));
@@ -115,6 +144,11 @@ long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
     return got;
 }
 
+long long WriteSome(int fd, const void* bytes, std::size_t size)
+{
+    return _write(fd, bytes, static_cast<unsigned>(size));
+}
+
 bool IsBlockDevice(const wxString&)
 {
     return false;  // devices are named as \\.\PhysicalDrive0 there, and not read yet
@@ -136,6 +170,38 @@ bool IsSameFile(const wxString& first, const wxString& second)
         return false;
     }
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+namespace {
+
+std::filesystem::path PathOf(const wxString& name)
+{
+    return std::filesystem::path(std::string(name.fn_str()));
+}
+
+}  // namespace
+
+// O_EXCL first, to know whether the file is new; a name taken (by a file, or
+// by a link that leads nowhere yet) is opened as it is.
+int OpenForWriting(const wxString& name, bool& created)
+{
+    const std::string path(name.fn_str());
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
+    int fd = open(path.c_str(), flags | O_EXCL, 0666);
+    created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+        fd = open(path.c_str(), flags, 0666);
+    }
+    return fd;
+}
+
+bool EmptyRegularFile(wxFile& file)
+{
+    struct stat status {};
+    if (fstat(file.fd(), &status) != 0) {
+        return false;
+    }
+    return !S_ISREG(status.st_mode) || ftruncate(file.fd(), 0) == 0;
 }
 
 DiskFlushResult FlushToDisk(wxFile& file)
@@ -180,11 +246,52 @@ int OpenUnlinkedFile(const wxString& folder)
     return fd;
 }
 
+long long WriteSome(int fd, const void* bytes, std::size_t size)
+{
+    return write(fd, bytes, size);
+}
+
 long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset)
 {
     return pread(fd, buffer, size, static_cast<off_t>(offset));
 }
 
 #endif
+
+namespace {
+
+// Where writing to the name puts the bytes: the absolute path with every
+// symbolic link followed, up to as many as the system follows, a dangling
+// one included; empty when that cannot be told (a loop, a folder that
+// cannot be read).
+std::filesystem::path Destination(const wxString& name)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path path = fs::absolute(PathOf(name), error);
+    for (int links = 0; links <= 40 && !error; ++links) {
+        path = fs::weakly_canonical(path, error);
+        // Not found is no error here: that is the file writing would create.
+        std::error_code not_followed;
+        if (error || !fs::is_symlink(fs::symlink_status(path, not_followed))) {
+            return error ? fs::path() : path;
+        }
+        // Only a link that leads nowhere is left: canonical follows the others.
+        // An absolute target replaces the folder.
+        path = path.parent_path() / fs::read_symlink(path, error);
+    }
+    return fs::path();
+}
+
+}  // namespace
+
+bool IsSameDestination(const wxString& first, const wxString& second)
+{
+    if (IsSameFile(first, second)) {
+        return true;
+    }
+    const std::filesystem::path destination = Destination(first);
+    return !destination.empty() && destination == Destination(second);
+}
 
 }  // namespace platform

@@ -28,6 +28,20 @@ wxArrayString WideArguments(int argc, char** argv);
 // and inode; symbolic and hard links included).
 bool IsSameFile(const wxString& first, const wxString& second);
 
+// True when writing to both names would write one file: the same existing
+// file, or the same path once every symbolic link on the way is followed, a
+// dangling one to the file that writing through it would create.
+bool IsSameDestination(const wxString& first, const wxString& second);
+
+// Opens the file for writing without emptying it, creating it when it is
+// missing; -1 with the system's error code in errno. created tells whether
+// this call made the file.
+int OpenForWriting(const wxString& name, bool& created);
+
+// Empties the open file when it is a regular file (a device or a pipe has
+// nothing to empty); false when that fails.
+bool EmptyRegularFile(wxFile& file);
+
 // True when the name leads to a block device (a disk, a partition): an input
 // as a disk image is, though no regular file.
 bool IsBlockDevice(const wxString& name);
@@ -44,6 +58,10 @@ DiskFlushResult FlushToDisk(wxFile& file);
 // of pages that nobody reads, each one new memory for the system to find.
 // Only a hint: nothing is reported.
 void ReleaseFlushedPages(wxFile& file, long long begin, long long end);
+
+// Writes up to size bytes at the descriptor's position in one call, logging
+// nothing; the count written, or -1 with the system's error code set.
+long long WriteSome(int fd, const void* bytes, std::size_t size);
 
 // Reads up to size bytes at offset from the open descriptor in one call,
 // without using or moving its file position, so that readers of one file

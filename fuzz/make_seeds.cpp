@@ -1,6 +1,6 @@
 // Writes the fuzz targets' starting inputs (fuzz/seeds.h):
 //
-//   make_fuzz_seeds DIR     (fills DIR/record, DIR/number and DIR/run)
+//   make_fuzz_seeds DIR     (fills DIR/record, DIR/number, DIR/run and DIR/image)
 //
 // Real records and $MFT files are not copied here: the run script hands their
 // directory to the fuzzers as a further, read-only corpus.
@@ -42,6 +42,7 @@ int main(int argc, char** argv)
         WriteSeeds(root / "record", fuzz_seeds::RecordSeeds());
         WriteSeeds(root / "number", fuzz_seeds::NumberSeeds());
         WriteSeeds(root / "run", fuzz_seeds::RunSeeds());
+        WriteSeeds(root / "image", fuzz_seeds::ImageSeeds());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_fuzz_seeds: %s\n", error.what());
         return 1;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "support/record_builder.h"
+#include "support/volume_builder.h"
 
 using namespace varneth_test;
 
@@ -134,6 +135,67 @@ const char* const kNumberSeeds[] = {
 
 std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
+// The system records and a few files of a user: 20 records.
+MftImage UserRecords()
+{
+    MftImage mft = SystemRecords();
+    mft.Add(NamedDirectory(u"Users", 5));  // 16
+    mft.Add(RecordBuilder().StandardInformation(kTimes, 0x20).FileName(u"notes.txt", kWin32AndDos, 16, kTimes)
+                .ResidentData(12).ResidentData(26, u"Zone.Identifier").Build());  // 17
+    mft.Add(NamedFile(u"tab\there", 16));                                         // 18
+    mft.AddZeroBlocks(1);                                                         // 19
+    return mft;
+}
+
+// The user records in two pieces: records 0 to 7 at cluster 4, the rest at
+// cluster 40, the second piece in extension record 7 that record 0's
+// attribute list names.
+Bytes ListedVolume()
+{
+    Bytes records = UserRecords().bytes();
+    const std::uint64_t size = records.size();
+    PutBytes(records, 0, MftRecordZero({{8, 4}}, size).AttributeList({{kTypeData, 0}, {kTypeData, 7, 1, 0, 8}}).Build());
+    PutBytes(records, 7 * kRecordSize,
+             RecordBuilder().BaseRecord(0).HeaderRecno(7).NonResidentAttribute(DataPiece({{12, 40}}, 8, 0, 1024)).Build());
+    BootFields boot;
+    boot.mirror_cluster = 54;
+    boot.total_sectors = 2 * (54 + 4 + 1);
+    VolumeImage volume(boot);
+    volume.PutClusters(4, Bytes(records.begin(), records.begin() + 8 * kRecordSize));
+    volume.PutClusters(40, Bytes(records.begin() + 8 * kRecordSize, records.end()));
+    volume.PutClusters(54, Bytes(records.begin(), records.begin() + 4 * kRecordSize));
+    return volume.bytes();
+}
+
+// The volume at sector first of a disk that begins with table.
+Bytes Disk(const Bytes& table, std::uint64_t first, const Bytes& volume)
+{
+    Bytes disk = table;
+    PutBytes(disk, first * 512, volume);
+    return disk;
+}
+
+std::vector<std::pair<const char*, Bytes>> Images()
+{
+    const Bytes volume = SmallVolume(UserRecords()).bytes();
+    const auto sectors = static_cast<std::uint32_t>(volume.size() / 512);
+    Bytes torn = volume;
+    PutBytes(torn, 4 * 1024 + 510, {0x12, 0x34});  // record 0 fails its update sequence: the mirror is read
+    Bytes headless = volume;
+    PutBytes(headless, 0, Bytes(512, 0));  // the backup boot sector is read
+    // The logical volume of the extended partition is the primary one again.
+    Bytes mbr = Disk(MbrSector({{0x07, 64, sectors}, {0x05, 32, 32 + sectors}}), 64, volume);
+    PutBytes(mbr, 32 * 512, MbrSector({{0x07, 32, sectors}}));
+    Bytes gpt = Disk(MbrSector({{0xEE, 1, 0xFFFFFFFF}}), 64, volume);
+    PutBytes(gpt, 512, GptHeader(512, 2, 4, 128));
+    PutBytes(gpt, 1024, GptEntries({{64, 64 + sectors - 1}}));
+    Bytes gpt_4096 = Disk(MbrSector({{0xEE, 1, 0xFFFFFFFF}}), 32, volume);
+    PutBytes(gpt_4096, 4096, GptHeader(4096, 2, 4, 128));
+    PutBytes(gpt_4096, 8192, GptEntries({{4, 4 + (sectors + 7) / 8 - 1}}));
+    return {{"volume", volume},   {"listed-volume", ListedVolume()}, {"torn-record-zero", torn},
+            {"no-boot-sector", headless}, {"mbr-disk", mbr}, {"gpt-disk", gpt}, {"gpt-4096-disk", gpt_4096}};
+}
+
 }  // namespace
 
 std::vector<Seed> RecordSeeds()
@@ -193,6 +255,21 @@ std::vector<Seed> RunSeeds()
         Bytes listed = lists.bytes();
         listed[8] = static_cast<std::uint8_t>(mode);
         seeds.push_back({"attribute-lists-mode-" + std::to_string(mode), AsString(listed)});
+    }
+    return seeds;
+}
+
+// Each image once per run mode, byte 1 going through the choices of -p.
+std::vector<Seed> ImageSeeds()
+{
+    std::vector<Seed> seeds;
+    for (const auto& [name, image] : Images()) {
+        for (int mode = 0; mode < kRunModes; ++mode) {
+            Bytes bytes = image;
+            bytes[0] = static_cast<std::uint8_t>(mode);
+            bytes[1] = static_cast<std::uint8_t>(mode % 3);
+            seeds.push_back({std::string(name) + "-mode-" + std::to_string(mode), AsString(bytes)});
+        }
     }
     return seeds;
 }

@@ -30,6 +30,9 @@ std::vector<Seed> RecordSeeds();
 std::vector<Seed> NumberSeeds();
 // Whole $MFT files, once per run mode (byte 8 picks it), for fuzz_run.
 std::vector<Seed> RunSeeds();
+// Small volumes and disks, once per run mode (byte 0 picks it, byte 1 the
+// volume), for fuzz_image.
+std::vector<Seed> ImageSeeds();
 
 }  // namespace fuzz_seeds
 

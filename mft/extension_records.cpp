@@ -92,9 +92,11 @@ void ExtensionRecordIndex::Build() const
         ByteReader records(chunk.data(), count * record_size);
         for (std::uint64_t i = 0; i < count; ++i) {
             const ByteReader header = records.SubReader(i * record_size, record_size);
-            const std::uint64_t base_recno = ByteReader(header).U48At(record_header_field::kBaseRecno);
-            if (base_recno != 0 && HasFileSignature(header)) {
-                links_.push_back(Link{base_recno, first + i});
+            // Record number and sequence number: the $MFT's own extension
+            // records name record 0.
+            const std::uint64_t base_reference = ByteReader(header).U64At(record_header_field::kBaseRecno);
+            if (base_reference != 0 && HasFileSignature(header)) {
+                links_.push_back(Link{base_reference & 0xFFFFFFFFFFFFULL, first + i});
             }
         }
     }

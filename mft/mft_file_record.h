@@ -185,6 +185,14 @@ inline bool ReferenceNamesRecord(std::uint16_t record_sequence, bool in_use, std
 
 constexpr std::uint16_t kRecordIsDirectory = 0x0002;
 
+// An extension record names its base record in its header; a base record
+// holds zeros there. The $MFT's own extension records name record 0, so the
+// sequence number must be looked at too.
+inline bool IsExtensionRecord(const MFTRecordHeaderFields& header)
+{
+    return header.base_recno != 0 || header.base_sequence != 0;
+}
+
 class MFTFileRecord : public wxObject {
 public:
     MFTFileRecord() = default;

@@ -22,7 +22,13 @@ wxString GetFullPathString(wxFile& mft_file, std::uint64_t mft_recno, Diagnostic
     // nothing from other calls, and no call pays for making its caches.
     thread_local FullPathResolver walk(kStepsOfOneWalk, kNameBytesOfOneWalk, kMemosOfOneWalk);
     walk.Reset();
-    const std::string& path =
-        walk.Resolve(RecordSource(mft_file.fd(), record_size), mft_recno, nullptr, diagnostics).text();
+    const RecordSource records(mft_file.fd(), record_size);
+    // Its index of extension records is made only if a folder's list is not resident.
+    const long long length = records.FileLength();
+    const ExtensionRecordIndex index(records, length > 0 ? static_cast<std::uint64_t>(length) / record_size : 0);
+    ExtensionRecordReader extensions(records, index);
+    walk.ReadExtensionRecordsWith(&extensions);
+    const std::string& path = walk.Resolve(records, mft_recno, nullptr, diagnostics).text();
+    walk.ReadExtensionRecordsWith(nullptr);
     return wxString::FromUTF8(path.data(), path.size());
 }

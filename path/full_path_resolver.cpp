@@ -164,6 +164,15 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step)
     if (read != ReadResult::kDecoded) {
         return false;
     }
+    if (extensions_ != nullptr && !IsExtensionRecord(record_.mft_header)) {
+        // What keeps an extension record out is said where the record
+        // loop meets the folder itself.
+        // The pass decodes under the number of the walk's first record, as
+        // its lines name it; the extension records name this one.
+        Diagnostics unsaid;
+        record_.mft_header.mft_recno = walk.current;
+        extensions_->AddExtensionRecords(buffer_.data(), record_, unsaid);
+    }
     StepOfRecord(record_, pass, step);
     if (!said) {
         cache_.Insert(walk.current, step);
@@ -174,7 +183,7 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step)
 void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathStep& step)
 {
     step.in_use = (record.mft_header.record_flags & kRecordInUse) != 0;
-    step.base_record = record.mft_header.base_recno == 0;
+    step.base_record = !IsExtensionRecord(record.mft_header);
     step.sequence = record.mft_header.sequence_number;
     if (record.file_name_array.empty()) {
         step.kind = PathStep::Kind::kNoFileNames;

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "mft/extension_records.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 #include "path/full_path_pass.h"
@@ -87,6 +88,11 @@ public:
     // Forgets everything, as if new: the next call may read another file.
     void Reset();
 
+    // A folder whose names were moved to its extension records is read
+    // with them, through reader (which must read the same file; null: the
+    // base record alone). The reader is lent: it outlives the resolver's use.
+    void ReadExtensionRecordsWith(ExtensionRecordReader* reader) { extensions_ = reader; }
+
 private:
     static std::size_t PowerOfTwoAtLeast(std::size_t count)
     {
@@ -126,6 +132,7 @@ private:
     void DropCache();
     Memo& MemoFor(std::uint64_t parent);
 
+    ExtensionRecordReader* extensions_ = nullptr;
     std::unique_ptr<PathStepCache> own_cache_;  // none when shared
     PathStepCache& cache_;
     PathStepCache::View cache_view_;  // refreshed as each walk starts

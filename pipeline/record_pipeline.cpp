@@ -134,6 +134,7 @@ void RecordPipeline::FillBatch(RecordBatch& batch, std::uint64_t record_count, R
     batch.json.clear();
     const std::uint64_t first = batch.number_ * kBatchRecords;
     const std::uint64_t end = std::min(first + kBatchRecords, record_count);
+    batch.end_recno_ = end;
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
         RecordOutput& output = batch.Open(recno);

@@ -52,6 +52,8 @@ class RecordBatch {
 public:
     std::size_t size() const { return used_; }
     const RecordOutput& operator[](std::size_t i) const { return outputs_[i]; }
+    // The record after the stretch's last one.
+    std::uint64_t end_recno() const { return end_recno_; }
 
     // Appended to by the worker, record after record.
     std::string report;
@@ -67,6 +69,7 @@ private:
     std::vector<RecordOutput> outputs_;  // kept across batches
     std::size_t used_ = 0;
     std::uint64_t number_ = 0;  // in input order
+    std::uint64_t end_recno_ = 0;
     bool ends_run_ = false;     // holds the record whose read failed
 };
 

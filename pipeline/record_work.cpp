@@ -13,6 +13,7 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, P
 {
     if (settings.report) {
         paths_ = std::make_unique<FullPathResolver>(step_cache);
+        paths_->ReadExtensionRecordsWith(&extensions_);
         rows_.emplace(*settings.report, settings.host_name);
     }
     if (settings.report && settings.body_file) {
@@ -68,7 +69,7 @@ RecordWork::Decoded RecordWork::Decode(unsigned char* buffer, std::uint64_t recn
     if (CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) != 0) {
         return Decoded::kFailed;
     }
-    if (record_.mft_header.base_recno != 0) {
+    if (IsExtensionRecord(record_.mft_header)) {
         return Decoded::kExtension;
     }
     extensions_.AddExtensionRecords(buffer, record_, extension_lines_);

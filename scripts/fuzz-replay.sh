@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # For CI: builds the fuzz targets (clang, libFuzzer, ASan and UBSan) in
 # build-fuzz and runs every seed, every committed regression input and the
-# real records and $MFT files of tests/data once through each target. Fails on any finding.
+# real records and $MFT files of tests/data once through each target (the
+# image target takes its seeds and regression inputs only). Fails on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,7 +14,8 @@ cmake --build build-fuzz -j2 >/dev/null
 seeds=$(mktemp -d)
 trap 'rm -rf "$seeds"' EXIT
 build-fuzz/fuzz/make_fuzz_seeds "$seeds"
-mkdir -p fuzz/regression/fuzz_record fuzz/regression/fuzz_number_formatter fuzz/regression/fuzz_run
+mkdir -p fuzz/regression/fuzz_record fuzz/regression/fuzz_number_formatter fuzz/regression/fuzz_run \
+  fuzz/regression/fuzz_image
 real_data=$root/tests/data
 [ -d "$real_data/records" ] || { echo "test data missing: $real_data" >&2; exit 1; }
 replay() {
@@ -27,3 +29,4 @@ replay() {
 replay fuzz_record 16384 "$seeds/record" fuzz/regression/fuzz_record "$real_data"
 replay fuzz_number_formatter 4096 "$seeds/number" fuzz/regression/fuzz_number_formatter
 replay fuzz_run 32768 "$seeds/run" fuzz/regression/fuzz_run "$real_data"
+replay fuzz_image 65536 "$seeds/image" fuzz/regression/fuzz_image

@@ -5,7 +5,7 @@
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #   FUZZ_JOBS=2 scripts/fuzz.sh ...   # that many processes a target, one a core
 #
-# Targets: fuzz_record fuzz_number_formatter fuzz_run (default: all three,
+# Targets: fuzz_record fuzz_number_formatter fuzz_run fuzz_image (default: all four,
 # 600 seconds each). The growing corpus lives in fuzz/out/ (not committed);
 # each target's session is appended to fuzz/runs.tsv (seconds, executions,
 # findings). A crash, a leak, a broken promise or an input slower than one
@@ -21,7 +21,7 @@ seconds=${1:-600}
 jobs=${FUZZ_JOBS:-1}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_record fuzz_number_formatter fuzz_run)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_record fuzz_number_formatter fuzz_run fuzz_image)
 real_data=$root/tests/data
 
 if [ ! -f build-fuzz/CMakeCache.txt ]; then
@@ -38,6 +38,7 @@ target_options() {
     fuzz_record) echo "record 16384" ;;
     fuzz_number_formatter) echo "number 4096 -dict=$root/fuzz/number.dict" ;;
     fuzz_run) echo "run 32768" ;;
+    fuzz_image) echo "image 65536" ;;
     *) echo "unknown target $1" >&2; return 1 ;;
   esac
 }
@@ -64,7 +65,7 @@ run_target() {
   mkdir -p "$corpus" "$artifacts" "$logs" "$root/fuzz/regression/$target"
   local extra_corpora=("$root/fuzz/out/seeds/$seeds" "$root/fuzz/regression/$target")
   # Real records and $MFT files, read in place.
-  if [ "$seeds" != number ]; then
+  if [ "$seeds" = record ] || [ "$seeds" = run ]; then
     extra_corpora+=("$real_data")
   fi
   local started=$SECONDS executions=0 status=0 found=no

@@ -46,14 +46,14 @@ bool ClusterOffset(const Volume& volume, std::uint64_t cluster, std::uint64_t& o
     return true;
 }
 
-// The runs as stream runs of the image; false when a run lies past any offset.
+// The runs as stream runs of the image; false when a run lies past any
+// offset, in the image or in the stream (where offsets that wrapped would
+// put the runs out of order).
 bool ToStreamRuns(const Volume& volume, const std::vector<DataRun>& runs, std::vector<StreamRun>& stream_runs)
 {
-    const std::uint64_t largest = std::numeric_limits<std::uint64_t>::max();
-    const std::uint64_t cluster_size = volume.boot.cluster_size;
+    const std::uint64_t clusters_reached = std::numeric_limits<std::uint64_t>::max() / volume.boot.cluster_size;
     for (const DataRun& run : runs) {
-        if (run.vcn > largest / cluster_size || run.clusters > largest / cluster_size ||
-            run.vcn * cluster_size > largest - run.clusters * cluster_size) {
+        if (run.vcn > clusters_reached || run.clusters > clusters_reached - run.vcn) {
             return false;
         }
         StreamRun stream_run;
@@ -173,6 +173,22 @@ std::vector<DataRun> JoinPieces(std::vector<Piece>& pieces, Diagnostics& diagnos
     return runs;
 }
 
+// No $MFT holds more bytes than the image it lies in. A larger size is
+// damage, and past the image its sparse runs and bytes never written would
+// read as zero records for as long as the size says.
+void BoundToImage(const Volume& volume, std::size_t record_size, MftSizes& sizes, Diagnostics& diagnostics)
+{
+    const std::uint64_t image_size = volume.image->Size();
+    const std::uint64_t room = volume.offset < image_size ? image_size - volume.offset : 0;
+    const std::uint64_t largest = room / record_size * record_size;
+    if (sizes.real > largest) {
+        diagnostics.Warning(wxString::Format(
+            wxS("The $MFT's size of %llu bytes is more than the image holds; only its first %llu bytes are read."),
+            static_cast<unsigned long long>(sizes.real), static_cast<unsigned long long>(largest)));
+        sizes.real = largest;
+    }
+}
+
 // The $MFT laid out by the record 0 at cluster; no stream when it cannot be.
 LocatedMft FromRecordZero(const Volume& volume, std::uint64_t cluster, Diagnostics& diagnostics)
 {
@@ -213,6 +229,7 @@ LocatedMft FromRecordZero(const Volume& volume, std::uint64_t cluster, Diagnosti
             }
         }
     }
+    BoundToImage(volume, record_size, sizes, diagnostics);
     std::vector<StreamRun> stream_runs;
     if (!ToStreamRuns(volume, JoinPieces(pieces, diagnostics), stream_runs)) {
         diagnostics.Warning(wxS("The $MFT's run list names clusters past any image."));

@@ -252,20 +252,23 @@ inline void CheckConsole(int console_fd, Findings& findings)
     findings.Expect(IsValidUtf8(text), "the console output (log lines, listings) is UTF-8");
 }
 
-// dir must exist, be empty and be given to this entry alone; it is left
-// empty. console_fd: see StartConsole (-1: not checked). The first promise
-// that did not hold, or an empty text.
-inline std::string FuzzWholeRun(const std::uint8_t* data, std::size_t size, const std::string& dir,
-                                int console_fd = -1)
+// The tool run on the input with the mode's switches and then the extra
+// ones, and the promises checked after it. dir must exist, be empty and be
+// given to this entry alone; it is left empty. console_fd: see StartConsole
+// (-1: not checked). The first promise that did not hold, or an empty text.
+inline std::string CheckedRun(const std::uint8_t* data, std::size_t size, const RunMode& mode,
+                              const std::vector<const char*>& extra_switches, const std::string& dir, int console_fd)
 {
     Findings findings;
     const std::string input(reinterpret_cast<const char*>(data), size);
     const std::string input_path = dir + "/" + kInputName;
     findings.Expect(WriteWholeFile(input_path, input), "the scratch directory takes the input");
-    const RunMode& mode = ModeOf(data, size);
     wxArrayString arguments;
     arguments.Add(wxS("varneth"));
     for (const char* argument : mode.switches) {
+        arguments.Add(argument);
+    }
+    for (const char* argument : extra_switches) {
         arguments.Add(argument);
     }
     arguments.Add(kInputName);
@@ -285,6 +288,13 @@ inline std::string FuzzWholeRun(const std::uint8_t* data, std::size_t size, cons
     }
     RemoveAll(dir, names);
     return findings.First();
+}
+
+// The input as an $MFT file, its switches picked by byte 8.
+inline std::string FuzzWholeRun(const std::uint8_t* data, std::size_t size, const std::string& dir,
+                                int console_fd = -1)
+{
+    return CheckedRun(data, size, ModeOf(data, size), {}, dir, console_fd);
 }
 
 }  // namespace fuzz_entry

@@ -78,6 +78,31 @@ TEST_P(AttributeListRunTest, TheBaseRecordIsReportedWithWhatItsExtensionRecordHo
     EXPECT_EQ(*(only + 1), "only.txt:s1");
 }
 
+// A folder whose name lives only in its extension record, met by the walk of
+// a file before the record loop reaches the folder; and an extension record
+// of the $MFT itself (base reference: record 0, sequence 1), which is no file.
+TEST_P(AttributeListRunTest, AFolderNamedInItsExtensionRecordIsOnThePathsBelowIt)
+{
+    MftImage image = SystemRecords(GetParam());
+    image.Add(RecordBuilder(GetParam()).FileName(u"inner.txt", kWin32, 17, kTimes).Build());  // 16
+    image.Add(RecordBuilder(GetParam()).Directory(true).StandardInformation(kTimes, 0x10)   // 17
+                  .AttributeList({{kTypeStandardInformation, 17}, {kTypeFileName, 18}})
+                  .Build());
+    image.Add(RecordBuilder(GetParam()).BaseRecord(17, 1).FileName(u"folder", kWin32, 5, kTimes).Build());  // 18
+    image.Add(RecordBuilder(GetParam()).BaseRecord(0, 1).FileName(u"$MFT", kWin32, 5, kTimes).Build());    // 19
+    TempDir dir;
+    image.WriteTo(dir.File("in.mft"));
+    const RunResult report = RunVarnethIn(dir, {"-o", "r.txt", "in.mft"});
+    ASSERT_EQ(report.exit_status, 0) << report.out;
+    const std::string rows = ReadFile(dir.File("r.txt"));
+    const std::vector<std::string> inner = LinesStartingWith(rows, "16\t");
+    ASSERT_EQ(inner.size(), 1u);
+    EXPECT_NE(inner[0].find("\t\\folder\\inner.txt\t"), std::string::npos) << inner[0];
+    EXPECT_EQ(LinesStartingWith(rows, "17\t").size(), 1u);
+    EXPECT_TRUE(LinesStartingWith(rows, "18\t").empty());
+    EXPECT_TRUE(LinesStartingWith(rows, "19\t").empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(RecordSizes, AttributeListRunTest, ::testing::Values(kRecordSize, kLargeRecordSize));
 
 }  // namespace

@@ -88,6 +88,11 @@ void WriteBytes(const std::string& path, const Bytes& bytes)
     MftImage().AddRawBytes(bytes).WriteTo(path);
 }
 
+void WriteEarlierReport(const TempDir& dir)
+{
+    WriteFile(dir.File("r.txt"), "the report of an earlier run\n");
+}
+
 enum class Channel { kLog, kPrinted, kStandardError };
 
 struct BadInputCase {
@@ -169,25 +174,39 @@ const BadInputCase kCases[] = {
      [](const TempDir& d) { fs::create_symlink("varneth.log", d.File("r.txt.zip")); },
      {"-d", "-z", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
      "Error: Output file r.txt.zip is the debug log file.", {"r.txt", "varneth.log"}},
-    // The body file is refused and fails as the report does; the report stays.
+    // The body file is refused and fails as the report does. A write failure
+    // keeps the report written so far; a refusal comes before any output is
+    // emptied, and leaves the report of an earlier run as it was (or none).
     {"body file to a full device", [](const TempDir&) {},
      {"-b", "/dev/full", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
      "Error: Error writing to /dev/full body file.", {"r.txt"}},
     {"body file into a missing directory", [](const TempDir&) {},
      {"-b", "missing/t.body", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
-     "Error: Error opening missing/t.body body file.", {"r.txt"}},
-    {"body file named after the input", [](const TempDir&) {},
+     "Error: Error opening missing/t.body body file.", {}},
+    {"body file into a missing directory, beside an earlier report", WriteEarlierReport,
+     {"-b", "missing/t.body", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
+     "Error: Error opening missing/t.body body file.", {}},
+    {"body file named after the input", WriteEarlierReport,
      {"-b", "in.mft", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
-     "Error: Output file in.mft is the $MFT input file.", {"r.txt"}},
-    {"body file named after the report", [](const TempDir&) {},
+     "Error: Output file in.mft is the $MFT input file.", {}},
+    {"body file named after the report", WriteEarlierReport,
      {"-b", "./r.txt", "-o", "r.txt", "in.mft"}, 255, Channel::kLog, "Error: Output file ./r.txt is the report file.",
-     {"r.txt"}},
-    {"body file named after the debug log", [](const TempDir&) {},
+     {}},
+    {"body file named after the debug log", WriteEarlierReport,
      {"-d", "-b", "varneth.log", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
-     "Error: Output file varneth.log is the debug log file.", {"r.txt", "varneth.log"}},
-    {"body file named after the archive still to be made", [](const TempDir&) {},
+     "Error: Output file varneth.log is the debug log file.", {"varneth.log"}},
+    {"body file named after the archive still to be made", WriteEarlierReport,
      {"-z", "-b", "r.txt.zip", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
-     "Error: Output file r.txt.zip is the archive file.", {"r.txt"}},
+     "Error: Output file r.txt.zip is the archive file.", {}},
+    // Links that lead nowhere yet lead to the file the run would write.
+    {"body file through a link to the archive still to be made",
+     [](const TempDir& d) { fs::create_symlink("r.txt.zip", d.File("lnk")); },
+     {"-z", "-b", "lnk", "-o", "r.txt", "in.mft"}, 255, Channel::kLog, "Error: Output file lnk is the archive file.",
+     {}},
+    {"archive name leading to the body file still to be made",
+     [](const TempDir& d) { fs::create_symlink("t.body", d.File("r.txt.zip")); },
+     {"-z", "-b", "t.body", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
+     "Error: Output file t.body is the archive file.", {}},
     // Not a refusal: the log lines go to standard error instead.
     {"debug log that cannot be created", [](const TempDir& d) { fs::create_directory(d.File("varneth.log")); },
      {"-d", "-v", "-o", "r.txt", "in.mft"}, 0, Channel::kStandardError, ": Processing $MFT file.\n", {"r.txt"}},

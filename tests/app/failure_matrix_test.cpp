@@ -7,12 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <thread>
@@ -286,6 +292,71 @@ TEST(FailureMatrix, EveryOutputStopsCleanlyAtEveryFailurePoint)
                 }
             }
         }
+    }
+}
+
+// A signal is a failure point the user chooses: the run stops within a
+// second, says at which record, and keeps the whole lines of the records
+// before it in every output, with no archive. The report is a FIFO read
+// here, so the run cannot have ended before the signal.
+TEST(FailureMatrix, ASignalStopsTheRunWithinASecondKeepingWholeLines)
+{
+    struct SignalCase {
+        int number;
+        const char* name;
+        int exit_status;
+        Outputs outputs;
+        const char* format;
+    };
+    const SignalCase cases[] = {{SIGINT, "SIGINT", 130, {"-z -b", true, true}, ""},
+                                {SIGTERM, "SIGTERM", 143, {"report", false, false}, "-l"}};
+    TempDir inputs;
+    WriteNamedRecords(inputs.File(kDeepFiles.name), 40000, kDeepFiles.layout);
+    std::map<std::string, Written> good_runs;
+    for (const SignalCase& c : cases) {
+        const std::string label = std::string(c.name) + " with " + c.outputs.label;
+        const Written& good = GoodRun(good_runs, inputs, kDeepFiles, c.format);
+        TempDir dir;
+        fs::create_hard_link(inputs.File(kDeepFiles.name), dir.File("in.mft"));
+        ASSERT_EQ(mkfifo(dir.File("r.txt").c_str(), 0600), 0);
+        std::atomic<int> pid{0};
+        std::chrono::steady_clock::time_point signalled;
+        std::string report;
+        std::thread reader([&] {
+            const int fd = open(dir.File("r.txt").c_str(), O_RDONLY);
+            char block[65536];
+            for (ssize_t got; fd >= 0 && (got = read(fd, block, sizeof block)) > 0;) {
+                report.append(block, static_cast<std::size_t>(got));
+                if (report.size() >= (2u << 20) && signalled == std::chrono::steady_clock::time_point()) {
+                    while (pid.load() == 0) {
+                        std::this_thread::yield();
+                    }
+                    signalled = std::chrono::steady_clock::now();
+                    kill(pid.load(), c.number);
+                }
+            }
+            close(fd);
+        });
+        RunOptions options;
+        options.timeout_seconds = 60;
+        options.started = [&pid](int started) { pid = started; };
+        const RunResult result = RunVarnethIn(dir, Arguments(c.format, c.outputs, false), options);
+        const auto ended = std::chrono::steady_clock::now();
+        reader.join();
+        EXPECT_EQ(result.exit_status, c.exit_status) << label << "\n" << result.out << result.err;
+        EXPECT_LT(ended - signalled, std::chrono::seconds(1)) << label << ": signalled after 2 MiB of the report";
+        const std::vector<std::string> logged = LogTexts(result.out);
+        std::smatch stop;
+        const std::regex line(std::string("Error: Interrupted by ") + c.name +
+                              " at record ([0-9]+): the outputs are incomplete\\.");
+        ASSERT_TRUE(logged.size() == 1 && std::regex_match(logged[0], stop, line)) << label << "\n" << result.out;
+        const std::uint64_t recno = std::stoull(stop[1].str());
+        EXPECT_GT(recno, 0u) << label;
+        EXPECT_LT(recno, 40000u) << label;
+        EXPECT_TRUE(report == LinesBefore(good.report, false, recno)) << label << ": report";
+        EXPECT_TRUE(ReadFile(dir.File("body.txt")) == (c.outputs.body ? LinesBefore(good.body, true, recno) : ""))
+            << label << ": body file";
+        EXPECT_FALSE(FileExists(dir.File("r.txt.zip"))) << label;
     }
 }
 

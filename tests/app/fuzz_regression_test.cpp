@@ -19,12 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/entries/image_entry.h"
 #include "fuzz/entries/number_entry.h"
 #include "fuzz/entries/record_entry.h"
 #include "fuzz/entries/run_entry.h"
 #include "fuzz/seeds.h"
 #include "support/cli_runner.h"
 #include "support/record_builder.h"
+#include "support/volume_builder.h"
 
 using namespace varneth_test;
 
@@ -134,6 +136,19 @@ TEST(FuzzRegression, WholeRunTargetInputs)
         return fuzz_entry::FuzzWholeRun(data, size, scratch.path(), quiet.Console());
     };
     ReplayAll("fuzz_run", entry, {std::string(), SampleRecords(32), LargeSystemRecords(8)}, fuzz_seeds::RunSeeds());
+}
+
+TEST(FuzzRegression, ImageRunTargetInputs)
+{
+    TempDir scratch;
+    const Entry entry = [&scratch](const std::uint8_t* data, std::size_t size) {
+        QuietStdout quiet;
+        return fuzz_entry::FuzzImageRun(data, size, scratch.path(), quiet.Console());
+    };
+    // A boot sector alone: a volume whose $MFT lies past the image.
+    const Bytes boot_sector = BootSectorBytes(BootFields());
+    ReplayAll("fuzz_image", entry, {std::string(), std::string(boot_sector.begin(), boot_sector.end())},
+              fuzz_seeds::ImageSeeds());
 }
 
 }  // namespace

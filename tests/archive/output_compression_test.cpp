@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <csignal>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -122,27 +126,41 @@ std::uint32_t LittleEndian32(const std::string& bytes, std::size_t at)
     return value;
 }
 
-// The DOS time and date of the archive's first entry as its local header
-// and the central directory give them.
-struct EntryTimes {
-    std::uint32_t local = 0;
-    std::uint32_t central = 0;
+// What the local header and the central directory say of the archive's
+// first entry: its DOS time and date, its flags (bit 11: the name is UTF-8),
+// and the system the central directory says made it.
+struct EntryHeaders {
+    std::uint32_t local_time = 0;
+    std::uint32_t central_time = 0;
+    std::uint32_t local_flags = 0;
+    std::uint32_t central_flags = 0;
+    std::uint32_t made_by_system = 0;
 };
 
-EntryTimes ReadEntryTimes(const std::string& archive)
+EntryHeaders ReadEntryHeaders(const std::string& archive)
 {
-    EntryTimes times;
+    EntryHeaders headers;
     if (archive.compare(0, 4, "PK\x03\x04") == 0) {
-        times.local = LittleEndian32(archive, 10);
+        headers.local_flags = LittleEndian32(archive, 6) & 0xFFFF;
+        headers.local_time = LittleEndian32(archive, 10);
     }
     const std::size_t end_record = archive.rfind("PK\x05\x06");
     if (end_record != std::string::npos) {
         const std::size_t central = LittleEndian32(archive, end_record + 16);
         if (archive.compare(central, 4, "PK\x01\x02") == 0) {
-            times.central = LittleEndian32(archive, central + 12);
+            headers.made_by_system = LittleEndian32(archive, central + 4) >> 8 & 0xFF;
+            headers.central_flags = LittleEndian32(archive, central + 8) & 0xFFFF;
+            headers.central_time = LittleEndian32(archive, central + 12);
         }
     }
-    return times;
+    return headers;
+}
+
+// The entry names as unzip lists them in a UTF-8 locale.
+std::string UnzipListing(const std::string& path)
+{
+    int status = 0;
+    return RunCommand("LC_ALL=C.UTF-8 unzip -Z1 '" + path + "' 2>&1", &status);
 }
 
 class ZipOutputFileTest : public ::testing::Test {
@@ -163,7 +181,7 @@ protected:
     {
         const wxString report_name = wxString::FromUTF8(report);
         OutputFile writer;
-        if (!writer.Open(report_name)) {
+        if (!writer.Open(report_name) || !writer.Empty()) {
             return -2;
         }
         ReportArchiveDraft* draft = nullptr;
@@ -237,9 +255,9 @@ TEST_F(ZipOutputFileTest, EntryIsStampedWhenTheReportIsFinished)
         wxFFile archive(wxS("draft.zip"), wxS("w+b"));
         ASSERT_TRUE(draft.CopyTo(archive));
     }
-    const EntryTimes set = ReadEntryTimes(ReadFile(dir_.File("draft.zip")));
-    EXPECT_EQ(set.local, finished.GetAsDOS());
-    EXPECT_EQ(set.central, finished.GetAsDOS());
+    const EntryHeaders set = ReadEntryHeaders(ReadFile(dir_.File("draft.zip")));
+    EXPECT_EQ(set.local_time, finished.GetAsDOS());
+    EXPECT_EQ(set.central_time, finished.GetAsDOS());
     const ArchivedEntry entry = OnlyEntry(dir_.File("draft.zip"));
     EXPECT_EQ(entry.time, "20010203040506");
     EXPECT_EQ(entry.name, "missing/report.txt");
@@ -249,12 +267,15 @@ TEST_F(ZipOutputFileTest, EntryIsStampedWhenTheReportIsFinished)
     const std::uint32_t before = static_cast<std::uint32_t>(wxDateTime::Now().GetAsDOS());
     ASSERT_EQ(Zip("report.txt", "report.txt.zip"), 0);
     const std::uint32_t after = static_cast<std::uint32_t>(wxDateTime::Now().GetAsDOS());
-    const EntryTimes zipped = ReadEntryTimes(ReadFile(dir_.File("report.txt.zip")));
-    EXPECT_EQ(zipped.local, zipped.central);
-    EXPECT_GE(zipped.central, before);
-    EXPECT_LE(zipped.central, after);
+    const EntryHeaders zipped = ReadEntryHeaders(ReadFile(dir_.File("report.txt.zip")));
+    EXPECT_EQ(zipped.local_time, zipped.central_time);
+    EXPECT_GE(zipped.central_time, before);
+    EXPECT_LE(zipped.central_time, after);
 }
 
+// A name that is not plain ASCII is marked UTF-8 in both headers, and its
+// entry made on Unix: unzip reads the names of entries made on MS-DOS in
+// the DOS code page, mark or no mark. ASCII names keep the entry they had.
 TEST_F(ZipOutputFileTest, EntryIsNamedAfterReportPathWithoutRootOrDotParts)
 {
     const std::string here = std::filesystem::path(dir_.path()).filename().string();
@@ -278,6 +299,12 @@ TEST_F(ZipOutputFileTest, EntryIsNamedAfterReportPathWithoutRootOrDotParts)
         const ArchivedEntry entry = OnlyEntry(c.report + ".zip");
         EXPECT_EQ(entry.name, c.entry);
         EXPECT_EQ(entry.content, "line\n");
+        EXPECT_EQ(UnzipListing(c.report + ".zip"), c.entry + "\n");
+        const bool ascii = std::all_of(c.entry.begin(), c.entry.end(), [](char byte) { return byte > 0; });
+        const EntryHeaders headers = ReadEntryHeaders(ReadFile(c.report + ".zip"));
+        EXPECT_EQ(headers.local_flags, ascii ? 0u : 0x800u);
+        EXPECT_EQ(headers.central_flags, ascii ? 0u : 0x800u);
+        EXPECT_EQ(headers.made_by_system, ascii ? 0u : 3u);  // MS-DOS, Unix
     }
     // The drafts lay beside the reports, without a name: two reports and their archives.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.File("out")), {}), 4);
@@ -364,6 +391,51 @@ TEST_F(ZipOutputFileFailureTest, WithoutADraftNoArchiveIsLeft)
         EXPECT_EQ(ReadFile(dir_.File("report.txt.zip")), "");
         EXPECT_EQ(ReadFile(dir_.File("report.txt")), "line\n");
     }
+}
+
+// Writes past the limit fail, for this process, while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previous_signal_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        const rlimit limit{bytes, previous_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previous_signal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previous_signal_)(int);
+};
+
+// A draft is dropped when the run stops early (here: with every piece of
+// the report still in the deflating threads' hands). It used to be ended
+// as it went, its pieces and then its central directory written field by
+// field, and on a full disk every failed write logged a line of its own.
+TEST_F(ZipOutputFileFailureTest, ADraftDroppedOnAFullDiskWritesAndLogsNothingMore)
+{
+    std::string block(std::size_t{1} << 20, '\0');  // deflate cannot shrink it
+    std::uint32_t state = 2463534242u;
+    for (char& byte : block) {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        byte = static_cast<char>(state);
+    }
+    {
+        const FileSizeLimit limit(64 << 10);
+        ReportArchiveDraft draft;
+        ASSERT_TRUE(draft.Start(wxS("report.txt")));
+        draft.Add(block.data(), block.size());
+        draft.Add(block.data(), block.size());
+    }
+    const std::vector<wxString> lines = log_.Texts();
+    EXPECT_TRUE(lines.empty()) << lines.size() << " lines, as: " << lines.front().utf8_string();
 }
 
 }  // namespace

@@ -292,23 +292,29 @@ def utc_now_text(offset_seconds: int) -> str:
     return moment.strftime("%Y-%m-%d %H:%M:%S")
 
 
-def format_volume(work: str, record_size: int) -> str:
-    """A fresh sparse image formatted with records of record_size bytes; returns its path."""
-    image = os.path.join(work, "ntfs.img")
+def format_volume(work: str, record_size: int, name: str = "ntfs.img", size: int = IMAGE_SIZE,
+                  partition_start: int = 0, cluster_size: int = CLUSTER_SIZE) -> str:
+    """A fresh sparse image formatted with records of record_size bytes; returns its path.
+    partition_start (in the volume's sectors) is written into the boot sector, as for a
+    volume that a partition table places there."""
+    image = os.path.join(work, name)
     with open(image, "wb") as out:
-        out.truncate(IMAGE_SIZE)
+        out.truncate(size)
     # The record size follows the sector size: 1024 up to 1024-byte sectors.
     sectors = ["-s", str(record_size)] if record_size > 1024 else []
-    subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(CLUSTER_SIZE)] + sectors + ["-L", "varneth-e2e", image],
-                   check=True, capture_output=True)
+    start = ["-p", str(partition_start)] if partition_start else []
+    subprocess.run(["mkntfs", "-F", "-Q", "-q", "-c", str(cluster_size)] + sectors + start +
+                   ["-L", "varneth-e2e", image], check=True, capture_output=True)
     return image
 
 
-def extract_mft(work: str, image: str, record_size: int) -> str:
-    """The $MFT as stored on the unmounted volume; returns its path."""
-    mft = os.path.join(work, "mft.bin")
+def extract_mft(work: str, image: str, record_size: int, name: str = "mft.bin",
+                icat_options: Tuple[str, ...] = ()) -> str:
+    """The $MFT as stored on the unmounted volume; returns its path. icat_options
+    place the volume in a disk image (-o START, -b SECTOR_SIZE)."""
+    mft = os.path.join(work, name)
     with open(mft, "wb") as out:
-        subprocess.run(["icat", image, "0"], check=True, stdout=out)
+        subprocess.run(["icat"] + list(icat_options) + [image, "0"], check=True, stdout=out)
     with open(mft, "rb") as extracted:
         header = extracted.read(32)
     if int.from_bytes(header[28:32], "little") != record_size:

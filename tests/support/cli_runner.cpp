@@ -135,6 +135,9 @@ RunResult RunVarnethBinary(const std::vector<std::string>& args, const RunOption
     if (child == 0) {
         ExecChild(args, options, out_path, err_path);
     }
+    if (options.started) {
+        options.started(child);
+    }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
     }

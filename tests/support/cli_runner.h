@@ -3,6 +3,7 @@
 
 // Runs the built varneth binary as a user would, in a scratch directory.
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,7 @@ struct RunOptions {
     std::vector<std::pair<std::string, std::string>> env;     // added or replaced
     unsigned timeout_seconds = 120;
     long file_size_limit = -1;  // bytes; writes past it fail (no signal)
+    std::function<void(int pid)> started;  // called with the run's process id once it runs
 };
 
 RunResult RunVarnethBinary(const std::vector<std::string>& args, const RunOptions& options = {});

@@ -175,30 +175,42 @@ RecordBuilder& RecordBuilder::ResidentData(std::uint32_t value_length, const std
 RecordBuilder& RecordBuilder::NonResidentData(std::uint64_t real_size, std::uint64_t alloc_size,
                                               const std::u16string& stream_name, std::uint64_t start_vcn)
 {
-    std::size_t name_offset = stream_name.empty() ? 0 : kNonResidentHeader;
-    std::size_t run_list_offset = AlignUp8(kNonResidentHeader + 2 * stream_name.size());
-    const Bytes run_list = {0x11, 0x01, 0x2A, 0x00};  // one cluster at LCN 42
-    std::size_t length = AlignUp8(run_list_offset + run_list.size());
+    const std::uint64_t clusters = (alloc_size + 4095) / 4096;
+    NonResidentFields fields;
+    fields.name = stream_name;
+    fields.start_vcn = start_vcn;
+    fields.last_vcn = start_vcn + (clusters == 0 ? 0 : clusters - 1);
+    fields.alloc_size = alloc_size;
+    fields.real_size = real_size;
+    fields.initialized_size = real_size;
+    fields.run_list = {0x11, 0x01, 0x2A, 0x00};  // one cluster at LCN 42
+    return NonResidentAttribute(fields);
+}
+
+RecordBuilder& RecordBuilder::NonResidentAttribute(const NonResidentFields& fields)
+{
+    const std::size_t name_offset = fields.name.empty() ? 0 : kNonResidentHeader;
+    const std::size_t run_list_offset = AlignUp8(kNonResidentHeader + 2 * fields.name.size());
+    const std::size_t length = AlignUp8(run_list_offset + fields.run_list.size());
     Bytes attr(length, 0);
-    std::uint64_t clusters = (alloc_size + 4095) / 4096;
-    PutLE(attr, 0x00, kTypeData, 4);
+    PutLE(attr, 0x00, fields.type, 4);
     PutLE(attr, 0x04, length, 4);
     attr[0x08] = 1;  // non-resident
-    attr[0x09] = static_cast<std::uint8_t>(stream_name.size());
+    attr[0x09] = static_cast<std::uint8_t>(fields.name.size());
     PutLE(attr, 0x0A, name_offset, 2);
     PutLE(attr, 0x0E, next_id_, 2);
-    PutLE(attr, 0x10, start_vcn, 8);
-    PutLE(attr, 0x18, start_vcn + (clusters == 0 ? 0 : clusters - 1), 8);
+    PutLE(attr, 0x10, fields.start_vcn, 8);
+    PutLE(attr, 0x18, fields.last_vcn, 8);
     PutLE(attr, 0x20, run_list_offset, 2);
-    PutLE(attr, 0x28, alloc_size, 8);
-    PutLE(attr, 0x30, real_size, 8);
-    PutLE(attr, 0x38, real_size, 8);
-    PutName(attr, kNonResidentHeader, stream_name);
-    std::copy(run_list.begin(), run_list.end(), attr.begin() + run_list_offset);
+    PutLE(attr, 0x28, fields.alloc_size, 8);
+    PutLE(attr, 0x30, fields.real_size, 8);
+    PutLE(attr, 0x38, fields.initialized_size, 8);
+    PutName(attr, kNonResidentHeader, fields.name);
+    std::copy(fields.run_list.begin(), fields.run_list.end(), attr.begin() + run_list_offset);
     return RawAttribute(attr);
 }
 
-RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>& entries)
+Bytes AttributeListValue(const std::vector<ListEntry>& entries)
 {
     constexpr std::size_t kEntrySize = 0x20;  // 26 bytes and no name, aligned
     Bytes value(kEntrySize * entries.size(), 0);
@@ -211,7 +223,12 @@ RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>& entrie
         PutLE(value, at + 0x16, entries[i].sequence, 2);
         PutLE(value, at + 0x18, entries[i].attr_id, 2);
     }
-    return ResidentAttribute(kTypeAttributeList, value);
+    return value;
+}
+
+RecordBuilder& RecordBuilder::AttributeList(const std::vector<ListEntry>& entries)
+{
+    return ResidentAttribute(kTypeAttributeList, AttributeListValue(entries));
 }
 
 RecordBuilder& RecordBuilder::NonResidentAttributeList()

@@ -44,6 +44,19 @@ struct ListEntry {
     std::uint64_t start_vcn = 0;
 };
 
+// A non-resident attribute as its header gives it: the run list (mapping
+// pairs, end mark included) is taken byte for byte.
+struct NonResidentFields {
+    std::uint32_t type = kTypeData;
+    std::u16string name;
+    std::uint64_t start_vcn = 0;
+    std::uint64_t last_vcn = 0;
+    std::uint64_t alloc_size = 0;
+    std::uint64_t real_size = 0;
+    std::uint64_t initialized_size = 0;
+    Bytes run_list;
+};
+
 struct Times {
     std::uint64_t create = 0;
     std::uint64_t mod = 0;
@@ -82,6 +95,7 @@ public:
     // start_vcn: a piece of a stream split over several records.
     RecordBuilder& NonResidentData(std::uint64_t real_size, std::uint64_t alloc_size,
                                    const std::u16string& stream_name = u"", std::uint64_t start_vcn = 0);
+    RecordBuilder& NonResidentAttribute(const NonResidentFields& fields);
     // A resident $ATTRIBUTE_LIST of these entries (no names).
     RecordBuilder& AttributeList(const std::vector<ListEntry>& entries);
     // One whose value lies in clusters outside the $MFT.
@@ -114,6 +128,9 @@ private:
 // A zeroed attribute of size bytes with its type, length field and
 // non-resident flag set (id 0, no name): for hand-made and broken attributes.
 Bytes AttributeBytes(std::uint32_t type, std::uint32_t length, bool non_resident, std::size_t size);
+
+// The value of an $ATTRIBUTE_LIST: one entry of 0x20 bytes (no name) each.
+Bytes AttributeListValue(const std::vector<ListEntry>& entries);
 
 // Writes the update sequence into a record in place: the last word of every
 // 512-byte stride (510, 1022, ...) is saved into the update sequence array and

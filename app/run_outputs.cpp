@@ -1,0 +1,142 @@
+#include "app/run_outputs.h"
+
+#include <memory>
+
+#include <wx/filefn.h>
+
+#include "app/log_setup.h"
+#include "app/run_settings.h"
+#include "app/run_state.h"
+#include "base/log_message.h"
+#include "base/platform.h"
+#include "report/report_columns.h"
+#include "text/utf8_text.h"
+
+namespace {
+
+// Outputs are compared by where their bytes would go: a link that leads
+// nowhere yet leads to the file writing through it would create.
+bool RefuseOutputOnInput(const wxString& output_name)
+{
+    if (!platform::IsSameDestination(output_name, run_settings.mft_filename)) {
+        return false;
+    }
+    LogErrorText(wxS("Output file ") + output_name + wxS(" is the $MFT input file."));
+    return true;
+}
+
+// With the debug switch the log file is open for the whole run: a report or
+// archive written to it would be mixed with log lines.
+bool RefuseOutputOnDebugLog(const wxString& output_name)
+{
+    if (!run_settings.debug_log || !wxFileExists(DebugLogName()) ||
+        !platform::IsSameDestination(output_name, DebugLogName())) {
+        return false;
+    }
+    LogErrorText(wxS("Output file ") + output_name + wxS(" is the debug log file."));
+    return true;
+}
+
+// The command line refuses the long and the short switch together.
+ReportFormat RunReportFormat()
+{
+    if (run_settings.long_format) {
+        return ReportFormat::kLong;
+    }
+    return run_settings.short_format ? ReportFormat::kShort : ReportFormat::kDefault;
+}
+
+bool OpenReport(RunState& state)
+{
+    const wxString& name = run_settings.output_filename;
+    LogMessageText(wxS("Opening output file ") + name + wxS("."));
+    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
+        return false;
+    }
+    if (!state.report_file.Open(name)) {
+        LogErrorText(wxS("Error opening ") + name + wxS(" report file."));
+        return false;
+    }
+    LogMessageText(wxS("Writing header row to report file"));
+    state.report_format = RunReportFormat();
+    // Held until every output is open (StartOutputs).
+    state.report_file.Bytes() = ToUtf8(GetReportHeaderString(state.report_format));
+    return true;
+}
+
+bool RefuseBodyFileName(const wxString& name)
+{
+    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
+        return true;
+    }
+    if (platform::IsSameDestination(name, run_settings.output_filename)) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the report file."));
+        return true;
+    }
+    // The archive is made only at the end of the run.
+    if (run_settings.zip_output && platform::IsSameDestination(name, run_settings.output_filename + wxS(".zip"))) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the archive file."));
+        return true;
+    }
+    return false;
+}
+
+bool OpenBodyFile(RunState& state)
+{
+    const wxString& name = run_settings.body_filename;
+    LogMessageText(wxS("Opening body file ") + name + wxS("."));
+    if (RefuseBodyFileName(name)) {
+        return false;
+    }
+    auto body_file = std::make_unique<OutputFile>();
+    if (!body_file->Open(name)) {
+        LogErrorText(wxS("Error opening ") + name + wxS(" body file."));
+        return false;
+    }
+    state.body_file = std::move(body_file);
+    return true;
+}
+
+// Nothing is emptied before every output is open: a run refused on its body
+// file leaves the report of an earlier run as it was. The header is written
+// through at once, so that an unwritable report stops the run here.
+bool StartOutputs(RunState& state)
+{
+    if (state.ReportMode() && (!state.report_file.Empty() || !state.report_file.Flush())) {
+        LogErrorText(wxS("Error writing header row to ") + run_settings.output_filename + wxS(" report file."));
+        return false;
+    }
+    if (state.body_file && !state.body_file->Empty()) {
+        LogErrorText(wxS("Error opening ") + run_settings.body_filename + wxS(" body file."));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool RefuseArchiveName(const wxString& zip_filename, const wxString& report_name)
+{
+    if (RefuseOutputOnInput(zip_filename) || RefuseOutputOnDebugLog(zip_filename)) {
+        return true;
+    }
+    if (platform::IsSameDestination(zip_filename, report_name)) {
+        LogErrorText(wxS("Output file ") + zip_filename + wxS(" is the report file."));
+        return true;
+    }
+    return false;
+}
+
+bool OpenOutputs(RunState& state)
+{
+    if ((state.ReportMode() && !OpenReport(state)) || (run_settings.body_file && !OpenBodyFile(state)) ||
+        !StartOutputs(state)) {
+        state.report_file.Discard();
+        if (state.body_file) {
+            state.body_file->Discard();
+        }
+        return false;
+    }
+    return true;
+}
+
