@@ -25,7 +25,7 @@ RecordOutput& RecordBatch::Open(std::uint64_t recno)
     output.diagnostics.clear();
     output.read_failed = false;
     output.named_base = false;
-    output.json_record = false;
+    output.file_record = false;
     output.in_use = false;
     output.extension = false;
     output.decoding_failed = false;

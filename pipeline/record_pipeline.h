@@ -31,9 +31,9 @@ struct RecordOutput {
     Diagnostics diagnostics;             // the lines its work gave, in order
     bool read_failed = false;            // its read came back short or failed: the run ends here
     bool named_base = false;             // a base record with a name: listed or reported
-    // With JSON lines: it has one (a FILE record), and what the closing
-    // summary counts of it.
-    bool json_record = false;
+    // Counted (with JSON lines or the summary): a FILE record, and what the
+    // closing summary counts of it.
+    bool file_record = false;
     bool in_use = false;
     bool extension = false;
     bool decoding_failed = false;

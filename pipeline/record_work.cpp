@@ -39,8 +39,11 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
             MakeListing(output, batch);
         }
     }
-    if (settings_.json && decoded != Decoded::kNoSignature) {
-        MakeJson(output.recno, decoded, path, output, batch);
+    if ((settings_.json || settings_.count) && decoded != Decoded::kNoSignature) {
+        if (settings_.json) {
+            MakeJson(output.recno, decoded, path, output, batch);
+        }
+        Note(decoded, output);
         return true;
     }
     return output.named_base;
@@ -60,7 +63,7 @@ RecordWork::Decoded RecordWork::Decode(unsigned char* buffer, std::uint64_t recn
     // A record without attributes is skipped silently: decoding would check
     // its update sequence first, and could say something.
     if (HasNoAttributes(block)) {
-        if (settings_.json) {
+        if (settings_.json || settings_.count) {
             Diagnostics unsaid;  // its header alone, for its line
             GetMFTRecHeader(buffer, &record_.mft_header, unsaid, record_size);
         }
@@ -111,7 +114,11 @@ void RecordWork::MakeJson(std::uint64_t recno, Decoded decoded, const WalkedPath
     view.path = path;
     view.lines = &output.diagnostics;
     AppendJsonRecord(batch.json, view);
-    output.json_record = true;
+}
+
+void RecordWork::Note(Decoded decoded, RecordOutput& output) const
+{
+    output.file_record = true;
     output.in_use = (record_.mft_header.record_flags & kRecordInUse) != 0;
     output.extension = decoded == Decoded::kExtension;
     output.decoding_failed = decoded == Decoded::kFailed;

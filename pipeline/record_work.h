@@ -29,6 +29,7 @@ public:
         bool body_file = false;
         bool streams_only = false;           // the listing's -a
         bool json = false;                   // a JSON line for every FILE record too
+        bool count = false;                  // every FILE record handed on, for the summary's counts
     };
 
     // step_cache (the walk's directory cache) and extension_index: the ones
@@ -45,6 +46,7 @@ private:
     Decoded Decode(unsigned char* block, std::uint64_t recno);
     void MakeJson(std::uint64_t recno, Decoded decoded, const WalkedPath* path, RecordOutput& output,
                   RecordBatch& batch);
+    void Note(Decoded decoded, RecordOutput& output) const;
     const WalkedPath& MakeRows(RecordOutput& output, RecordBatch& batch);
     void MakeListing(RecordOutput& output, RecordBatch& batch);
 
