@@ -20,7 +20,7 @@ constexpr std::uint64_t kMftModTime = 0x18;      // FILETIME
 constexpr std::uint64_t kAccessTime = 0x20;      // FILETIME
 constexpr std::uint64_t kAllocSize = 0x28;       // u64
 constexpr std::uint64_t kRealSize = 0x30;        // u64
-constexpr std::uint64_t kNameFlags = 0x38;       // u16, low half of the file attributes
+constexpr std::uint64_t kNameFlags = 0x38;       // u32 file attributes; name_flags keeps the low half
 constexpr std::uint64_t kNameLength = 0x40;      // u8, UTF-16 units
 constexpr std::uint64_t kNameSpace = 0x41;       // u8
 constexpr std::uint64_t kName = 0x42;            // UTF-16LE, 2 x name length bytes
@@ -80,6 +80,7 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
     file_name_attr->alloc_size = fixed.U64At(kAllocSize);
     file_name_attr->real_size = fixed.U64At(kRealSize);
     file_name_attr->name_flags = fixed.U16At(kNameFlags);
+    file_name_attr->file_attributes = fixed.U32At(kNameFlags);
     file_name_attr->file_name_length = name_length;
     file_name_attr->name_space = fixed.U8At(kNameSpace);
     DecodeUtf16LeInto(name, name_length, file_name_attr->file_name);

@@ -144,6 +144,7 @@ struct MFTFileNameAttrFields {  // all but the name
     std::uint64_t alloc_size = 0;
     std::uint64_t real_size = 0;
     std::uint16_t name_flags = 0;
+    std::uint32_t file_attributes = 0;  // the whole flags field; name_flags is its low half
     std::uint16_t file_name_length = 0;
     std::uint16_t name_space = 0;
 };

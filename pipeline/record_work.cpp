@@ -7,6 +7,18 @@
 #include "report/name_lists.h"
 #include "text/utf8_text.h"
 
+namespace {
+
+// The header alone, for the record's line and the counts: read quietly, as
+// decoding says what it has to say of the record.
+void ReadHeaderOnly(const unsigned char* buffer, MFTRecordHeader& header, std::size_t record_size)
+{
+    Diagnostics unsaid;
+    GetMFTRecHeader(buffer, &header, unsaid, record_size);
+}
+
+}  // namespace
+
 RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, PathStepCache& step_cache,
                        const ExtensionRecordIndex& extension_index)
     : mft_file_(mft_file), settings_(settings), extensions_(mft_file, extension_index)
@@ -64,12 +76,16 @@ RecordWork::Decoded RecordWork::Decode(unsigned char* buffer, std::uint64_t recn
     // its update sequence first, and could say something.
     if (HasNoAttributes(block)) {
         if (settings_.json || settings_.count) {
-            Diagnostics unsaid;  // its header alone, for its line
-            GetMFTRecHeader(buffer, &record_.mft_header, unsaid, record_size);
+            ReadHeaderOnly(buffer, record_.mft_header, record_size);
         }
         return Decoded::kNoAttributes;
     }
     if (CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) != 0) {
+        // An update sequence that does not match stops decoding before the
+        // header, whose bytes it does not cover.
+        if (settings_.json || settings_.count) {
+            ReadHeaderOnly(buffer, record_.mft_header, record_size);
+        }
         return Decoded::kFailed;
     }
     if (IsExtensionRecord(record_.mft_header)) {

@@ -280,7 +280,7 @@ void WriteFileNames(JsonWriter& out, const MFTFileRecord& record)
         out.Raw(",\"real_size\":");
         out.Unsigned(name.real_size);
         out.Raw(",\"flags\":");
-        out.Unsigned(name.name_flags);
+        out.Unsigned(name.file_attributes);
         out.Char('}');
     }
     out.Char(']');
@@ -332,7 +332,8 @@ void WritePath(JsonWriter& out, const WalkedPath* path)
 // What the times may tell of tools that set them: a $STANDARD_INFORMATION
 // created before the $FILE_NAME the report uses was created (a file's
 // creation time set back), and four $STANDARD_INFORMATION times without a
-// fraction of a second (set by a tool that takes whole seconds).
+// fraction of a second (set by a tool that takes whole seconds). A creation
+// time never set (0) is compared with nothing: it tells nothing of either.
 void WriteTimestompSigns(JsonWriter& out, const MFTFileRecord& record)
 {
     out.Raw(",\"timestomp_signs\":");
@@ -343,7 +344,7 @@ void WriteTimestompSigns(JsonWriter& out, const MFTFileRecord& record)
     const MFTStdInfoAttr& info = record.std_info;
     const MFTFileNameAttr* name = FirstFileName(record);
     out.Raw("{\"si_created_before_fn_created\":");
-    if (name == nullptr) {
+    if (name == nullptr || info.create_filetime == 0 || name->create_filetime == 0) {
         out.Raw("null");
     } else {
         out.Bool(info.create_filetime < name->create_filetime);

@@ -68,7 +68,7 @@ TEST(JsonRecordTest, ARecordWithItsNamesStreamsAndTimestompSigns)
     Bytes block = RecordBuilder()
                       .SequenceNumber(7)
                       .StandardInformation(si, 0x20)
-                      .FileName(u"a\"b.txt", kWin32, 5, fn)
+                      .FileName(u"a\"b.txt", kWin32, 5, fn, 1, 0x20000020)  // index view: past the low half
                       .ResidentData(12)
                       .NonResidentData(5000, 8192, u"zone")
                       .Build();
@@ -90,13 +90,47 @@ TEST(JsonRecordTest, ARecordWithItsNamesStreamsAndTimestompSigns)
          {"{\"record\":42,\"sequence\":7,\"in_use\":true,\"directory\":false,\"base_record\":null,",
           "\"created\":\"2012-12-14T23:06:40.0000000Z\"", "\"flags\":32,",
           "\"namespace\":\"win32\",\"name\":\"a\\\"b.txt\",\"parent\":{\"record\":5,\"sequence\":",
-          "\"created\":\"2019-01-22T16:53:37.1234567Z\"",
+          "\"created\":\"2019-01-22T16:53:37.1234567Z\"", "\"flags\":536870944}",
           "{\"name\":\"\",\"resident\":true,\"real_size\":12,\"allocated_size\":null,\"initialized_size\":null}",
           "{\"name\":\"zone\",\"resident\":false,\"real_size\":5000,\"allocated_size\":8192,",
           "\"path\":null,\"path_status\":null,",
           "\"timestomp_signs\":{\"si_created_before_fn_created\":true,\"si_times_whole_seconds\":true}",
           "\"errors\":[\"Warning: something said\"]}"}) {
         EXPECT_NE(out.find(field), std::string::npos) << field << "\n" << out;
+    }
+}
+
+// The first sign compares two creation times; one never set (0) tells nothing.
+TEST(JsonRecordTest, CreatedBeforeIsNullWhereACreationTimeWasNeverSet)
+{
+    constexpr std::uint64_t kTime = 131926496171234567ULL;
+    const struct {
+        std::uint64_t si_created;
+        std::uint64_t fn_created;
+        const char* sign;
+    } cases[] = {
+        {kTime - 1, kTime, "true"},
+        {kTime, kTime, "false"},
+        {0, kTime, "null"},
+        {kTime, 0, "null"},
+    };
+    for (const auto& c : cases) {
+        Times si = Times::All(kTime);
+        si.create = c.si_created;
+        Times fn = Times::All(kTime);
+        fn.create = c.fn_created;
+        Bytes block = RecordBuilder().StandardInformation(si).FileName(u"f", kWin32, 5, fn).Build();
+        MFTFileRecord record;
+        Diagnostics lines;
+        ASSERT_EQ(CreateMFTFileRecord(block.data(), &record, 40, lines, block.size()), 0);
+        JsonRecordView view;
+        view.recno = 40;
+        view.record = &record;
+        view.decoded = true;
+        std::string out;
+        AppendJsonRecord(out, view);
+        EXPECT_NE(out.find(std::string("\"si_created_before_fn_created\":") + c.sign + ","), std::string::npos)
+            << c.si_created << " " << c.fn_created << "\n" << out;
     }
 }
 
