@@ -25,11 +25,13 @@ constexpr SwitchDefinition kSwitches[] = {
     {"d", "debug", "Create debug log", false},
     {"f", "filenames", "Dump filenames to stdout", false},
     {"h", "help", "Display this notice", false},
+    {"j", "json", "JSON Lines of every FILE record (- for stdout; Default: none)", true},
     {"l", "long", "Use long output format", false},
     {"m", "hostname", "Hostname (Default: localhost)", true},
     {"o", "output", "Output file (Default: varneth_hostname.txt)", true},
     {"p", "partition", "NTFS volume of a disk image, from 1 (Default: the only one)", true},
     {"s", "short", "Use short output format", false},
+    {"", "summary", "Closing counts of the records read", false},
     {"v", "verbose", "Chatty output", false},
     {"V", "version", "Show version and exit", false},
     {"z", "zip", "Zip output file\n\n", false},
@@ -75,6 +77,9 @@ void FillRunSettings(const wxCmdLineParser& parser)
     if (run_settings.body_file) {
         run_settings.body_filename = value;
     }
+    run_settings.json = parser.Found("j", &value);
+    run_settings.json_filename = run_settings.json ? value : wxString();
+    run_settings.summary = run_settings.json || parser.Found("summary");
     run_settings.mft_filename = parser.GetParamCount() > 0 ? parser.GetParam(0) : wxString();
     run_settings.partition = 0;
     if (parser.Found("p", &value) && (!value.ToULong(&run_settings.partition) || run_settings.partition == 0)) {
@@ -129,7 +134,7 @@ int CountSwitchesGiven(const wxCmdLineParser& parser)
         run_settings.dump_ads,    run_settings.debug_log,      run_settings.dump_filenames,
         run_settings.long_format, run_settings.short_format,   run_settings.verbose_output,
         run_settings.zip_output,  parser.Found("o"),           parser.Found("m"),
-        run_settings.body_file,
+        run_settings.body_file,   run_settings.json,           run_settings.summary,
     };
     return static_cast<int>(std::count(std::begin(given), std::end(given), true));
 }

@@ -27,25 +27,37 @@ private:
     std::FILE* stream_;
 };
 
+std::FILE* console_stream = stdout;
+
 }  // namespace
+
+void UseStandardErrorForConsole(bool use)
+{
+    console_stream = use ? stderr : stdout;
+}
+
+std::FILE* ConsoleStream()
+{
+    return console_stream;
+}
 
 void PrintText(const wxString& text)
 {
     const std::string bytes = ToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fwrite(bytes.data(), 1, bytes.size(), console_stream);
 }
 
 void PrintBytes(std::string_view bytes)
 {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fwrite(bytes.data(), 1, bytes.size(), console_stream);
 }
 
 void FlushConsole()
 {
-    std::fflush(stdout);
+    std::fflush(console_stream);
 }
 
 wxLog* CreateConsoleLogTarget(std::FILE* stream)
 {
-    return new Utf8LogTarget(stream != nullptr ? stream : stdout);
+    return new Utf8LogTarget(stream != nullptr ? stream : console_stream);
 }

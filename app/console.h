@@ -13,7 +13,15 @@
 
 class wxLog;
 
-// Writes the text to standard output as UTF-8, unchanged.
+// From now on the console (printed texts and log lines) is standard error
+// when use is true (standard output then carries the JSON lines of -j -),
+// else standard output, as always.
+void UseStandardErrorForConsole(bool use);
+
+// The stream the console writes to: standard output, or standard error.
+std::FILE* ConsoleStream();
+
+// Writes the text to the console as UTF-8, unchanged.
 void PrintText(const wxString& text);
 
 // Writes bytes already in UTF-8 (the listings' lines).
@@ -22,7 +30,7 @@ void PrintBytes(std::string_view bytes);
 // Pushes printed text out now (the progress line ends in a carriage return).
 void FlushConsole();
 
-// A log target that writes UTF-8 lines to the given stream (stdout when null),
+// A log target that writes UTF-8 lines to the given stream (the console when null),
 // each stamped and prefixed by the library's log formatter.
 wxLog* CreateConsoleLogTarget(std::FILE* stream);
 

@@ -25,7 +25,7 @@ LogSetup::~LogSetup()
 
 void LogSetup::StartConsoleLog()
 {
-    delete wxLog::SetActiveTarget(CreateConsoleLogTarget(stdout));
+    delete wxLog::SetActiveTarget(CreateConsoleLogTarget(ConsoleStream()));
     wxLog::SetTimestamp(wxS("%Y-%m-%d %H:%M:%S"));
     wxLog::SetLogLevel(run_settings.log_level);
     wxLog::SetVerbose(false);

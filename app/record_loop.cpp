@@ -1,5 +1,6 @@
 #include "app/record_loop.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,12 @@ int ProgressPercent(std::uint64_t recno, std::uint64_t record_count)
 RecordOutcome ReportWriteFailed()
 {
     LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
+    return RecordOutcome::Failed;
+}
+
+RecordOutcome JsonWriteFailed()
+{
+    LogErrorText(wxS("Error writing to ") + run_settings.json_filename + wxS(" JSON file."));
     return RecordOutcome::Failed;
 }
 
@@ -68,8 +75,20 @@ RecordOutcome WriteReportRows(RunState& state, std::uint64_t recno, const Record
         if (state.body_file && !state.body_file->FlushToDisk()) {
             return BodyWriteFailed();
         }
+        if (state.json_file && !state.json_file->FlushToDisk()) {
+            return JsonWriteFailed();
+        }
     }
     return RecordOutcome::Done;
+}
+
+void Count(RunState::Counts& counts, const RecordOutput& output, std::string_view report_rows)
+{
+    ++counts.file_records;
+    counts.in_use += output.in_use ? 1 : 0;
+    counts.extension += output.extension ? 1 : 0;
+    counts.failed += output.decoding_failed ? 1 : 0;
+    counts.rows += static_cast<std::uint64_t>(std::count(report_rows.begin(), report_rows.end(), '\n'));
 }
 
 // Lists or reports one named base record.
@@ -99,6 +118,8 @@ std::unique_ptr<RecordWorker> MakeWorker(const RunState& state, PathStepCache& s
     settings.body_file = state.body_file != nullptr;
     settings.host_name = run_settings.host_name;
     settings.streams_only = run_settings.dump_ads;
+    settings.json = run_settings.json;
+    settings.count = run_settings.summary;
     return std::make_unique<RecordWork>(state.mft_file, settings, step_cache, extension_index);
 }
 
@@ -130,6 +151,7 @@ LoopEnd RunRecordLoop(RunState& state)
         std::size_t report_start = 0;
         std::size_t body_start = 0;
         std::size_t listing_start = 0;
+        std::size_t json_start = 0;
         for (std::size_t i = 0; i < batch->size(); ++i) {
             const RecordOutput& output = (*batch)[i];
             LogDiagnostics(output.diagnostics);
@@ -152,6 +174,14 @@ LoopEnd RunRecordLoop(RunState& state)
                                     Piece(batch->listing, listing_start, output.listing_end)};
             if (output.named_base && UseRecord(state, output.recno, bytes) == RecordOutcome::Failed) {
                 return LoopEnd::kFailed;
+            }
+            const std::string_view json = Piece(batch->json, json_start, output.json_end);
+            if (state.json_file && !WriteBytes(*state.json_file, json)) {
+                JsonWriteFailed();
+                return LoopEnd::kFailed;
+            }
+            if (output.file_record) {
+                Count(state.counts, output, bytes.report);
             }
         }
         state.next_recno = batch->end_recno();

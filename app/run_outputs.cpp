@@ -97,6 +97,55 @@ bool OpenBodyFile(RunState& state)
     return true;
 }
 
+bool IsStandardOutput(const wxString& name)
+{
+    return name == wxS("-");
+}
+
+// The JSON lines land on no other output, the input or the debug log.
+bool RefuseJsonFileName(const wxString& name)
+{
+    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
+        return true;
+    }
+    if (platform::IsSameDestination(name, run_settings.output_filename)) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the report file."));
+        return true;
+    }
+    if (run_settings.zip_output && platform::IsSameDestination(name, run_settings.output_filename + wxS(".zip"))) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the archive file."));
+        return true;
+    }
+    if (run_settings.body_file && platform::IsSameDestination(name, run_settings.body_filename)) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the body file."));
+        return true;
+    }
+    return false;
+}
+
+bool OpenJsonFile(RunState& state)
+{
+    const wxString& name = run_settings.json_filename;
+    LogMessageText(wxS("Opening JSON file ") + name + wxS("."));
+    auto json_file = std::make_unique<OutputFile>();
+    if (IsStandardOutput(name)) {
+        if (!json_file->OpenStandardOutput()) {
+            LogErrorText(wxS("Error opening standard output for the JSON lines."));
+            return false;
+        }
+    } else {
+        if (RefuseJsonFileName(name)) {
+            return false;
+        }
+        if (!json_file->Open(name)) {
+            LogErrorText(wxS("Error opening ") + name + wxS(" JSON file."));
+            return false;
+        }
+    }
+    state.json_file = std::move(json_file);
+    return true;
+}
+
 // Nothing is emptied before every output is open: a run refused on its body
 // file leaves the report of an earlier run as it was. The header is written
 // through at once, so that an unwritable report stops the run here.
@@ -108,6 +157,10 @@ bool StartOutputs(RunState& state)
     }
     if (state.body_file && !state.body_file->Empty()) {
         LogErrorText(wxS("Error opening ") + run_settings.body_filename + wxS(" body file."));
+        return false;
+    }
+    if (state.json_file && !IsStandardOutput(run_settings.json_filename) && !state.json_file->Empty()) {
+        LogErrorText(wxS("Error opening ") + run_settings.json_filename + wxS(" JSON file."));
         return false;
     }
     return true;
@@ -130,10 +183,13 @@ bool RefuseArchiveName(const wxString& zip_filename, const wxString& report_name
 bool OpenOutputs(RunState& state)
 {
     if ((state.ReportMode() && !OpenReport(state)) || (run_settings.body_file && !OpenBodyFile(state)) ||
-        !StartOutputs(state)) {
+        (run_settings.json && !OpenJsonFile(state)) || !StartOutputs(state)) {
         state.report_file.Discard();
         if (state.body_file) {
             state.body_file->Discard();
+        }
+        if (state.json_file) {
+            state.json_file->Discard();
         }
         return false;
     }

@@ -1,5 +1,7 @@
 #include "app/run_sequence.h"
 
+#include <chrono>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -168,6 +170,9 @@ bool CloseOutputs(RunState& state)
     } else if (state.body_file && !state.body_file->Close()) {
         LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
         closed = false;
+    } else if (state.json_file && !state.json_file->Close()) {
+        LogErrorText(wxS("Error writing to ") + run_settings.json_filename + wxS(" JSON file."));
+        closed = false;
     }
     state.mft_input.Close();
     return closed;
@@ -192,6 +197,22 @@ int StopInterruptedLoop(RunState& state)
                            wxS(": the outputs are incomplete."));
 }
 
+// The counts the record loop kept, and the run's time so far.
+void PrintSummary(RunState& state)
+{
+    const RunState::Counts& counts = state.counts;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - state.started).count();
+    PrintText(wxS("Summary: ") + FormatCount(state.formatter, state.next_recno) + wxS(" records read, ") +
+              FormatCount(state.formatter, counts.file_records) + wxS(" FILE records: ") +
+              FormatCount(state.formatter, counts.in_use) + wxS(" in use, ") +
+              FormatCount(state.formatter, counts.file_records - counts.in_use) + wxS(" not in use, ") +
+              FormatCount(state.formatter, counts.extension) + wxS(" extension records, ") +
+              FormatCount(state.formatter, counts.failed) + wxS(" failed decoding; ") +
+              FormatCount(state.formatter, counts.rows) + wxS(" rows written; ") +
+              wxString::Format(wxS("%.2f s.\n"), seconds));
+}
+
 int FinishRun(RunState& state)
 {
     FlushConsole();
@@ -214,6 +235,9 @@ int FinishRun(RunState& state)
     LogMessageText(wxS("Shutting down Varneth application."));
     PrintText(wxS("$MFT file processing complete.\n"));
     PrintText(wxS("Output filename is ") + run_settings.output_filename + wxS("\n"));
+    if (run_settings.summary) {
+        PrintSummary(state);
+    }
     return output_complete ? 0 : -1;
 }
 
@@ -276,10 +300,12 @@ int RunVarneth(const wxArrayString& arguments)
     MessageOutputInstaller message_output;
     wxCmdLineParser parser;
     GiveArguments(parser, arguments);
+    UseStandardErrorForConsole(false);
     if (ProcessCommandLine(parser) != 0) {
         FlushConsole();
         return -1;
     }
+    UseStandardErrorForConsole(run_settings.json && run_settings.json_filename == wxS("-"));
     LogSetup log;
     log.StartConsoleLog();
     if (run_settings.debug_log && !log.StartDebugLog()) {

@@ -20,7 +20,10 @@ struct RunSettings {
     wxString mft_filename;
     bool body_file = false;
     wxString body_filename;
-    unsigned long partition = 0;  // -p: the NTFS volume of a disk image, from 1; 0 when not given
+    unsigned long partition = 0;
+    bool json = false;      // -j: a JSON line for every FILE record
+    wxString json_filename; // "-": standard output
+    bool summary = false;   // closing counts (always with -j)  // -p: the NTFS volume of a disk image, from 1; 0 when not given
 };
 
 extern RunSettings run_settings;

@@ -1,6 +1,7 @@
 #ifndef VARNETH_APP_RUN_STATE_H
 #define VARNETH_APP_RUN_STATE_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,17 @@ struct RunState {
     std::uint64_t next_recno = 0;  // the record loop's: the records before it are written
     ReportFormat report_format = ReportFormat::kDefault;  // set when the report is opened
     std::unique_ptr<OutputFile> body_file;        // with -b, once opened
+    std::unique_ptr<OutputFile> json_file;        // with -j, once opened
+
+    // What the closing summary counts (with -j or --summary).
+    struct Counts {
+        std::uint64_t file_records = 0;  // with a FILE signature
+        std::uint64_t in_use = 0;
+        std::uint64_t extension = 0;
+        std::uint64_t failed = 0;        // decoding failed
+        std::uint64_t rows = 0;          // report lines written
+    } counts;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
     // A report, unless a name listing was asked for.
     bool ReportMode() const { return !run_settings.dump_ads && !run_settings.dump_filenames; }

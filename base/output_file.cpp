@@ -47,6 +47,26 @@ bool OutputFile::Open(const wxString& name)
     return true;
 }
 
+bool OutputFile::OpenStandardOutput()
+{
+    buffer_.clear();
+    failed_ = false;
+    written_ = 0;
+    released_ = 0;
+    name_.clear();
+    created_ = false;
+    if (file_.IsOpened()) {
+        file_.Close();
+    }
+    const int fd = platform::DuplicateStandardOutput();
+    if (fd < 0) {
+        LogSystemErrorText(wxS("can't open standard output"), errno);
+        return false;
+    }
+    file_.Attach(fd);
+    return true;
+}
+
 bool OutputFile::Empty()
 {
     return file_.IsOpened() && platform::EmptyRegularFile(file_);

@@ -35,6 +35,9 @@ public:
     // stopped before its first row leaves every output as it was; logs the
     // system's reason on failure.
     bool Open(const wxString& name);
+    // Writes to a copy of the process's standard output instead (closing it
+    // leaves standard output open).
+    bool OpenStandardOutput();
     // Empties the file just opened (a device or a pipe has nothing to empty).
     bool Empty();
     // Closes without writing what is buffered, and removes the file when

@@ -149,12 +149,22 @@ long long WriteSome(int fd, const void* bytes, std::size_t size)
     return _write(fd, bytes, static_cast<unsigned>(size));
 }
 
+int DuplicateStandardOutput()
+{
+    return _dup(1);
+}
+
 bool IsBlockDevice(const wxString&)
 {
     return false;  // devices are named as \\.\PhysicalDrive0 there, and not read yet
 }
 
 #else
+
+int DuplicateStandardOutput()
+{
+    return fcntl(1, F_DUPFD_CLOEXEC, 0);
+}
 
 bool IsBlockDevice(const wxString& name)
 {

@@ -46,6 +46,9 @@ bool EmptyRegularFile(wxFile& file);
 // as a disk image is, though no regular file.
 bool IsBlockDevice(const wxString& name);
 
+// A new descriptor on the process's standard output, -1 when none can be made.
+int DuplicateStandardOutput();
+
 enum class DiskFlushResult { Flushed, NotSupported, Failed };
 
 // Forces the file's written data to the disk. Files that cannot be forced

@@ -20,7 +20,7 @@ constexpr std::uint64_t kMftModTime = 0x18;      // FILETIME
 constexpr std::uint64_t kAccessTime = 0x20;      // FILETIME
 constexpr std::uint64_t kAllocSize = 0x28;       // u64
 constexpr std::uint64_t kRealSize = 0x30;        // u64
-constexpr std::uint64_t kNameFlags = 0x38;       // u16, low half of the file attributes
+constexpr std::uint64_t kNameFlags = 0x38;       // u32 file attributes; name_flags keeps the low half
 constexpr std::uint64_t kNameLength = 0x40;      // u8, UTF-16 units
 constexpr std::uint64_t kNameSpace = 0x41;       // u8
 constexpr std::uint64_t kName = 0x42;            // UTF-16LE, 2 x name length bytes
@@ -69,13 +69,18 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
 
     file_name_attr->parent_recno = fixed.U48At(kParentRecno);
     file_name_attr->parent_sequence = fixed.U16At(kParentSequence);
-    file_name_attr->create_time = FiletimeToDateTime(fixed.U64At(kCreateTime));
-    file_name_attr->mod_time = FiletimeToDateTime(fixed.U64At(kModTime));
-    file_name_attr->mft_mod_time = FiletimeToDateTime(fixed.U64At(kMftModTime));
-    file_name_attr->access_time = FiletimeToDateTime(fixed.U64At(kAccessTime));
+    file_name_attr->create_filetime = fixed.U64At(kCreateTime);
+    file_name_attr->create_time = FiletimeToDateTime(file_name_attr->create_filetime);
+    file_name_attr->mod_filetime = fixed.U64At(kModTime);
+    file_name_attr->mod_time = FiletimeToDateTime(file_name_attr->mod_filetime);
+    file_name_attr->mft_mod_filetime = fixed.U64At(kMftModTime);
+    file_name_attr->mft_mod_time = FiletimeToDateTime(file_name_attr->mft_mod_filetime);
+    file_name_attr->access_filetime = fixed.U64At(kAccessTime);
+    file_name_attr->access_time = FiletimeToDateTime(file_name_attr->access_filetime);
     file_name_attr->alloc_size = fixed.U64At(kAllocSize);
     file_name_attr->real_size = fixed.U64At(kRealSize);
     file_name_attr->name_flags = fixed.U16At(kNameFlags);
+    file_name_attr->file_attributes = fixed.U32At(kNameFlags);
     file_name_attr->file_name_length = name_length;
     file_name_attr->name_space = fixed.U8At(kNameSpace);
     DecodeUtf16LeInto(name, name_length, file_name_attr->file_name);

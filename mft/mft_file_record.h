@@ -105,6 +105,11 @@ struct MFTStdInfoAttrFields {
     wxDateTime mod_time;
     wxDateTime mft_mod_time;
     wxDateTime access_time;
+    // The same four as stored: 100 ns intervals since 1601 UTC, 0 when never set.
+    std::uint64_t create_filetime = 0;
+    std::uint64_t mod_filetime = 0;
+    std::uint64_t mft_mod_filetime = 0;
+    std::uint64_t access_filetime = 0;
     std::uint32_t file_attributes = 0;
     std::uint32_t max_versions = 0;
     std::uint32_t version_number = 0;
@@ -131,9 +136,15 @@ struct MFTFileNameAttrFields {  // all but the name
     wxDateTime mod_time;
     wxDateTime mft_mod_time;
     wxDateTime access_time;
+    // The same four as stored: 100 ns intervals since 1601 UTC, 0 when never set.
+    std::uint64_t create_filetime = 0;
+    std::uint64_t mod_filetime = 0;
+    std::uint64_t mft_mod_filetime = 0;
+    std::uint64_t access_filetime = 0;
     std::uint64_t alloc_size = 0;
     std::uint64_t real_size = 0;
     std::uint16_t name_flags = 0;
+    std::uint32_t file_attributes = 0;  // the whole flags field; name_flags is its low half
     std::uint16_t file_name_length = 0;
     std::uint16_t name_space = 0;
 };

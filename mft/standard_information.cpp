@@ -69,10 +69,14 @@ int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_h
     }
 
     ByteReader fields(value, kMaxValueLength);
-    info->create_time = FiletimeToDateTime(fields.U64At(kCreateTime));
-    info->mod_time = FiletimeToDateTime(fields.U64At(kModTime));
-    info->mft_mod_time = FiletimeToDateTime(fields.U64At(kMftModTime));
-    info->access_time = FiletimeToDateTime(fields.U64At(kAccessTime));
+    info->create_filetime = fields.U64At(kCreateTime);
+    info->create_time = FiletimeToDateTime(info->create_filetime);
+    info->mod_filetime = fields.U64At(kModTime);
+    info->mod_time = FiletimeToDateTime(info->mod_filetime);
+    info->mft_mod_filetime = fields.U64At(kMftModTime);
+    info->mft_mod_time = FiletimeToDateTime(info->mft_mod_filetime);
+    info->access_filetime = fields.U64At(kAccessTime);
+    info->access_time = FiletimeToDateTime(info->access_filetime);
     info->file_attributes = fields.U32At(kFileAttributes);
     info->max_versions = fields.U32At(kMaxVersions);
     info->version_number = fields.U32At(kVersionNumber);

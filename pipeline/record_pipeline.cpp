@@ -25,6 +25,10 @@ RecordOutput& RecordBatch::Open(std::uint64_t recno)
     output.diagnostics.clear();
     output.read_failed = false;
     output.named_base = false;
+    output.file_record = false;
+    output.in_use = false;
+    output.extension = false;
+    output.decoding_failed = false;
     return output;
 }
 
@@ -34,6 +38,7 @@ void RecordBatch::Keep()
     output.report_end = report.size();
     output.body_end = body.size();
     output.listing_end = listing.size();
+    output.json_end = json.size();
 }
 
 struct RecordPipeline::BatchJob final : PoolJob {
@@ -126,6 +131,7 @@ void RecordPipeline::FillBatch(RecordBatch& batch, std::uint64_t record_count, R
     batch.report.clear();
     batch.body.clear();
     batch.listing.clear();
+    batch.json.clear();
     const std::uint64_t first = batch.number_ * kBatchRecords;
     const std::uint64_t end = std::min(first + kBatchRecords, record_count);
     batch.end_recno_ = end;

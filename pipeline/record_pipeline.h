@@ -31,11 +31,18 @@ struct RecordOutput {
     Diagnostics diagnostics;             // the lines its work gave, in order
     bool read_failed = false;            // its read came back short or failed: the run ends here
     bool named_base = false;             // a base record with a name: listed or reported
+    // Counted (with JSON lines or the summary): a FILE record, and what the
+    // closing summary counts of it.
+    bool file_record = false;
+    bool in_use = false;
+    bool extension = false;
+    bool decoding_failed = false;
     // Where its bytes end in the batch's texts (they start where the
     // record before ends).
     std::size_t report_end = 0;
     std::size_t body_end = 0;
     std::size_t listing_end = 0;
+    std::size_t json_end = 0;
 };
 
 // The records of a stretch of the input that the calling thread must see
@@ -52,6 +59,7 @@ public:
     std::string report;
     std::string body;
     std::string listing;
+    std::string json;
 
 private:
     friend class RecordPipeline;

@@ -1,9 +1,23 @@
 #include "pipeline/record_work.h"
 
 #include "mft/record_construction.h"
+#include "mft/record_header.h"
+#include "report/json_record.h"
 #include "pipeline/string_line_sink.h"
 #include "report/name_lists.h"
 #include "text/utf8_text.h"
+
+namespace {
+
+// The header alone, for the record's line and the counts: read quietly, as
+// decoding says what it has to say of the record.
+void ReadHeaderOnly(const unsigned char* buffer, MFTRecordHeader& header, std::size_t record_size)
+{
+    Diagnostics unsaid;
+    GetMFTRecHeader(buffer, &header, unsaid, record_size);
+}
+
+}  // namespace
 
 RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, PathStepCache& step_cache,
                        const ExtensionRecordIndex& extension_index)
@@ -23,47 +37,65 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
 {
     decoding_.clear();
     extension_lines_.clear();
-    output.named_base = Decode(block, output.recno);
+    const Decoded decoded = Decode(block, output.recno);
+    output.named_base = decoded == Decoded::kBase && !record_.file_name_array.empty();
     output.diagnostics.Append(decoding_);
     if (!extension_lines_.empty()) {
         output.diagnostics.Append(extension_lines_);
     }
+    const WalkedPath* path = nullptr;
     if (output.named_base) {
         if (rows_) {
-            MakeRows(output, batch);
+            path = &MakeRows(output, batch);
         } else {
             MakeListing(output, batch);
         }
     }
+    if ((settings_.json || settings_.count) && decoded != Decoded::kNoSignature) {
+        if (settings_.json) {
+            MakeJson(output.recno, decoded, path, output, batch);
+        }
+        Note(decoded, output);
+        return true;
+    }
     return output.named_base;
 }
 
-// Skips what is not a named base record and decodes the rest, with what its
-// extension records hold (a name may live only there); true for a named
-// base record.
-bool RecordWork::Decode(unsigned char* buffer, std::uint64_t recno)
+// Skips what is not a base record and decodes the rest, with what its
+// extension records hold (a name may live only there).
+RecordWork::Decoded RecordWork::Decode(unsigned char* buffer, std::uint64_t recno)
 {
     const std::size_t record_size = mft_file_.record_size();
     const ByteReader block(buffer, record_size);
     if (!HasFileSignature(block)) {
         decoding_.Message(wxS("$MFT file record has an invalid MAGIC number."));
-        return false;
+        return Decoded::kNoSignature;
     }
+    record_.Clear();
     // A record without attributes is skipped silently: decoding would check
     // its update sequence first, and could say something.
     if (HasNoAttributes(block)) {
-        return false;
+        if (settings_.json || settings_.count) {
+            ReadHeaderOnly(buffer, record_.mft_header, record_size);
+        }
+        return Decoded::kNoAttributes;
     }
-    record_.Clear();
-    if (CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) != 0 ||
-        IsExtensionRecord(record_.mft_header)) {
-        return false;
+    if (CreateMFTFileRecord(buffer, &record_, recno, decoding_, record_size) != 0) {
+        // An update sequence that does not match stops decoding before the
+        // header, whose bytes it does not cover.
+        if (settings_.json || settings_.count) {
+            ReadHeaderOnly(buffer, record_.mft_header, record_size);
+        }
+        return Decoded::kFailed;
+    }
+    if (IsExtensionRecord(record_.mft_header)) {
+        return Decoded::kExtension;
     }
     extensions_.AddExtensionRecords(buffer, record_, extension_lines_);
-    return !record_.file_name_array.empty();
+    return Decoded::kBase;
 }
 
-void RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)
+const WalkedPath& RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)
 {
     // The walk starts from the record at hand and gives its decoding's
     // lines again, as a walk that read the record itself would.
@@ -74,6 +106,7 @@ void RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)
         body_lines_) {
         body_lines_->Append(record_, path, batch.body);
     }
+    return path;
 }
 
 void RecordWork::MakeListing(RecordOutput& output, RecordBatch& batch)
@@ -85,4 +118,24 @@ void RecordWork::MakeListing(RecordOutput& output, RecordBatch& batch)
         AppendUtf8(batch.listing, name);
         batch.listing.push_back('\n');
     }
+}
+
+void RecordWork::MakeJson(std::uint64_t recno, Decoded decoded, const WalkedPath* path, RecordOutput& output,
+                          RecordBatch& batch)
+{
+    JsonRecordView view;
+    view.recno = recno;
+    view.record = &record_;
+    view.decoded = decoded == Decoded::kBase || decoded == Decoded::kExtension || decoded == Decoded::kNoAttributes;
+    view.path = path;
+    view.lines = &output.diagnostics;
+    AppendJsonRecord(batch.json, view);
+}
+
+void RecordWork::Note(Decoded decoded, RecordOutput& output) const
+{
+    output.file_record = true;
+    output.in_use = (record_.mft_header.record_flags & kRecordInUse) != 0;
+    output.extension = decoded == Decoded::kExtension;
+    output.decoding_failed = decoded == Decoded::kFailed;
 }

@@ -28,6 +28,8 @@ public:
         wxString host_name;                  // the report's Hostname column
         bool body_file = false;
         bool streams_only = false;           // the listing's -a
+        bool json = false;                   // a JSON line for every FILE record too
+        bool count = false;                  // every FILE record handed on, for the summary's counts
     };
 
     // step_cache (the walk's directory cache) and extension_index: the ones
@@ -38,8 +40,14 @@ public:
     bool Make(unsigned char* block, RecordOutput& output, RecordBatch& batch) override;
 
 private:
-    bool Decode(unsigned char* block, std::uint64_t recno);
-    void MakeRows(RecordOutput& output, RecordBatch& batch);
+    // How far a record's decoding went.
+    enum class Decoded { kNoSignature, kNoAttributes, kFailed, kExtension, kBase };
+
+    Decoded Decode(unsigned char* block, std::uint64_t recno);
+    void MakeJson(std::uint64_t recno, Decoded decoded, const WalkedPath* path, RecordOutput& output,
+                  RecordBatch& batch);
+    void Note(Decoded decoded, RecordOutput& output) const;
+    const WalkedPath& MakeRows(RecordOutput& output, RecordBatch& batch);
     void MakeListing(RecordOutput& output, RecordBatch& batch);
 
     const RecordSource mft_file_;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package in a configured and built build directory and
-# checks what it and `cmake --install` deliver: the tool and its manual page,
-# nothing else, the project's version, and a Depends line that names the
+# checks what it and `cmake --install` deliver: the tool, its manual page and
+# the schema of its JSON lines, nothing else, the project's version, and a Depends line that names the
 # wxWidgets base runtime, the isa-l runtime and the C++ runtime.
 #
 # Usage: scripts/check-package.sh BUILD_DIR
@@ -66,12 +66,13 @@ else
 
   # Regular files only; directories are implied by them.
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort >"$work/files"
-  printf '%s\n' ./usr/bin/varneth ./usr/share/man/man1/varneth.1 | sort >"$work/expected"
+  printf '%s\n' ./usr/bin/varneth ./usr/share/man/man1/varneth.1 ./usr/share/varneth/varneth-record.schema.json |
+    sort >"$work/expected"
   if diff -u "$work/expected" "$work/files" >"$work/files.diff"; then
-    pass "package holds ./usr/bin/varneth and ./usr/share/man/man1/varneth.1 only"
+    pass "package holds ./usr/bin/varneth, ./usr/share/man/man1/varneth.1 and the JSON schema only"
   else
     cat "$work/files.diff" >&2
-    fail "package contents differ from the tool and its manual page (diff above: - missing, + unexpected)"
+    fail "package contents differ from the tool, its manual page and the schema (diff above: - missing, + unexpected)"
   fi
 fi
 
@@ -83,12 +84,13 @@ if ! cmake --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1; 
 else
   pass "cmake --install into a temporary prefix"
   (cd "$prefix" && find . ! -type d | sort) >"$work/installed"
-  printf '%s\n' ./bin/varneth ./share/man/man1/varneth.1 | sort >"$work/expected"
+  printf '%s\n' ./bin/varneth ./share/man/man1/varneth.1 ./share/varneth/varneth-record.schema.json |
+    sort >"$work/expected"
   if diff -u "$work/expected" "$work/installed" >"$work/installed.diff"; then
-    pass "installed bin/varneth and share/man/man1/varneth.1 only"
+    pass "installed bin/varneth, share/man/man1/varneth.1 and share/varneth/varneth-record.schema.json only"
   else
     cat "$work/installed.diff" >&2
-    fail "installed files differ from the tool and its manual page (diff above: - missing, + unexpected)"
+    fail "installed files differ from the tool, its manual page and the schema (diff above: - missing, + unexpected)"
   fi
   # -V prints the banner and exits with 255, as no run takes place.
   banner=$("$prefix/bin/varneth" -V 2>&1)

@@ -263,6 +263,32 @@ TEST_F(RunSequenceTest, ABodyFileLeavesTheReportAndTheConsoleAsTheyAre)
     }
 }
 
+// A record whose update sequence does not match fails decoding before its
+// header is read; the header's bytes are not covered by it, so its JSON line
+// and the summary still say what the header says.
+TEST_F(RunSequenceTest, AJsonLineOfARecordThatFailsDecodingKeepsItsHeader)
+{
+    MftImage image;
+    for (int i = 0; i < 5; ++i) {
+        Bytes record =
+            RecordBuilder().SequenceNumber(7).StandardInformation(Times::All(kSomeFiletime)).FileName(u"f", kWin32, 5).Build();
+        if (i == 3) {
+            record[510] ^= 0xFF;  // the first sector's end is no longer the update sequence number
+        }
+        image.Add(record);
+    }
+    image.WriteTo(Path("in.mft"));
+    const RunResult result = Run({"-j", "out.jsonl", "-o", "r.txt", "in.mft"});
+    EXPECT_EQ(result.exit_status, 0) << result.out;
+    const std::vector<std::string> lines = SplitLines(ReadFile(Path("out.jsonl")));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3].rfind("{\"record\":3,\"sequence\":7,\"in_use\":true,", 0), 0u) << lines[3];
+    EXPECT_NE(lines[3].find("\"decoded\":false"), std::string::npos) << lines[3];
+    EXPECT_NE(result.out.find("5 FILE records: 5 in use, 0 not in use, 0 extension records, 1 failed decoding;"),
+              std::string::npos)
+        << result.out;
+}
+
 TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
 {
     SystemRecords().WriteTo(Path("in.mft"));

@@ -10,7 +10,7 @@ import datetime
 import re
 import subprocess
 from dataclasses import dataclass, field
-from typing import Dict, List, Optional
+from typing import Dict, List, Optional, Tuple
 
 TYPE_STANDARD_INFORMATION = 0x10
 TYPE_ATTRIBUTE_LIST = 0x20
@@ -39,6 +39,8 @@ class FileName:
     times: List[str]
     path_hint: Optional[str] = None   # libfsntfs's own path for this name
     parent_sequence: int = 0
+    filetimes: List[int] = field(default_factory=list)   # as stored, in TIME_GETTERS' order
+    flags: int = 0
 
 
 @dataclass
@@ -58,6 +60,8 @@ class LibraryRecord:
     sequence: int = 0
     si_times: List[str] = field(default_factory=lambda: list(NO_TIMES))
     si_flags: int = 0
+    si_filetimes: List[int] = field(default_factory=list)   # as stored, in TIME_GETTERS' order
+    si_ids: Optional[Tuple[int, int, int]] = None   # owner id, security id, USN; None in a 48-byte one
     names: List[FileName] = field(default_factory=list)
     streams: List[DataStream] = field(default_factory=list)
     attribute_types: List[int] = field(default_factory=list)
@@ -75,8 +79,12 @@ def filetime_text(filetime: int) -> str:
                                               moment.hour, moment.minute, moment.second)
 
 
+def attribute_filetimes(attribute) -> List[int]:
+    return [getattr(attribute, getter)() for getter in TIME_GETTERS]
+
+
 def attribute_times(attribute) -> List[str]:
-    return [filetime_text(getattr(attribute, getter)()) for getter in TIME_GETTERS]
+    return [filetime_text(filetime) for filetime in attribute_filetimes(attribute)]
 
 
 def parse_fsntfsinfo_data(mft_path: str) -> Dict[int, List[DataStream]]:
@@ -128,6 +136,15 @@ def open_entry(mft, recno: int):
         return None
 
 
+def standard_information_ids(attribute) -> Optional[Tuple[int, int, int]]:
+    """Owner id, security id and USN; pyfsntfs refuses them where the attribute is too short to hold them."""
+    try:
+        return (attribute.owner_identifier, attribute.security_descriptor_identifier,
+                attribute.update_sequence_number)
+    except OSError:
+        return None
+
+
 def path_hint(entry, attribute_index: int) -> Optional[str]:
     try:
         return entry.get_path_hint(attribute_index)
@@ -144,12 +161,15 @@ def read_attributes(entry, record: LibraryRecord, data_sizes: List[DataStream]) 
         record.attribute_types.append(kind)
         if kind == TYPE_STANDARD_INFORMATION and first_of_its_type:
             record.si_times = attribute_times(attribute)
+            record.si_filetimes = attribute_filetimes(attribute)
+            record.si_ids = standard_information_ids(attribute)
             record.si_flags = attribute.file_attribute_flags
         elif kind == TYPE_FILE_NAME:
             record.names.append(FileName(attribute.name, attribute.name_space,
                                          attribute.parent_file_reference & REFERENCE_RECNO_MASK,
                                          attribute_times(attribute), path_hint(entry, index),
-                                         attribute.parent_file_reference >> 48))
+                                         attribute.parent_file_reference >> 48, attribute_filetimes(attribute),
+                                         attribute.file_attribute_flags))
         elif kind == TYPE_DATA:
             stream = data_sizes[data_index]
             stream.name = attribute.attribute_name or ""

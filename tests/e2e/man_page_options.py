@@ -13,6 +13,17 @@ USAGE_EXIT_STATUS = 255
 OPTION_WORD = re.compile(r"(?<![\w-])--?[A-Za-z]+")
 # "-m, --hostname" at the start of an option's line or of its tag.
 OPTION_PAIR = re.compile(r"^\s*(-\w), (--\w+)\b", re.MULTILINE)
+# "--summary" alone there: a long option without a short one.
+LONG_ONLY = re.compile(r"^\s*(--\w+)\b", re.MULTILINE)
+
+
+def options_in(text):
+    """The options named at the start of lines: (short, long) pairs and lone long ones."""
+    return set(OPTION_PAIR.findall(text)) | {("", name) for name in LONG_ONLY.findall(text)}
+
+
+def shown(pair):
+    return ", ".join(name for name in pair if name)
 
 
 def run(command):
@@ -23,7 +34,7 @@ def usage_pairs(varneth):
     result = run([varneth, "-h"])
     if result.returncode != USAGE_EXIT_STATUS:
         sys.exit(f"FAIL: varneth -h exited with {result.returncode}, not {USAGE_EXIT_STATUS}")
-    return set(OPTION_PAIR.findall(result.stderr))
+    return options_in(result.stderr)
 
 
 def options_section(man_page):
@@ -50,12 +61,12 @@ def main():
     if not in_usage:
         failures.append("no options found in the usage text of varneth -h")
     section = options_section(man_page)
-    in_page = set(OPTION_PAIR.findall(section))
-    for short, long in sorted(in_usage - in_page):
-        failures.append(f"usage has {short}, {long}; the OPTIONS section does not")
-    for short, long in sorted(in_page - in_usage):
-        failures.append(f"the OPTIONS section has {short}, {long}; the usage does not")
-    known = {name for pair in in_usage for name in pair}
+    in_page = options_in(section)
+    for pair in sorted(in_usage - in_page):
+        failures.append(f"usage has {shown(pair)}; the OPTIONS section does not")
+    for pair in sorted(in_page - in_usage):
+        failures.append(f"the OPTIONS section has {shown(pair)}; the usage does not")
+    known = {name for pair in in_usage for name in pair if name}
     for word in sorted(set(OPTION_WORD.findall(section)) - known):
         failures.append(f"the OPTIONS section names {word}, which the usage does not")
 

@@ -29,7 +29,6 @@ Without root, FUSE or the tools, it prints SKIPPED and exits with 77.
 
 import argparse
 import os
-import re
 import subprocess
 import sys
 import tempfile
@@ -44,6 +43,7 @@ from body_file_test import (FILE_NAME_MARK, INTENDED_DIFFERENCES as BODY_DIFFERE
                             body_differences, file_path, parse_body, record_of, unescaped)
 from expected_output import LONG_COLUMNS  # noqa: E402
 from fls_paths import ORPHAN_FOLDER, TYPE_DATA, FlsEntry, compare_paths, fls_entries, split_stream  # noqa: E402
+from istat_view import IstatRecord, istat  # noqa: E402
 from real_volume_test import (RECORD_SIZES, SKIP_EXIT_CODE, extract_mft, fill_in_sessions,  # noqa: E402
                               format_volume, ready_to_mount, report_path)
 from varneth_run import OutputError, decode_utf8, listing_lines, report_rows, run_tool  # noqa: E402
@@ -69,35 +69,6 @@ INTENDED_DIFFERENCES = {
     "no unnamed $DATA": "a record without an unnamed $DATA ($Secure, $Extend/*) is listed by fls through "
                         "its streams or indexes only; the report has the record's row too",
 }
-
-
-class IstatRecord(NamedTuple):
-    recno: str
-    sequence: int
-    allocated: bool
-    directory: bool
-    base: str                                  # the base record of an extension record, else ""
-    names: List[Tuple[str, str, int]]          # (name, parent record, parent sequence)
-    listed: List[Tuple[int, str, str]]         # the attribute list: (type, "type-id", record), as istat prints
-    listed_lines: List[str]
-    list_line: str                             # istat's line for the $ATTRIBUTE_LIST attribute itself
-
-
-def istat(image: str, recno: str) -> IstatRecord:
-    text = subprocess.run(["istat", image, recno], check=True, capture_output=True,
-                          timeout=60).stdout.decode("utf-8", "replace")
-    header = re.search(r"^Entry: \d+\s+Sequence: (\d+)$", text, re.M)
-    state = re.search(r"^(Allocated|Not Allocated) (File|Directory)$", text, re.M)
-    base = re.search(r"^Base File Record: (\d+)$", text, re.M)
-    names = [(n, p, int(s)) for n, p, s in
-             re.findall(r"^Name: (.*)\nParent MFT Entry: (\d+) \tSequence: (\d+)$", text, re.M)]
-    block = text.partition("$ATTRIBUTE_LIST Attribute Values:\n")[2].partition("\n\n")[0]
-    lines = [line for line in block.split("\n") if line.startswith("Type:")]
-    listed = [(int(t), "%s-%s" % (t, i), r) for t, i, r in
-              (re.match(r"Type: (\d+)-(\d+) \tMFT Entry: (\d+)", line).groups() for line in lines)]
-    return IstatRecord(recno, int(header.group(1)) if header else 0, bool(state) and state.group(1) == "Allocated",
-                       bool(state) and state.group(2) == "Directory", base.group(1) if base else "",
-                       names, listed, lines, (re.search(r"^Type: \$ATTRIBUTE_LIST .*$", text, re.M) or [""])[0])
 
 
 def first_session() -> List[Made]:

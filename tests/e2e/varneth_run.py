@@ -12,14 +12,19 @@ class OutputError(Exception):
     """The tool's output is malformed or the run failed."""
 
 
-def run_tool(binary: str, args: List[str], cwd: str, time_zone: str = "UTC0") -> bytes:
+def run_captured(binary: str, args: List[str], cwd: str, time_zone: str = "UTC0") -> subprocess.CompletedProcess:
+    """The finished run, its standard output and error kept apart; a failed run is an OutputError."""
     environment = dict(os.environ, TZ=time_zone)
     done = subprocess.run([binary] + args, cwd=cwd, env=environment, capture_output=True, timeout=300)
     if done.returncode != 0:
         raise OutputError("%s %s exited with %d\n%s%s" % (binary, " ".join(args), done.returncode,
                                                           done.stdout.decode("utf-8", "replace"),
                                                           done.stderr.decode("utf-8", "replace")))
-    return done.stdout
+    return done
+
+
+def run_tool(binary: str, args: List[str], cwd: str, time_zone: str = "UTC0") -> bytes:
+    return run_captured(binary, args, cwd, time_zone).stdout
 
 
 def decode_utf8(data: bytes, what: str) -> str:

@@ -148,7 +148,7 @@ RecordBuilder& RecordBuilder::StandardInformation(const Times& times, std::uint3
 
 RecordBuilder& RecordBuilder::FileName(const std::u16string& name, std::uint8_t name_space,
                                        std::uint64_t parent_recno, const Times& times,
-                                       std::uint16_t parent_sequence)
+                                       std::uint16_t parent_sequence, std::uint32_t file_attributes)
 {
     Bytes value(0x42 + 2 * name.size(), 0);
     PutLE(value, 0x00, parent_recno, 6);
@@ -157,6 +157,7 @@ RecordBuilder& RecordBuilder::FileName(const std::u16string& name, std::uint8_t 
     PutLE(value, 0x10, times.mod, 8);
     PutLE(value, 0x18, times.mft_mod, 8);
     PutLE(value, 0x20, times.access, 8);
+    PutLE(value, 0x38, file_attributes, 4);
     value[0x40] = static_cast<std::uint8_t>(name.size());
     value[0x41] = name_space;
     PutName(value, 0x42, name);

@@ -90,7 +90,7 @@ public:
                                        std::uint32_t value_length = 72);
     RecordBuilder& FileName(const std::u16string& name, std::uint8_t name_space,
                             std::uint64_t parent_recno, const Times& times = {},
-                            std::uint16_t parent_sequence = 1);
+                            std::uint16_t parent_sequence = 1, std::uint32_t file_attributes = 0);
     RecordBuilder& ResidentData(std::uint32_t value_length, const std::u16string& stream_name = u"");
     // start_vcn: a piece of a stream split over several records.
     RecordBuilder& NonResidentData(std::uint64_t real_size, std::uint64_t alloc_size,
