@@ -64,7 +64,10 @@ bool OpenReport(RunState& state)
     return true;
 }
 
-bool RefuseBodyFileName(const wxString& name)
+// An output beside the report lands on none of the others: the input, the
+// debug log, the report, the archive (made only at the end of the run), and,
+// for an output opened after it, the body file.
+bool RefuseOutputBesideReport(const wxString& name, bool after_body_file)
 {
     if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
         return true;
@@ -73,9 +76,12 @@ bool RefuseBodyFileName(const wxString& name)
         LogErrorText(wxS("Output file ") + name + wxS(" is the report file."));
         return true;
     }
-    // The archive is made only at the end of the run.
     if (run_settings.zip_output && platform::IsSameDestination(name, run_settings.output_filename + wxS(".zip"))) {
         LogErrorText(wxS("Output file ") + name + wxS(" is the archive file."));
+        return true;
+    }
+    if (after_body_file && run_settings.body_file && platform::IsSameDestination(name, run_settings.body_filename)) {
+        LogErrorText(wxS("Output file ") + name + wxS(" is the body file."));
         return true;
     }
     return false;
@@ -85,7 +91,7 @@ bool OpenBodyFile(RunState& state)
 {
     const wxString& name = run_settings.body_filename;
     LogMessageText(wxS("Opening body file ") + name + wxS("."));
-    if (RefuseBodyFileName(name)) {
+    if (RefuseOutputBesideReport(name, false)) {
         return false;
     }
     auto body_file = std::make_unique<OutputFile>();
@@ -102,27 +108,6 @@ bool IsStandardOutput(const wxString& name)
     return name == wxS("-");
 }
 
-// The JSON lines land on no other output, the input or the debug log.
-bool RefuseJsonFileName(const wxString& name)
-{
-    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
-        return true;
-    }
-    if (platform::IsSameDestination(name, run_settings.output_filename)) {
-        LogErrorText(wxS("Output file ") + name + wxS(" is the report file."));
-        return true;
-    }
-    if (run_settings.zip_output && platform::IsSameDestination(name, run_settings.output_filename + wxS(".zip"))) {
-        LogErrorText(wxS("Output file ") + name + wxS(" is the archive file."));
-        return true;
-    }
-    if (run_settings.body_file && platform::IsSameDestination(name, run_settings.body_filename)) {
-        LogErrorText(wxS("Output file ") + name + wxS(" is the body file."));
-        return true;
-    }
-    return false;
-}
-
 bool OpenJsonFile(RunState& state)
 {
     const wxString& name = run_settings.json_filename;
@@ -134,7 +119,7 @@ bool OpenJsonFile(RunState& state)
             return false;
         }
     } else {
-        if (RefuseJsonFileName(name)) {
+        if (RefuseOutputBesideReport(name, true)) {
             return false;
         }
         if (!json_file->Open(name)) {

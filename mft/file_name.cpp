@@ -14,10 +14,7 @@ namespace {
 // $FILE_NAME value, offsets from the value start.
 constexpr std::uint64_t kParentRecno = 0x00;     // 48-bit record number
 constexpr std::uint64_t kParentSequence = 0x06;  // u16
-constexpr std::uint64_t kCreateTime = 0x08;      // FILETIME
-constexpr std::uint64_t kModTime = 0x10;         // FILETIME
-constexpr std::uint64_t kMftModTime = 0x18;      // FILETIME
-constexpr std::uint64_t kAccessTime = 0x20;      // FILETIME
+constexpr std::uint64_t kCreateTime = 0x08;      // FILETIME, then modified, $MFT modified, accessed
 constexpr std::uint64_t kAllocSize = 0x28;       // u64
 constexpr std::uint64_t kRealSize = 0x30;        // u64
 constexpr std::uint64_t kNameFlags = 0x38;       // u32 file attributes; name_flags keeps the low half
@@ -69,14 +66,7 @@ int GetFileNameAttr(wxObject* attr_header, MFTFileNameAttr* file_name_attr, cons
 
     file_name_attr->parent_recno = fixed.U48At(kParentRecno);
     file_name_attr->parent_sequence = fixed.U16At(kParentSequence);
-    file_name_attr->create_filetime = fixed.U64At(kCreateTime);
-    file_name_attr->create_time = FiletimeToDateTime(file_name_attr->create_filetime);
-    file_name_attr->mod_filetime = fixed.U64At(kModTime);
-    file_name_attr->mod_time = FiletimeToDateTime(file_name_attr->mod_filetime);
-    file_name_attr->mft_mod_filetime = fixed.U64At(kMftModTime);
-    file_name_attr->mft_mod_time = FiletimeToDateTime(file_name_attr->mft_mod_filetime);
-    file_name_attr->access_filetime = fixed.U64At(kAccessTime);
-    file_name_attr->access_time = FiletimeToDateTime(file_name_attr->access_filetime);
+    ReadFourTimes(fixed, kCreateTime, *file_name_attr);
     file_name_attr->alloc_size = fixed.U64At(kAllocSize);
     file_name_attr->real_size = fixed.U64At(kRealSize);
     file_name_attr->name_flags = fixed.U16At(kNameFlags);

@@ -29,4 +29,21 @@ inline wxDateTime FiletimeToDateTime(std::uint64_t filetime)
     return wxDateTime(wxLongLong(FiletimeToUnixSeconds(filetime) * kMillisecondsPerSecond));
 }
 
+// The four times an attribute keeps one after another (created, modified,
+// $MFT record modified, accessed) from first on, into fields (the
+// *_filetime and *_time members both attributes have): as stored, and as
+// instants.
+template <typename Reader, typename Fields>
+inline void ReadFourTimes(Reader& reader, std::uint64_t first, Fields& fields)
+{
+    fields.create_filetime = reader.U64At(first);
+    fields.mod_filetime = reader.U64At(first + 8);
+    fields.mft_mod_filetime = reader.U64At(first + 16);
+    fields.access_filetime = reader.U64At(first + 24);
+    fields.create_time = FiletimeToDateTime(fields.create_filetime);
+    fields.mod_time = FiletimeToDateTime(fields.mod_filetime);
+    fields.mft_mod_time = FiletimeToDateTime(fields.mft_mod_filetime);
+    fields.access_time = FiletimeToDateTime(fields.access_filetime);
+}
+
 #endif

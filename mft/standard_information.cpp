@@ -11,10 +11,7 @@
 namespace {
 
 // $STANDARD_INFORMATION value, offsets from the value start.
-constexpr std::uint64_t kCreateTime = 0x00;      // FILETIME
-constexpr std::uint64_t kModTime = 0x08;         // FILETIME
-constexpr std::uint64_t kMftModTime = 0x10;      // FILETIME
-constexpr std::uint64_t kAccessTime = 0x18;      // FILETIME
+constexpr std::uint64_t kCreateTime = 0x00;      // FILETIME, then modified, $MFT modified, accessed
 constexpr std::uint64_t kFileAttributes = 0x20;  // u32
 constexpr std::uint64_t kMaxVersions = 0x24;     // u32
 constexpr std::uint64_t kVersionNumber = 0x28;   // u32
@@ -69,14 +66,7 @@ int GetStdInfoAttr(const unsigned char* mft_rec_buf, const MFTAttrHeader* attr_h
     }
 
     ByteReader fields(value, kMaxValueLength);
-    info->create_filetime = fields.U64At(kCreateTime);
-    info->create_time = FiletimeToDateTime(info->create_filetime);
-    info->mod_filetime = fields.U64At(kModTime);
-    info->mod_time = FiletimeToDateTime(info->mod_filetime);
-    info->mft_mod_filetime = fields.U64At(kMftModTime);
-    info->mft_mod_time = FiletimeToDateTime(info->mft_mod_filetime);
-    info->access_filetime = fields.U64At(kAccessTime);
-    info->access_time = FiletimeToDateTime(info->access_filetime);
+    ReadFourTimes(fields, kCreateTime, *info);
     info->file_attributes = fields.U32At(kFileAttributes);
     info->max_versions = fields.U32At(kMaxVersions);
     info->version_number = fields.U32At(kVersionNumber);
