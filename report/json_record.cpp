@@ -1,5 +1,6 @@
 #include "report/json_record.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "mft/attribute_walk.h"
@@ -66,6 +67,11 @@ public:
     }
 
 private:
+    static char* PutTwoDigits(char* out, unsigned value)  // 0 to 99
+    {
+        std::memcpy(out, digits_detail::kDigitPairs.text + 2 * value, 2);
+        return out + 2;
+    }
     void HexEscape(std::uint32_t unit)
     {
         static constexpr char kHex[] = "0123456789abcdef";
@@ -95,6 +101,10 @@ private:
     }
 
     char* at_;
+    // The date part of the last time written ("2019-01-22T"), and its day.
+    std::int64_t date_day_ = INT64_MIN;
+    char date_[24] = {};
+    std::size_t date_length_ = 0;
 };
 
 // Civil date from days since 1970-01-01 (proleptic Gregorian).
@@ -122,23 +132,30 @@ void JsonWriter::Time(std::uint64_t filetime)
     constexpr std::int64_t kDaysFrom1601To1970 = 134774;
     const std::uint64_t seconds = filetime / kTicksPerSecond;
     const auto days = static_cast<std::int64_t>(seconds / kSecondsPerDay) - kDaysFrom1601To1970;
-    const std::uint64_t second_of_day = seconds % kSecondsPerDay;
-    std::int64_t year = 0;
-    unsigned month = 0;
-    unsigned day = 0;
-    CivilFromDays(days, year, month, day);
+    const auto second_of_day = static_cast<unsigned>(seconds % kSecondsPerDay);
+    // A record's times mostly fall on one day: its date is made once.
+    if (days != date_day_) {
+        std::int64_t year = 0;
+        unsigned month = 0;
+        unsigned day = 0;
+        CivilFromDays(days, year, month, day);
+        char* date = PutDigits(date_, static_cast<std::uint64_t>(year), 4);
+        *date++ = '-';
+        date = PutTwoDigits(date, month);
+        *date++ = '-';
+        date = PutTwoDigits(date, day);
+        *date++ = 'T';
+        date_length_ = static_cast<std::size_t>(date - date_);
+        date_day_ = days;
+    }
     *at_++ = '"';
-    at_ = PutDigits(at_, static_cast<std::uint64_t>(year), 4);
-    *at_++ = '-';
-    at_ = PutDigits(at_, month, 2);
-    *at_++ = '-';
-    at_ = PutDigits(at_, day, 2);
-    *at_++ = 'T';
-    at_ = PutDigits(at_, second_of_day / 3600, 2);
+    std::memcpy(at_, date_, date_length_);
+    at_ += date_length_;
+    at_ = PutTwoDigits(at_, second_of_day / 3600);
     *at_++ = ':';
-    at_ = PutDigits(at_, second_of_day / 60 % 60, 2);
+    at_ = PutTwoDigits(at_, second_of_day / 60 % 60);
     *at_++ = ':';
-    at_ = PutDigits(at_, second_of_day % 60, 2);
+    at_ = PutTwoDigits(at_, second_of_day % 60);
     *at_++ = '.';
     at_ = PutDigits(at_, filetime % kTicksPerSecond, 7);
     *at_++ = 'Z';
