@@ -3,7 +3,7 @@
 # and on the $MFT of a real volume of 300,000 files: the read floor (cat),
 # the report in the default, short and long formats (to the disk, to
 # /dev/null and to /dev/shm), the two listings, the zipped report (-z), the
-# report with a body file (-b), and fsntfsinfo -E all as an independent
+# report with a body file (-b), the report with JSON lines (-j), and fsntfsinfo -E all as an independent
 # reader. Prints the median wall time of the runs, records per second, the
 # ratio to the floor, the CPU use (user + system time over wall time) and the
 # peak resident memory of each, then the figures the speed targets are
@@ -87,7 +87,8 @@ free_kib() { df -Pk "$1" | awk 'NR == 2 { print $4 }'; }
 
 # Room for the largest $MFT and the reports of all its runs (1 KiB a record
 # for the $MFT; for each run about 0.3 KiB a record for each of the three
-# formats and the -b report, 0.45 KiB for the body file, 0.06 KiB for the zip).
+# formats and the -b and -j reports, 0.45 KiB for the body file, 0.8 KiB for
+# the JSON lines, 0.06 KiB for the zip).
 largest=0
 for n in ${records//,/ }; do
   [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -gt 0 ] || fail "bad record count $n"
@@ -96,7 +97,7 @@ done
 [[ "$large_records" =~ ^[0-9]+$ ]] || fail "bad record count $large_records"
 [[ "$real_files" =~ ^[0-9]+$ ]] || fail "bad file count $real_files"
 [ $((large_records * 4)) -gt "$largest" ] && largest=$((large_records * 4))
-needed_kib=$((largest * (10 + 20 * runs) / 10 + 65536))
+needed_kib=$((largest * (10 + 30 * runs) / 10 + 65536))
 [ "$(free_kib "$work_dir")" -ge "$needed_kib" ] ||
   fail "$work_dir has $(($(free_kib "$work_dir") / 1024)) MiB free, $((needed_kib / 1024)) MiB needed"
 if [ -z "$input_parent" ] && [ -d /dev/shm ] && [ "$(free_kib /dev/shm)" -ge $((largest + 65536)) ]; then
@@ -117,7 +118,8 @@ fi
 # system time over its wall time (1.00: one core busy throughout). The wall
 # time is taken to the nanosecond around /usr/bin/time, which gives the peak
 # resident memory and the CPU times.
-# REPORT and BODY in the command stand for a new report and body file on the
+# REPORT, BODY and JSON in the command stand for a new report, body file and
+# JSON lines on the
 # disk for each run (removing old ones between runs would time the file
 # system's discards), RAMREPORT for a report in /dev/shm, removed before each
 # run: memory never touched before costs a virtual machine's kernel several
@@ -133,6 +135,7 @@ measure() {
       case "$argument" in
         REPORT) command+=("$work_dir/report-$stamp.txt") ;;
         BODY) command+=("$work_dir/body-$stamp.txt") ;;
+        JSON) command+=("$work_dir/json-$stamp.jsonl") ;;
         RAMREPORT) rm -f "$ram_dir/report.txt"; command+=("$ram_dir/report.txt") ;;
         *) command+=("$argument") ;;
       esac
@@ -167,9 +170,9 @@ rate() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.0f", (t > 0 ? n / t : 0) }';
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 # The runs that the targets name, on one $MFT of N records: the default and
-# long reports, the listings, -z and -b, each against the cat floor.
+# long reports, the listings, -z, -b and -j, each against the cat floor.
 time_target_runs() {  # size mft floor prefix
-  local n="$1" mft="$2" floor="$3" prefix="$4" t kib cpu plain long files streams zipped body
+  local n="$1" mft="$2" floor="$3" prefix="$4" t kib cpu plain long files streams zipped body json json_kib
   read -r t kib cpu < <(measure "$runs" "$tool" -o REPORT "$mft")
   row "$n" "${prefix}varneth (default)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; plain="$t"
   if [ -z "$prefix" ]; then
@@ -196,10 +199,13 @@ time_target_runs() {  # size mft floor prefix
   row "$n" "${prefix}varneth -z (whole run)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; zipped="$t"
   read -r t kib cpu < <(measure "$runs" "$tool" -b BODY -o REPORT "$mft")
   row "$n" "${prefix}varneth -b (report+body)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; body="$t"
+  read -r t kib cpu < <(measure "$runs" "$tool" -j JSON -o REPORT "$mft")
+  row "$n" "${prefix}varneth -j (report+JSON)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; json="$t"; json_kib="$kib"
   local line="$n records${prefix:+ (${prefix%: } volume)}: default $(rate "$n" "$plain")/s"
   line+=", -l $(rate "$n" "$long")/s (>= 1000000); -f $(rate "$n" "$files")/s"
   line+=", -a $(rate "$n" "$streams")/s (>= 2500000); -z/default $(ratio "$zipped" "$plain") (<= 1.50)"
-  summary+=("$line; -b/default $(ratio "$body" "$plain") (<= 1.25)")
+  line+="; -b/default $(ratio "$body" "$plain") (<= 1.25); -j/default $(ratio "$json" "$plain") (<= 2.00)"
+  summary+=("$line, -j peak $(awk -v k="$json_kib" 'BEGIN { printf "%.1f", k / 1024 }') MiB")
   plain_of_real="$plain"
 }
 
@@ -322,7 +328,7 @@ for n in ${records//,/ }; do
   if [ "$check" = 1 ]; then
     check_identity "$mft" "$n"
   fi
-  rm -f "$mft" "$work_dir"/report-* "$work_dir"/body-* "$work_dir"/tool.* "$work_dir"/reference.*
+  rm -f "$mft" "$work_dir"/report-* "$work_dir"/body-* "$work_dir"/json-* "$work_dir"/tool.* "$work_dir"/reference.*
 done
 
 if [ "$large_records" -gt 0 ]; then
@@ -348,7 +354,7 @@ if [ -n "$real_mft" ]; then
   fi
   time_image_runs "$n" "${real_mft%.mft}.img" "$floor" "$plain_of_real"
   rm -f "$work_dir"/tool.* "$work_dir"/reference.*
-  rm -f "$work_dir"/report-* "$work_dir"/body-*
+  rm -f "$work_dir"/report-* "$work_dir"/body-* "$work_dir"/json-*
 fi
 
 echo

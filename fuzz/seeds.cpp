@@ -256,6 +256,14 @@ std::vector<Seed> RunSeeds()
         listed[8] = static_cast<std::uint8_t>(mode);
         seeds.push_back({"attribute-lists-mode-" + std::to_string(mode), AsString(listed)});
     }
+    for (int fault = 1; fault <= kRunFaults; ++fault) {
+        for (int mode : {1, kRunModes - 1}) {
+            Bytes bytes = image.bytes();
+            bytes[8] = static_cast<std::uint8_t>(mode);
+            bytes[9] = static_cast<std::uint8_t>(fault);
+            seeds.push_back({"fault-" + std::to_string(fault) + "-mode-" + std::to_string(mode), AsString(bytes)});
+        }
+    }
     return seeds;
 }
 

@@ -18,7 +18,10 @@ struct Seed {
 
 // As many as fuzz_entry::RunModes() holds (the seed maker does not link the
 // run; the replay test checks the two agree).
-constexpr int kRunModes = 9;
+constexpr int kRunModes = 11;
+// The failures byte 9 picks in fuzz_run (fuzz_entry::FaultOf), none
+// not counted.
+constexpr int kRunFaults = 5;
 
 // The rows' formats times the two name lists that byte 8 picks in
 // fuzz_record (fuzz_entry::ChoiceOf).
@@ -28,7 +31,9 @@ constexpr int kRecordChoices = 6;
 std::vector<Seed> RecordSeeds();
 // Style, number and second style for fuzz_number_formatter.
 std::vector<Seed> NumberSeeds();
-// Whole $MFT files, once per run mode (byte 8 picks it), for fuzz_run.
+// Whole $MFT files, once per run mode (byte 8 picks it), and once per
+// failure (byte 9) in a mode of one output and in one of them all, for
+// fuzz_run.
 std::vector<Seed> RunSeeds();
 // Small volumes and disks, once per run mode (byte 0 picks it, byte 1 the
 // volume), for fuzz_image.

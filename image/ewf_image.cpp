@@ -72,11 +72,9 @@ std::unique_ptr<EwfImage> EwfImage::Open(const wxString& first_segment, Diagnost
 long long EwfImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                            Diagnostics& diagnostics) const
 {
-    if (offset >= size_) {
+    length = LengthInside(offset, length);
+    if (length == 0) {
         return 0;
-    }
-    if (length > size_ - offset) {
-        length = static_cast<std::size_t>(size_ - offset);
     }
     libewf_error_t* error = nullptr;
     ssize_t got = 0;

@@ -15,10 +15,7 @@ FileImage::FileImage(wxFile&& file, std::uint64_t size) : size_(size)
 long long FileImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                             Diagnostics& diagnostics) const
 {
-    if (offset >= size_) {
-        return 0;
-    }
-    length = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
+    length = LengthInside(offset, length);
     std::size_t done = 0;
     // A device may hand over less than asked without being at its end.
     while (done < length) {

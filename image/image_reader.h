@@ -6,6 +6,7 @@
 // out in runs on another image (image/mapped_stream.h). Every reader is read
 // from several threads at once; nothing is ever written to an image.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,6 +34,13 @@ public:
     bool ReadWhole(std::uint64_t offset, unsigned char* out, std::size_t length, Diagnostics& diagnostics) const
     {
         return ReadAt(offset, out, length, diagnostics) == static_cast<long long>(length);
+    }
+
+protected:
+    // How much of length bytes at offset lies inside the image.
+    std::size_t LengthInside(std::uint64_t offset, std::size_t length) const
+    {
+        return offset >= Size() ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(length, Size() - offset));
     }
 };
 

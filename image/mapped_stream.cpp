@@ -12,10 +12,7 @@ MappedStream::MappedStream(std::shared_ptr<const ImageReader> image, std::vector
 long long MappedStream::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                                Diagnostics& diagnostics) const
 {
-    if (offset >= size_) {
-        return 0;
-    }
-    length = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - offset));
+    length = LengthInside(offset, length);
     std::size_t done = 0;
     while (done < length) {
         const std::uint64_t at = offset + done;

@@ -240,6 +240,21 @@ std::size_t Bound(const JsonRecordView& view)
     return bound;
 }
 
+// The four times that $STANDARD_INFORMATION and $FILE_NAME each hold, under
+// the same names in both.
+template <typename Attribute>
+void WriteFourTimes(JsonWriter& out, const Attribute& times)
+{
+    out.Raw("\"created\":");
+    out.Time(times.create_filetime);
+    out.Raw(",\"modified\":");
+    out.Time(times.mod_filetime);
+    out.Raw(",\"mft_modified\":");
+    out.Time(times.mft_mod_filetime);
+    out.Raw(",\"accessed\":");
+    out.Time(times.access_filetime);
+}
+
 void WriteStandardInformation(JsonWriter& out, const MFTFileRecord& record)
 {
     out.Key("standard_information");
@@ -248,14 +263,8 @@ void WriteStandardInformation(JsonWriter& out, const MFTFileRecord& record)
         return;
     }
     const MFTStdInfoAttr& info = record.std_info;
-    out.Raw("{\"created\":");
-    out.Time(info.create_filetime);
-    out.Raw(",\"modified\":");
-    out.Time(info.mod_filetime);
-    out.Raw(",\"mft_modified\":");
-    out.Time(info.mft_mod_filetime);
-    out.Raw(",\"accessed\":");
-    out.Time(info.access_filetime);
+    out.Char('{');
+    WriteFourTimes(out, info);
     out.Raw(",\"flags\":");
     out.Unsigned(info.file_attributes);
     out.Raw(",\"owner_id\":");
@@ -284,14 +293,8 @@ void WriteFileNames(JsonWriter& out, const MFTFileRecord& record)
         out.String(name.file_name);
         out.Raw(",\"parent\":");
         out.Reference(name.parent_recno, name.parent_sequence);
-        out.Raw(",\"created\":");
-        out.Time(name.create_filetime);
-        out.Raw(",\"modified\":");
-        out.Time(name.mod_filetime);
-        out.Raw(",\"mft_modified\":");
-        out.Time(name.mft_mod_filetime);
-        out.Raw(",\"accessed\":");
-        out.Time(name.access_filetime);
+        out.Char(',');
+        WriteFourTimes(out, name);
         out.Raw(",\"allocated_size\":");
         out.Unsigned(name.alloc_size);
         out.Raw(",\"real_size\":");

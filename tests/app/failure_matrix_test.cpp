@@ -53,7 +53,7 @@ const Input kRootFiles{"root.mft", 25000, {20, 0}, true};
 const Input kFewRootFiles{"few.mft", 2000, {20, 0}, true};
 const Input kDeepFiles{"deep.mft", 8000, {20, 2}, false};
 
-enum class Failure { kReportWrite, kBodyWrite, kArchiveWrite, kInputShort };
+enum class Failure { kReportWrite, kBodyWrite, kJsonWrite, kArchiveWrite, kInputShort };
 
 struct FailurePoint {
     const char* label;
@@ -65,6 +65,8 @@ struct FailurePoint {
 const FailurePoint kFailurePoints[] = {
     {"report write", Failure::kReportWrite, kRootFiles, {"Error: Error writing to r.txt report file."}},
     {"body write", Failure::kBodyWrite, kDeepFiles, {"Error: Error writing to body.txt body file."}},
+    // Its lines outgrow the body file's and the report's on these files.
+    {"JSON write", Failure::kJsonWrite, kDeepFiles, {"Error: Error writing to j.jsonl JSON file."}},
     {"archive write", Failure::kArchiveWrite, kFewRootFiles,
      {"Error: Write error on file 'r.txt.zip' (error 28: No space left on device)",
       "Error: ZipOutputFile() - zip_filename could not be written."}},
@@ -75,14 +77,21 @@ struct Outputs {
     const char* label;
     bool zip;
     bool body;
+    bool json;
 };
 
-const Outputs kOutputs[] = {{"report", false, false}, {"-z", true, false}, {"-b", false, true}, {"-z -b", true, true}};
+const Outputs kOutputs[] = {{"report", false, false, false}, {"-z", true, false, false},
+                            {"-b", false, true, false},      {"-z -b", true, true, false},
+                            {"-j", false, false, true},      {"-z -b -j", true, true, true}};
+// A good run's: -z would replace the report with its archive.
+const Outputs kEveryFile = {"", false, true, true};
 const char* const kFormats[] = {"", "-s", "-l"};
 
 bool Applies(const FailurePoint& point, const Outputs& outputs)
 {
-    return (point.failure != Failure::kBodyWrite || outputs.body) &&
+    // The JSON lines would reach the size limit before the body file.
+    return (point.failure != Failure::kBodyWrite || (outputs.body && !outputs.json)) &&
+           (point.failure != Failure::kJsonWrite || outputs.json) &&
            (point.failure != Failure::kArchiveWrite || outputs.zip);
 }
 
@@ -101,14 +110,21 @@ std::vector<std::string> Arguments(const std::string& format, const Outputs& out
     if (outputs.body) {
         args.insert(args.end(), {"-b", "body.txt"});
     }
+    if (outputs.json) {
+        args.insert(args.end(), {"-j", "j.jsonl"});
+    }
     args.insert(args.end(), {"-o", "r.txt", "in.mft"});
     return args;
 }
 
+// The lines of each output, in the order of Kind.
+enum Kind { kReport, kBody, kJson, kKinds };
+
 struct Written {
-    std::string report;
-    std::string body;
+    std::string text[kKinds];
 };
+
+const char* const kFileNames[kKinds] = {"r.txt", "body.txt", "j.jsonl"};
 
 // What a run without failure writes, once for each input and format.
 const Written& GoodRun(std::map<std::string, Written>& good_runs, const TempDir& inputs, const Input& input,
@@ -121,9 +137,13 @@ const Written& GoodRun(std::map<std::string, Written>& good_runs, const TempDir&
     }
     TempDir dir;
     fs::create_hard_link(inputs.File(input.name), dir.File("in.mft"));
-    const RunResult result = RunVarnethIn(dir, Arguments(format, {"", false, true}, input.long_host));
+    const RunResult result = RunVarnethIn(dir, Arguments(format, kEveryFile, input.long_host));
     EXPECT_EQ(result.exit_status, 0) << key << "\n" << result.out;
-    return good_runs[key] = {ReadFile(dir.File("r.txt")), ReadFile(dir.File("body.txt"))};
+    Written& written = good_runs[key];
+    for (int kind = 0; kind < kKinds; ++kind) {
+        written.text[kind] = ReadFile(dir.File(kFileNames[kind]));
+    }
+    return written;
 }
 
 struct Row {
@@ -138,7 +158,8 @@ Row RunWithFailure(const TempDir& dir, const FailurePoint& point, const std::vec
     RunOptions options;
     options.timeout_seconds = 60;  // a run that hangs on its way out is killed, and fails
     Row row;
-    if (point.failure == Failure::kReportWrite || point.failure == Failure::kBodyWrite) {
+    if (point.failure == Failure::kReportWrite || point.failure == Failure::kBodyWrite ||
+        point.failure == Failure::kJsonWrite) {
         options.file_size_limit = kSizeLimit;
     } else if (point.failure == Failure::kArchiveWrite) {
         fs::create_symlink("/dev/full", dir.File("r.txt.zip"));
@@ -146,33 +167,36 @@ Row RunWithFailure(const TempDir& dir, const FailurePoint& point, const std::vec
     if (point.failure == Failure::kInputShort) {
         EXPECT_EQ(mkfifo(dir.File("r.txt").c_str(), 0600), 0);
         std::thread reader(
-            [&] { row.written.report = ReadFifoAndShrinkInput(dir.File("r.txt"), dir.File("in.mft"), kKept); });
+            [&] { row.written.text[kReport] = ReadFifoAndShrinkInput(dir.File("r.txt"), dir.File("in.mft"), kKept); });
         row.result = RunVarnethIn(dir, args, options);
         reader.join();
     } else {
         row.result = RunVarnethIn(dir, args, options);
-        row.written.report = ReadFile(dir.File("r.txt"));
+        row.written.text[kReport] = ReadFile(dir.File("r.txt"));
     }
-    row.written.body = ReadFile(dir.File("body.txt"));
+    for (int kind = kBody; kind < kKinds; ++kind) {
+        row.written.text[kind] = ReadFile(dir.File(kFileNames[kind]));
+    }
     for (const auto& entry : fs::directory_iterator(dir.path())) {
         row.files.insert(entry.path().filename().string());
     }
     return row;
 }
 
-// The record of a report row (its first column) or of a body line (the
-// first part of its third field, "recno-type-id").
-std::uint64_t RecnoOf(const std::string& line, bool body_line)
+// The record of a report row (its first column), of a body line (the first
+// part of its third field, "recno-type-id") or of a JSON line (its first
+// member, "record").
+std::uint64_t RecnoOf(const std::string& line, Kind kind)
 {
-    std::size_t start = 0;
-    for (int field = 0; body_line && field < 2 && start != std::string::npos; ++field) {
+    std::size_t start = kind == kJson ? line.find(':') : 0;
+    for (int field = 0; kind == kBody && field < 2 && start != std::string::npos; ++field) {
         start = line.find('|', start);
         start = start == std::string::npos ? start : start + 1;
     }
-    return start == std::string::npos ? 0 : std::strtoull(line.c_str() + start, nullptr, 10);
+    return start == std::string::npos ? 0 : std::strtoull(line.c_str() + start + (kind == kJson), nullptr, 10);
 }
 
-std::uint64_t LastWholeLineRecno(const std::string& text, bool body_lines)
+std::uint64_t LastWholeLineRecno(const std::string& text, Kind kind)
 {
     const std::size_t end = text.rfind('\n');
     if (end == std::string::npos || end == 0) {
@@ -180,15 +204,15 @@ std::uint64_t LastWholeLineRecno(const std::string& text, bool body_lines)
     }
     const std::size_t before = text.rfind('\n', end - 1);
     const std::size_t start = before == std::string::npos ? 0 : before + 1;
-    return RecnoOf(text.substr(start, end - start), body_lines);
+    return RecnoOf(text.substr(start, end - start), kind);
 }
 
 // The lines of the records before recno (and the header), as written.
-std::string LinesBefore(const std::string& text, bool body_lines, std::uint64_t recno)
+std::string LinesBefore(const std::string& text, Kind kind, std::uint64_t recno)
 {
     std::string kept;
     for (const std::string& line : SplitLines(text)) {
-        if (RecnoOf(line, body_lines) >= recno) {
+        if (RecnoOf(line, kind) >= recno) {
             break;
         }
         kept += line + "\n";
@@ -202,40 +226,44 @@ bool StartsWith(const std::string& good, const std::string& text)
 }
 
 // The file that failed holds every byte up to the size limit, as a good run
-// writes them; the other holds whole lines reaching at least the same record.
-void ExpectCutAtLimit(const std::string& label, const std::string& cut, const std::string& good, bool body_lines,
-                      const std::string& other, const std::string& other_good)
-{
-    EXPECT_GT(good.size(), static_cast<std::size_t>(kSizeLimit) + (1u << 20)) << label << ": fails at the end";
-    EXPECT_EQ(cut.size(), static_cast<std::size_t>(kSizeLimit)) << label;
-    EXPECT_TRUE(StartsWith(good, cut)) << label << ": not what a good run writes";
-    if (other_good.empty()) {
-        return;  // no body file
-    }
-    EXPECT_TRUE(!other.empty() && other.back() == '\n') << label << ": the other file ends inside a line";
-    EXPECT_TRUE(StartsWith(other_good, other)) << label << ": the other file is not what a good run writes";
-    EXPECT_GE(LastWholeLineRecno(other, !body_lines), LastWholeLineRecno(cut, body_lines)) << label;
-}
-
+// writes them; the others hold whole lines reaching at least the same record.
 void ExpectWritten(const std::string& label, const FailurePoint& point, const Outputs& outputs, const Row& row,
                    const Written& good)
 {
-    const std::string good_body = outputs.body ? good.body : std::string();
-    switch (point.failure) {
-    case Failure::kReportWrite:
-        ExpectCutAtLimit(label, row.written.report, good.report, false, row.written.body, good_body);
-        break;
-    case Failure::kBodyWrite:
-        ExpectCutAtLimit(label, row.written.body, good.body, true, row.written.report, good.report);
-        break;
-    case Failure::kArchiveWrite:
-        EXPECT_TRUE(row.written.report == good.report) << label << ": report incomplete";
-        EXPECT_TRUE(row.written.body == good_body) << label << ": body file incomplete";
-        break;
-    case Failure::kInputShort:
-        EXPECT_TRUE(row.written.report == LinesBefore(good.report, false, kKept)) << label << ": report";
-        EXPECT_TRUE(row.written.body == LinesBefore(good_body, true, kKept)) << label << ": body file";
-        break;
+    const bool asked[kKinds] = {true, outputs.body, outputs.json};
+    const Kind failed = point.failure == Failure::kBodyWrite ? kBody
+                        : point.failure == Failure::kJsonWrite ? kJson
+                                                               : kReport;
+    const std::string& cut = row.written.text[failed];
+    for (int k = 0; k < kKinds; ++k) {
+        const Kind kind = static_cast<Kind>(k);
+        const std::string what = label + ": " + kFileNames[kind];
+        const std::string& text = row.written.text[kind];
+        const std::string& whole = good.text[kind];
+        if (!asked[kind]) {
+            EXPECT_EQ(text, "") << what;
+            continue;
+        }
+        switch (point.failure) {
+        case Failure::kReportWrite:
+        case Failure::kBodyWrite:
+        case Failure::kJsonWrite:
+            EXPECT_TRUE(StartsWith(whole, text)) << what << ": not what a good run writes";
+            if (kind == failed) {
+                EXPECT_GT(whole.size(), static_cast<std::size_t>(kSizeLimit) + (1u << 20)) << what << ": fails at the end";
+                EXPECT_EQ(text.size(), static_cast<std::size_t>(kSizeLimit)) << what;
+            } else {
+                EXPECT_TRUE(!text.empty() && text.back() == '\n') << what << ": ends inside a line";
+                EXPECT_GE(LastWholeLineRecno(text, kind), LastWholeLineRecno(cut, failed)) << what;
+            }
+            break;
+        case Failure::kArchiveWrite:
+            EXPECT_TRUE(text == whole) << what << ": incomplete";
+            break;
+        case Failure::kInputShort:
+            EXPECT_TRUE(text == LinesBefore(whole, kind, kKept)) << what;
+            break;
+        }
     }
 }
 
@@ -253,6 +281,9 @@ void ExpectStoppedCleanly(const std::string& label, const FailurePoint& point, c
     std::set<std::string> files{"in.mft", "r.txt"};
     if (outputs.body) {
         files.insert("body.txt");
+    }
+    if (outputs.json) {
+        files.insert("j.jsonl");
     }
     if (after_run) {
         files.insert("r.txt.zip");  // still the link to the full device
@@ -308,8 +339,8 @@ TEST(FailureMatrix, ASignalStopsTheRunWithinASecondKeepingWholeLines)
         Outputs outputs;
         const char* format;
     };
-    const SignalCase cases[] = {{SIGINT, "SIGINT", 130, {"-z -b", true, true}, ""},
-                                {SIGTERM, "SIGTERM", 143, {"report", false, false}, "-l"}};
+    const SignalCase cases[] = {{SIGINT, "SIGINT", 130, {"-z -b", true, true, false}, ""},
+                                {SIGTERM, "SIGTERM", 143, {"-j", false, false, true}, "-l"}};
     TempDir inputs;
     WriteNamedRecords(inputs.File(kDeepFiles.name), 40000, kDeepFiles.layout);
     std::map<std::string, Written> good_runs;
@@ -353,9 +384,11 @@ TEST(FailureMatrix, ASignalStopsTheRunWithinASecondKeepingWholeLines)
         const std::uint64_t recno = std::stoull(stop[1].str());
         EXPECT_GT(recno, 0u) << label;
         EXPECT_LT(recno, 40000u) << label;
-        EXPECT_TRUE(report == LinesBefore(good.report, false, recno)) << label << ": report";
-        EXPECT_TRUE(ReadFile(dir.File("body.txt")) == (c.outputs.body ? LinesBefore(good.body, true, recno) : ""))
+        EXPECT_TRUE(report == LinesBefore(good.text[kReport], kReport, recno)) << label << ": report";
+        EXPECT_TRUE(ReadFile(dir.File("body.txt")) == (c.outputs.body ? LinesBefore(good.text[kBody], kBody, recno) : ""))
             << label << ": body file";
+        EXPECT_TRUE(ReadFile(dir.File("j.jsonl")) == (c.outputs.json ? LinesBefore(good.text[kJson], kJson, recno) : ""))
+            << label << ": JSON lines";
         EXPECT_FALSE(FileExists(dir.File("r.txt.zip"))) << label;
     }
 }

@@ -130,6 +130,7 @@ TEST(FuzzRegression, NumberFormatterTargetInputs)
 TEST(FuzzRegression, WholeRunTargetInputs)
 {
     ASSERT_EQ(static_cast<std::size_t>(fuzz_seeds::kRunModes), fuzz_entry::RunModes().size());
+    ASSERT_EQ(fuzz_seeds::kRunFaults, static_cast<int>(fuzz_entry::Fault::kJsonUnopenable));
     TempDir scratch;
     const Entry entry = [&scratch](const std::uint8_t* data, std::size_t size) {
         QuietStdout quiet;
