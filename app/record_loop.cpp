@@ -82,13 +82,13 @@ RecordOutcome WriteReportRows(RunState& state, std::uint64_t recno, const Record
     return RecordOutcome::Done;
 }
 
-void Count(RunState::Counts& counts, const RecordOutput& output, std::string_view report_rows)
+void Count(RunState::Counts& counts, const RecordOutput& output)
 {
     ++counts.file_records;
     counts.in_use += output.in_use ? 1 : 0;
     counts.extension += output.extension ? 1 : 0;
     counts.failed += output.decoding_failed ? 1 : 0;
-    counts.rows += static_cast<std::uint64_t>(std::count(report_rows.begin(), report_rows.end(), '\n'));
+    counts.rows += output.report_rows;
 }
 
 // Lists or reports one named base record.
@@ -151,7 +151,18 @@ LoopEnd RunRecordLoop(RunState& state)
         std::size_t report_start = 0;
         std::size_t body_start = 0;
         std::size_t listing_start = 0;
+        // The JSON lines go out a batch at a time, straight from the batch
+        // (they are most of what a run with -j writes): those of the records
+        // done, before the batch's end or the record that stops the run.
         std::size_t json_start = 0;
+        std::size_t json_end = 0;
+        const auto write_json = [&]() {
+            if (state.json_file && !state.json_file->Write(Piece(batch->json, json_start, json_end))) {
+                JsonWriteFailed();
+                return false;
+            }
+            return true;
+        };
         for (std::size_t i = 0; i < batch->size(); ++i) {
             const RecordOutput& output = (*batch)[i];
             LogDiagnostics(output.diagnostics);
@@ -167,22 +178,23 @@ LoopEnd RunRecordLoop(RunState& state)
                         LogErrorText(end);
                     }
                 }
+                write_json();
                 return LoopEnd::kFailed;
             }
             const RecordBytes bytes{Piece(batch->report, report_start, output.report_end),
                                     Piece(batch->body, body_start, output.body_end),
                                     Piece(batch->listing, listing_start, output.listing_end)};
             if (output.named_base && UseRecord(state, output.recno, bytes) == RecordOutcome::Failed) {
+                write_json();
                 return LoopEnd::kFailed;
             }
-            const std::string_view json = Piece(batch->json, json_start, output.json_end);
-            if (state.json_file && !WriteBytes(*state.json_file, json)) {
-                JsonWriteFailed();
-                return LoopEnd::kFailed;
-            }
+            json_end = output.json_end;
             if (output.file_record) {
-                Count(state.counts, output, bytes.report);
+                Count(state.counts, output);
             }
+        }
+        if (!write_json()) {
+            return LoopEnd::kFailed;
         }
         state.next_recno = batch->end_recno();
     }

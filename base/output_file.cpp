@@ -89,13 +89,39 @@ bool OutputFile::Write(std::string_view bytes)
     if (failed_ || !file_.IsOpened()) {
         return false;
     }
-    buffer_ += bytes;
-    return LineDone();
+    if (bytes.size() < kBufferLimit / 4) {
+        buffer_ += bytes;
+        return LineDone();
+    }
+    // A large piece goes to the file as it stands, after what is buffered,
+    // rather than through a copy.
+    return Flush() && WriteThrough(bytes);
 }
 
 bool OutputFile::LineDone()
 {
     return !failed_ && file_.IsOpened() && (buffer_.size() < kBufferLimit || Flush());
+}
+
+bool OutputFile::WriteThrough(std::string_view bytes)
+{
+    // A write to a pipe that a caught signal cut short goes on where it
+    // stopped; one that stops again (a full disk) has failed, and the
+    // library logged the first failed call only.
+    std::size_t written = file_.Write(bytes.data(), bytes.size());
+    while (written != 0 && written < bytes.size()) {
+        const long long more = platform::WriteSome(file_.fd(), bytes.data() + written, bytes.size() - written);
+        if (more <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(more);
+    }
+    failed_ = written != bytes.size();
+    written_ += static_cast<long long>(written);
+    if (copy_ != nullptr) {
+        copy_->Add(bytes.data(), written);
+    }
+    return !failed_;
 }
 
 bool OutputFile::Flush()
@@ -104,22 +130,7 @@ bool OutputFile::Flush()
         return false;
     }
     if (!buffer_.empty()) {
-        // A write to a pipe that a caught signal cut short goes on where it
-        // stopped; one that stops again (a full disk) has failed, and the
-        // library logged the first failed call only.
-        std::size_t written = file_.Write(buffer_.data(), buffer_.size());
-        while (written != 0 && written < buffer_.size()) {
-            const long long more = platform::WriteSome(file_.fd(), buffer_.data() + written, buffer_.size() - written);
-            if (more <= 0) {
-                break;
-            }
-            written += static_cast<std::size_t>(more);
-        }
-        failed_ = written != buffer_.size();
-        written_ += static_cast<long long>(written);
-        if (copy_ != nullptr) {
-            copy_->Add(buffer_.data(), written);
-        }
+        WriteThrough(buffer_);
         buffer_.clear();
     }
     return !failed_;

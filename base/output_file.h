@@ -65,6 +65,9 @@ public:
     bool Close();
 
 private:
+    // Hands bytes to the file, none buffered before them.
+    bool WriteThrough(std::string_view bytes);
+
     wxFile file_;
     wxString name_;
     bool created_ = false;  // by Open

@@ -29,6 +29,7 @@ RecordOutput& RecordBatch::Open(std::uint64_t recno)
     output.in_use = false;
     output.extension = false;
     output.decoding_failed = false;
+    output.report_rows = 0;
     return output;
 }
 

@@ -37,6 +37,7 @@ struct RecordOutput {
     bool in_use = false;
     bool extension = false;
     bool decoding_failed = false;
+    std::uint32_t report_rows = 0;  // its lines in the report
     // Where its bytes end in the batch's texts (they start where the
     // record before ends).
     std::size_t report_end = 0;

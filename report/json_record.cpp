@@ -21,6 +21,9 @@ constexpr std::size_t kRecordFrame = 1024;
 constexpr std::size_t kNameFrame = 640;
 constexpr std::size_t kStreamFrame = 256;
 constexpr std::size_t kErrorFrame = 96;  // its level's word, escaped at worst
+// Numbers and dates are copied as blocks of a fixed size, which may reach
+// this far past their end (the next piece writes over it).
+constexpr std::size_t kBlockSlack = 32;
 
 // Writes a line into room made for it beforehand (Bound), without a check
 // or a call for each piece: a run writes a line for every record.
@@ -45,7 +48,7 @@ public:
         *at_++ = '"';
         *at_++ = ':';
     }
-    void Unsigned(std::uint64_t value) { at_ = PutDigits(at_, value, 1); }
+    void Unsigned(std::uint64_t value) { at_ = PutNumber(at_, value); }
     void Bool(bool value)
     {
         if (value) {
@@ -149,7 +152,7 @@ void JsonWriter::Time(std::uint64_t filetime)
         date_day_ = days;
     }
     *at_++ = '"';
-    std::memcpy(at_, date_, date_length_);
+    std::memcpy(at_, date_, sizeof date_);
     at_ += date_length_;
     at_ = PutTwoDigits(at_, second_of_day / 3600);
     *at_++ = ':';
@@ -157,7 +160,11 @@ void JsonWriter::Time(std::uint64_t filetime)
     *at_++ = ':';
     at_ = PutTwoDigits(at_, second_of_day % 60);
     *at_++ = '.';
-    at_ = PutDigits(at_, filetime % kTicksPerSecond, 7);
+    const auto fraction = static_cast<unsigned>(filetime % kTicksPerSecond);
+    *at_++ = static_cast<char>('0' + fraction / 1000000);
+    at_ = PutTwoDigits(at_, fraction / 10000 % 100);
+    at_ = PutTwoDigits(at_, fraction / 100 % 100);
+    at_ = PutTwoDigits(at_, fraction % 100);
     *at_++ = 'Z';
     *at_++ = '"';
 }
@@ -183,13 +190,40 @@ void JsonWriter::String(const wxString& text)
     *at_++ = '"';
 }
 
+// The bytes of UTF-8 that a JSON string takes as they stand: all but the
+// controls, the quote, the backslash, DEL and 0xC2, the lead byte of the C1
+// controls (and of other characters, which are then copied one by one).
+struct PlainBytes {
+    bool plain[256];
+    constexpr PlainBytes() : plain()
+    {
+        for (int byte = 0; byte < 256; ++byte) {
+            plain[byte] = byte >= 0x20 && byte != '"' && byte != '\\' && byte != 0x7F && byte != 0xC2;
+        }
+    }
+};
+constexpr PlainBytes kPlainBytes;
+
 void JsonWriter::Utf8(std::string_view utf8)
 {
     *at_++ = '"';
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[i]);
-        if (byte == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
-            HexEscape(static_cast<unsigned char>(utf8[++i]));  // a C1 control
+    const char* from = utf8.data();
+    const char* const end = from + utf8.size();
+    while (from < end) {
+        // A path is mostly plain: it is copied a stretch at a time.
+        const char* stop = from;
+        while (stop < end && kPlainBytes.plain[static_cast<unsigned char>(*stop)]) {
+            ++stop;
+        }
+        std::memcpy(at_, from, static_cast<std::size_t>(stop - from));
+        at_ += stop - from;
+        if (stop == end) {
+            break;
+        }
+        const auto byte = static_cast<unsigned char>(*stop);
+        from = stop + 1;
+        if (byte == 0xC2 && from < end && static_cast<unsigned char>(*from) <= 0x9F) {
+            HexEscape(static_cast<unsigned char>(*from++));  // a C1 control
         } else if (byte >= 0x80 || !Escaped(byte)) {
             *at_++ = static_cast<char>(byte);
         }
@@ -222,7 +256,7 @@ bool HasAttribute(const MFTFileRecord& record, std::uint32_t type)
 std::size_t Bound(const JsonRecordView& view)
 {
     const MFTFileRecord& record = *view.record;
-    std::size_t bound = kRecordFrame;
+    std::size_t bound = kRecordFrame + kBlockSlack;
     for (const MFTFileNameAttr* name : record.file_name_array) {
         bound += kNameFrame + kMaxJsonPerUnit * name->file_name.length();
     }
@@ -409,7 +443,7 @@ void AppendWithin(std::string& out, std::size_t bound, Write write)
 
 void AppendJsonTime(std::string& out, std::uint64_t filetime)
 {
-    AppendWithin(out, 64, [filetime](JsonWriter& writer) { writer.Time(filetime); });
+    AppendWithin(out, 64 + kBlockSlack, [filetime](JsonWriter& writer) { writer.Time(filetime); });
 }
 
 void AppendJsonString(std::string& out, const wxString& text)
