@@ -72,10 +72,12 @@ RecordOutcome WriteReportRows(RunState& state, std::uint64_t recno, const Record
         if (!state.report_file.FlushToDisk()) {
             return ReportWriteFailed();
         }
-        if (state.body_file && !state.body_file->FlushToDisk()) {
+        // The outputs beside the report need not be on the disk at each
+        // progress line: they go on their way there while the run goes on.
+        if (state.body_file && !state.body_file->WriteBackInBackground()) {
             return BodyWriteFailed();
         }
-        if (state.json_file && !state.json_file->FlushToDisk()) {
+        if (state.json_file && !state.json_file->WriteBackInBackground()) {
             return JsonWriteFailed();
         }
     }

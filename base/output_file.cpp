@@ -150,6 +150,22 @@ bool OutputFile::FlushToDisk()
     return !failed_;
 }
 
+bool OutputFile::WriteBackInBackground()
+{
+    if (!Flush()) {
+        return false;
+    }
+    const platform::DiskFlushResult finished = platform::FinishWriteBack(file_, released_, started_);
+    if (finished == platform::DiskFlushResult::Flushed) {
+        platform::ReleaseFlushedPages(file_, released_, started_);
+        released_ = started_;
+    }
+    const platform::DiskFlushResult started = platform::StartWriteBack(file_, started_, written_);
+    started_ = written_;
+    failed_ = finished == platform::DiskFlushResult::Failed || started == platform::DiskFlushResult::Failed;
+    return !failed_;
+}
+
 bool OutputFile::Close()
 {
     if (!file_.IsOpened()) {

@@ -61,6 +61,11 @@ public:
     // Flush, then force the data to the disk where the file supports it; the
     // pages so forced are then released from the system's cache.
     bool FlushToDisk();
+    // Flush, wait for the bytes that the call before sent to the disk and
+    // release their cached pages, then send those handed over since without
+    // waiting: the disk writes while the run goes on, and the cache holds
+    // at most two calls' worth.
+    bool WriteBackInBackground();
     // Flush and close; false when either fails.
     bool Close();
 
@@ -76,6 +81,7 @@ private:
     std::unique_ptr<ByteSink> copy_;
     long long written_ = 0;   // bytes handed to the file
     long long released_ = 0;  // bytes whose cached pages were released
+    long long started_ = 0;   // bytes sent to the disk without waiting
 };
 
 #endif

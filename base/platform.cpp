@@ -117,6 +117,16 @@ DiskFlushResult FlushToDisk(wxFile& file)
     return FlushFileBuffers(handle) ? DiskFlushResult::Flushed : DiskFlushResult::Failed;
 }
 
+DiskFlushResult StartWriteBack(wxFile& file, long long, long long)
+{
+    return FlushToDisk(file);
+}
+
+DiskFlushResult FinishWriteBack(wxFile&, long long, long long)
+{
+    return DiskFlushResult::NotSupported;
+}
+
 void ReleaseFlushedPages(wxFile&, long long, long long) {}
 
 int OpenUnnamedFile(const wxString&)
@@ -224,6 +234,36 @@ DiskFlushResult FlushToDisk(wxFile& file)
         return DiskFlushResult::NotSupported;
     }
     return DiskFlushResult::Failed;
+}
+
+namespace {
+
+DiskFlushResult WriteBackRange(wxFile& file, long long begin, long long end, unsigned int flags)
+{
+    if (begin < 0 || end <= begin) {
+        return DiskFlushResult::Flushed;
+    }
+    if (sync_file_range(file.fd(), static_cast<off64_t>(begin), static_cast<off64_t>(end - begin), flags) == 0) {
+        return DiskFlushResult::Flushed;
+    }
+    // Pipes and character devices have no pages to write.
+    if (errno == ESPIPE || errno == EINVAL || errno == ENOTSUP) {
+        return DiskFlushResult::NotSupported;
+    }
+    return DiskFlushResult::Failed;
+}
+
+}  // namespace
+
+DiskFlushResult StartWriteBack(wxFile& file, long long begin, long long end)
+{
+    return WriteBackRange(file, begin, end, SYNC_FILE_RANGE_WRITE);
+}
+
+DiskFlushResult FinishWriteBack(wxFile& file, long long begin, long long end)
+{
+    return WriteBackRange(file, begin, end,
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
 }
 
 void ReleaseFlushedPages(wxFile& file, long long begin, long long end)

@@ -55,6 +55,14 @@ enum class DiskFlushResult { Flushed, NotSupported, Failed };
 // (a pipe, /dev/null) report NotSupported, which is not an error.
 DiskFlushResult FlushToDisk(wxFile& file);
 
+// Starts writing the bytes from `begin` to `end` to the disk and returns
+// without waiting for them; FinishWriteBack waits until bytes so started
+// are there. The disk then works while the run goes on. Where there is no
+// such call, StartWriteBack forces the data to the disk and FinishWriteBack
+// does nothing (NotSupported).
+DiskFlushResult StartWriteBack(wxFile& file, long long begin, long long end);
+DiskFlushResult FinishWriteBack(wxFile& file, long long begin, long long end);
+
 // Tells the system that the bytes from `begin` to `end`, already forced to
 // the disk, will not be read again, so their cached pages can be reused at once. A
 // report of a million rows would otherwise fill the cache with a gigabyte

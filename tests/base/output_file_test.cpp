@@ -63,7 +63,8 @@ private:
 
 }  // namespace
 
-// Bytes arrive in order across buffer fills and forced flushes. The copy
+// Bytes arrive in order across buffer fills, pieces too large to buffer,
+// forced flushes and flushes left to the disk in the background. The copy
 // belongs to the writer: it takes the last flush, made when the writer goes
 // without a Close (an early return), and only then goes too.
 TEST(OutputFileTest, FileAndCopyGetEveryByteUpToTheLastFlushOfTheDestructor)
@@ -84,13 +85,21 @@ TEST(OutputFileTest, FileAndCopyGetEveryByteUpToTheLastFlushOfTheDestructor)
             if (n % 7000 == 0) {
                 ASSERT_TRUE(writer.FlushToDisk());
             }
+            if (n % 5000 == 2500) {
+                const std::string large(300000, static_cast<char>('A' + n % 26));
+                ASSERT_TRUE(writer.Write(large));
+                expected += large;
+                ASSERT_TRUE(writer.WriteBackInBackground());
+            }
         }
     }
     EXPECT_EQ(ReadFile(path), expected);
     EXPECT_TRUE(copied == expected) << copied.size() << " bytes copied of " << expected.size();
 }
 
-TEST(OutputFileTest, PagesForcedToTheDiskLeaveTheCache)
+// Pages forced to the disk leave the cache at once; pages sent to it in the
+// background leave it at the next such call, which waits for them first.
+TEST(OutputFileTest, PagesOnTheDiskLeaveTheCache)
 {
     TempDir dir;
     struct statfs fs {};
@@ -98,31 +107,34 @@ TEST(OutputFileTest, PagesForcedToTheDiskLeaveTheCache)
     if (static_cast<long>(fs.f_type) == kTmpfsMagic) {
         GTEST_SKIP() << "a memory file system keeps every page it has";
     }
-    const std::string path = dir.File("report.txt");
-    OutputFile writer;
-    ASSERT_TRUE(writer.Open(path));
-    std::size_t forced = 0;
-    for (int n = 0; forced < (std::size_t{4} << 20); ++n) {
-        writer.Bytes() += Line(n);
-        forced += Line(n).size();
+    for (const bool background : {false, true}) {
+        const std::string label = background ? "in the background" : "forced";
+        const std::string path = dir.File(label + ".txt");
+        OutputFile writer;
+        ASSERT_TRUE(writer.Open(path));
+        std::size_t sent = 0;
+        for (int n = 0; sent < (std::size_t{4} << 20); ++n) {
+            writer.Bytes() += Line(n);
+            sent += Line(n).size();
+            ASSERT_TRUE(writer.LineDone());
+        }
+        ASSERT_TRUE(background ? writer.WriteBackInBackground() : writer.FlushToDisk());
+        // Written after: still cached (sent to the disk at most).
+        const std::string tail = Line(1) + Line(2);
+        writer.Bytes() += tail;
         ASSERT_TRUE(writer.LineDone());
-    }
-    ASSERT_TRUE(writer.FlushToDisk());
-    // Written after the last flush: still cached, and still to be written.
-    const std::string tail = Line(1) + Line(2);
-    writer.Bytes() += tail;
-    ASSERT_TRUE(writer.LineDone());
-    ASSERT_TRUE(writer.Flush());
+        ASSERT_TRUE(background ? writer.WriteBackInBackground() : writer.Flush());
 
-    const std::vector<unsigned char> pages = ResidentPages(path, forced + tail.size());
-    ASSERT_FALSE(pages.empty());
-    const long page = sysconf(_SC_PAGESIZE);
-    std::size_t resident_before_flush = 0;
-    for (std::size_t i = 0; i + 1 < forced / page; ++i) {
-        resident_before_flush += pages[i] & 1;
+        const std::vector<unsigned char> pages = ResidentPages(path, sent + tail.size());
+        ASSERT_FALSE(pages.empty()) << label;
+        const long page = sysconf(_SC_PAGESIZE);
+        std::size_t resident_before = 0;
+        for (std::size_t i = 0; i + 1 < sent / page; ++i) {
+            resident_before += pages[i] & 1;
+        }
+        EXPECT_EQ(resident_before, 0u) << label << ": of " << sent / page << " pages on the disk";
+        EXPECT_EQ(pages.back() & 1, 1) << label << ": the tail was dropped";
+        ASSERT_TRUE(writer.Close());
+        EXPECT_EQ(ReadFile(path).size(), sent + tail.size()) << label;
     }
-    EXPECT_EQ(resident_before_flush, 0u) << "of " << forced / page << " pages forced to the disk";
-    EXPECT_EQ(pages.back() & 1, 1) << "the unforced tail was dropped";
-    ASSERT_TRUE(writer.Close());
-    EXPECT_EQ(ReadFile(path).size(), forced + tail.size());
 }
