@@ -7,7 +7,7 @@
 #   bench/compare_binaries.sh [--runs N] [--out-dir DIR] BEFORE AFTER INPUT...
 #
 # Reports go to /dev/null, or to new files in --out-dir (a disk folder, to
-# count the disk's writing too); -z and -b always write files there
+# count the disk's writing too); -z, -b and -j always write files there
 # (default: a new folder in $TMPDIR). Put the inputs in /dev/shm: the floor
 # (cat) is printed beside them.
 set -euo pipefail
@@ -28,7 +28,8 @@ scratch=$(mktemp -d "${out_dir:-${TMPDIR:-/tmp}}/varneth-compare.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 report=/dev/null
 [[ -n "$out_dir" ]] && report="$scratch/r.txt"
-modes=("" "-s" "-l" "-f" "-a" "-z" "-b body.txt")
+# (A build from before -j refuses it at once: its -j figure means nothing.)
+modes=("" "-s" "-l" "-f" "-a" "-z" "-b body.txt" "-j records.jsonl")
 
 seconds() {  # COMMAND...: wall seconds of one run, output and status ignored
   local start end
@@ -54,7 +55,7 @@ for input in "$@"; do
         [[ $which == after ]] && binary=$after
         rm -f "$scratch"/*
         output=(-o "$report")
-        [[ $mode == -z || $mode == -b* ]] && output=(-o "$scratch/r.txt")
+        [[ $mode == -z || $mode == -b* || $mode == -j* ]] && output=(-o "$scratch/r.txt")
         [[ $mode == -f || $mode == -a ]] && output=()  # the listings go to standard output
         # shellcheck disable=SC2086  # the mode is a list of switches
         t=$(cd "$scratch" && seconds "$binary" $mode "${output[@]}" "$input")

@@ -106,9 +106,10 @@ fi
 if [ -n "$input_parent" ]; then
   input_dir="$(mktemp -d "$input_parent/varneth-bench-XXXXXX")"
 fi
-# The default report is also timed on a RAM-backed directory, so that the
-# growth from one size to the next is the tool's and not the disk's.
-ram_needed_kib=$((largest * 4 / 10 + 65536))
+# The default report, and with -j its JSON lines, are also timed on a
+# RAM-backed directory, so that the growth from one size to the next is the
+# tool's and not the disk's (1.2 KiB a record for the JSON lines).
+ram_needed_kib=$((largest * 16 / 10 + 65536))
 if [ -d /dev/shm ] && [ "$(free_kib /dev/shm)" -ge $((largest + ram_needed_kib)) ]; then
   ram_dir="$(mktemp -d /dev/shm/varneth-bench-reports-XXXXXX)"
 fi
@@ -121,7 +122,8 @@ fi
 # REPORT, BODY and JSON in the command stand for a new report, body file and
 # JSON lines on the
 # disk for each run (removing old ones between runs would time the file
-# system's discards), RAMREPORT for a report in /dev/shm, removed before each
+# system's discards), RAMREPORT and RAMJSON for a report and JSON lines in
+# /dev/shm, removed before each
 # run: memory never touched before costs a virtual machine's kernel several
 # times the system time of reused pages, which would swamp the tool's growth.
 # The disk is settled before the clock starts.
@@ -137,6 +139,7 @@ measure() {
         BODY) command+=("$work_dir/body-$stamp.txt") ;;
         JSON) command+=("$work_dir/json-$stamp.jsonl") ;;
         RAMREPORT) rm -f "$ram_dir/report.txt"; command+=("$ram_dir/report.txt") ;;
+        RAMJSON) rm -f "$ram_dir/records.jsonl"; command+=("$ram_dir/records.jsonl") ;;
         *) command+=("$argument") ;;
       esac
     done
@@ -173,6 +176,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
 # long reports, the listings, -z, -b and -j, each against the cat floor.
 time_target_runs() {  # size mft floor prefix
   local n="$1" mft="$2" floor="$3" prefix="$4" t kib cpu plain long files streams zipped body json json_kib
+  local ram_plain="" ram_json=""
   read -r t kib cpu < <(measure "$runs" "$tool" -o REPORT "$mft")
   row "$n" "${prefix}varneth (default)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; plain="$t"
   if [ -z "$prefix" ]; then
@@ -183,7 +187,7 @@ time_target_runs() {  # size mft floor prefix
       "$tool" -o "$ram_dir/report.txt" "$mft" > /dev/null  # untimed: the pages the timed runs reuse
       read -r t kib cpu < <(measure "$runs" "$tool" -o RAMREPORT "$mft")
       row "$n" "varneth (to /dev/shm)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"
-      ram_times+=("$n $t")
+      ram_times+=("$n $t"); ram_plain="$t"
       rm -f "$ram_dir/report.txt"
     fi
     read -r t kib cpu < <(measure "$runs" "$tool" -s -o REPORT "$mft")
@@ -201,11 +205,25 @@ time_target_runs() {  # size mft floor prefix
   row "$n" "${prefix}varneth -b (report+body)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; body="$t"
   read -r t kib cpu < <(measure "$runs" "$tool" -j JSON -o REPORT "$mft")
   row "$n" "${prefix}varneth -j (report+JSON)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; json="$t"; json_kib="$kib"
+  # Both in memory too: the JSON lines are 3.5 times the report's bytes, and
+  # on the disk the run mostly waits for them to be written.
+  if [ -n "$ram_dir" ]; then
+    "$tool" -j "$ram_dir/records.jsonl" -o "$ram_dir/report.txt" "$mft" > /dev/null  # untimed, as above
+    if [ -z "$ram_plain" ]; then
+      read -r t kib cpu < <(measure "$runs" "$tool" -o RAMREPORT "$mft")
+      row "$n" "${prefix}varneth (to /dev/shm)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; ram_plain="$t"
+    fi
+    read -r t kib cpu < <(measure "$runs" "$tool" -j RAMJSON -o RAMREPORT "$mft")
+    row "$n" "${prefix}varneth -j (to /dev/shm)" "$t" "$kib" "$cpu" "$floor"; note_peak "$kib"; ram_json="$t"
+    rm -f "$ram_dir/report.txt" "$ram_dir/records.jsonl"
+  fi
   local line="$n records${prefix:+ (${prefix%: } volume)}: default $(rate "$n" "$plain")/s"
   line+=", -l $(rate "$n" "$long")/s (>= 1000000); -f $(rate "$n" "$files")/s"
   line+=", -a $(rate "$n" "$streams")/s (>= 2500000); -z/default $(ratio "$zipped" "$plain") (<= 1.50)"
   line+="; -b/default $(ratio "$body" "$plain") (<= 1.25); -j/default $(ratio "$json" "$plain") (<= 2.00)"
-  summary+=("$line, -j peak $(awk -v k="$json_kib" 'BEGIN { printf "%.1f", k / 1024 }') MiB")
+  line+=", -j peak $(awk -v k="$json_kib" 'BEGIN { printf "%.1f", k / 1024 }') MiB"
+  [ -n "$ram_json" ] && line+=", -j/default in /dev/shm $(ratio "$ram_json" "$ram_plain") (<= 2.00)"
+  summary+=("$line")
   plain_of_real="$plain"
 }
 
