@@ -385,9 +385,10 @@ void WritePath(JsonWriter& out, const WalkedPath* path)
 
 // What the times may tell of tools that set them: a $STANDARD_INFORMATION
 // created before the $FILE_NAME the report uses was created (a file's
-// creation time set back), and four $STANDARD_INFORMATION times without a
-// fraction of a second (set by a tool that takes whole seconds). A creation
-// time never set (0) is compared with nothing: it tells nothing of either.
+// creation time set back), and $STANDARD_INFORMATION times without a
+// fraction of a second (set by a tool that takes whole seconds). A time
+// never set (0) tells nothing of either: it is compared with nothing, and
+// has no fraction to lack.
 void WriteTimestompSigns(JsonWriter& out, const MFTFileRecord& record)
 {
     out.Raw(",\"timestomp_signs\":");
@@ -404,8 +405,19 @@ void WriteTimestompSigns(JsonWriter& out, const MFTFileRecord& record)
         out.Bool(info.create_filetime < name->create_filetime);
     }
     out.Raw(",\"si_times_whole_seconds\":");
-    out.Bool(info.create_filetime % kTicksPerSecond == 0 && info.mod_filetime % kTicksPerSecond == 0 &&
-             info.mft_mod_filetime % kTicksPerSecond == 0 && info.access_filetime % kTicksPerSecond == 0);
+    const std::uint64_t times[] = {info.create_filetime, info.mod_filetime, info.mft_mod_filetime,
+                                   info.access_filetime};
+    bool any_set = false;
+    bool whole = true;
+    for (const std::uint64_t time : times) {
+        any_set = any_set || time != 0;
+        whole = whole && time % kTicksPerSecond == 0;
+    }
+    if (any_set) {
+        out.Bool(whole);
+    } else {
+        out.Raw("null");
+    }
     out.Char('}');
 }
 

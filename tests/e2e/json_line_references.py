@@ -70,7 +70,8 @@ def expected_signs(si_times: Optional[Dict[str, int]], name_created: List[int]) 
         return {None}, {None}
     created = si_times["created"]
     before = {None if created == 0 or name == 0 else created < name for name in name_created} or {None}
-    whole = {all(value % FILETIME_TICKS_PER_SECOND == 0 for value in si_times.values())}
+    set_times = [value for value in si_times.values() if value != 0]
+    whole = {all(value % FILETIME_TICKS_PER_SECOND == 0 for value in set_times) if set_times else None}
     return before, whole
 
 

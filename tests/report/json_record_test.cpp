@@ -100,22 +100,29 @@ TEST(JsonRecordTest, ARecordWithItsNamesStreamsAndTimestompSigns)
     }
 }
 
-// The first sign compares two creation times; one never set (0) tells nothing.
-TEST(JsonRecordTest, CreatedBeforeIsNullWhereACreationTimeWasNeverSet)
+// A time never set (0) tells nothing: the first sign compares two creation
+// times, and is null where either is 0; the second looks at the times set,
+// and is null where none is.
+TEST(JsonRecordTest, TimestompSignsLeaveOutTimesNeverSet)
 {
     constexpr std::uint64_t kTime = 131926496171234567ULL;
+    constexpr std::uint64_t kWhole = 130000000000000000ULL;
     const struct {
         std::uint64_t si_created;
+        std::uint64_t si_others;  // the three other $STANDARD_INFORMATION times
         std::uint64_t fn_created;
-        const char* sign;
+        const char* signs;
     } cases[] = {
-        {kTime - 1, kTime, "true"},
-        {kTime, kTime, "false"},
-        {0, kTime, "null"},
-        {kTime, 0, "null"},
+        {kTime - 1, kTime, kTime, "true,\"si_times_whole_seconds\":false"},
+        {kTime, kTime, kTime, "false,\"si_times_whole_seconds\":false"},
+        {0, kTime, kTime, "null,\"si_times_whole_seconds\":false"},
+        {kTime, kTime, 0, "null,\"si_times_whole_seconds\":false"},
+        {kWhole, 0, kTime, "true,\"si_times_whole_seconds\":true"},
+        {kWhole, kTime, kTime, "true,\"si_times_whole_seconds\":false"},
+        {0, 0, kTime, "null,\"si_times_whole_seconds\":null"},
     };
     for (const auto& c : cases) {
-        Times si = Times::All(kTime);
+        Times si = Times::All(c.si_others);
         si.create = c.si_created;
         Times fn = Times::All(kTime);
         fn.create = c.fn_created;
@@ -129,8 +136,8 @@ TEST(JsonRecordTest, CreatedBeforeIsNullWhereACreationTimeWasNeverSet)
         view.decoded = true;
         std::string out;
         AppendJsonRecord(out, view);
-        EXPECT_NE(out.find(std::string("\"si_created_before_fn_created\":") + c.sign + ","), std::string::npos)
-            << c.si_created << " " << c.fn_created << "\n" << out;
+        EXPECT_NE(out.find(std::string("\"si_created_before_fn_created\":") + c.signs + "}"), std::string::npos)
+            << c.si_created << " " << c.si_others << " " << c.fn_created << "\n" << out;
     }
 }
 
