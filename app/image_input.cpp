@@ -113,6 +113,7 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, Nu
         return ImageOpenResult::kRefused;
     }
     mft.stream = located.stream;
+    mft.files = input.files;
     mft.record_size = located.record_size;
     if (mft.record_size != 1024) {  // as for an $MFT file of such records
         LogMessageText(wxString::Format(wxS("$MFT file records are %zu bytes each."), mft.record_size));

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <wx/string.h>
 
@@ -18,6 +19,7 @@ struct ImageMft {
     std::shared_ptr<const MappedStream> stream;
     std::size_t record_size = 0;
     wxString found;  // the console line that says what was read
+    std::vector<wxString> files;  // the image's files: no output may land on one
 };
 
 enum class ImageOpenResult {

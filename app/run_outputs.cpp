@@ -15,14 +15,21 @@
 namespace {
 
 // Outputs are compared by where their bytes would go: a link that leads
-// nowhere yet leads to the file writing through it would create.
-bool RefuseOutputOnInput(const wxString& output_name)
+// nowhere yet leads to the file writing through it would create. The other
+// segments of a split or EWF image are evidence as much as the one named.
+bool RefuseOutputOnInput(const RunState& state, const wxString& output_name)
 {
-    if (!platform::IsSameDestination(output_name, run_settings.mft_filename)) {
-        return false;
+    if (platform::IsSameDestination(output_name, run_settings.mft_filename)) {
+        LogErrorText(wxS("Output file ") + output_name + wxS(" is the $MFT input file."));
+        return true;
     }
-    LogErrorText(wxS("Output file ") + output_name + wxS(" is the $MFT input file."));
-    return true;
+    for (const wxString& file : state.image_mft.files) {
+        if (platform::IsSameDestination(output_name, file)) {
+            LogErrorText(wxS("Output file ") + output_name + wxS(" is a segment of the input image."));
+            return true;
+        }
+    }
+    return false;
 }
 
 // With the debug switch the log file is open for the whole run: a report or
@@ -50,7 +57,7 @@ bool OpenReport(RunState& state)
 {
     const wxString& name = run_settings.output_filename;
     LogMessageText(wxS("Opening output file ") + name + wxS("."));
-    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
+    if (RefuseOutputOnInput(state, name) || RefuseOutputOnDebugLog(name)) {
         return false;
     }
     if (!state.report_file.Open(name)) {
@@ -67,9 +74,9 @@ bool OpenReport(RunState& state)
 // An output beside the report lands on none of the others: the input, the
 // debug log, the report, the archive (made only at the end of the run), and,
 // for an output opened after it, the body file.
-bool RefuseOutputBesideReport(const wxString& name, bool after_body_file)
+bool RefuseOutputBesideReport(const RunState& state, const wxString& name, bool after_body_file)
 {
-    if (RefuseOutputOnInput(name) || RefuseOutputOnDebugLog(name)) {
+    if (RefuseOutputOnInput(state, name) || RefuseOutputOnDebugLog(name)) {
         return true;
     }
     if (platform::IsSameDestination(name, run_settings.output_filename)) {
@@ -91,7 +98,7 @@ bool OpenBodyFile(RunState& state)
 {
     const wxString& name = run_settings.body_filename;
     LogMessageText(wxS("Opening body file ") + name + wxS("."));
-    if (RefuseOutputBesideReport(name, false)) {
+    if (RefuseOutputBesideReport(state, name, false)) {
         return false;
     }
     auto body_file = std::make_unique<OutputFile>();
@@ -119,7 +126,7 @@ bool OpenJsonFile(RunState& state)
             return false;
         }
     } else {
-        if (RefuseOutputBesideReport(name, true)) {
+        if (RefuseOutputBesideReport(state, name, true)) {
             return false;
         }
         if (!json_file->Open(name)) {
@@ -153,9 +160,9 @@ bool StartOutputs(RunState& state)
 
 }  // namespace
 
-bool RefuseArchiveName(const wxString& zip_filename, const wxString& report_name)
+bool RefuseArchiveName(const RunState& state, const wxString& zip_filename, const wxString& report_name)
 {
-    if (RefuseOutputOnInput(zip_filename) || RefuseOutputOnDebugLog(zip_filename)) {
+    if (RefuseOutputOnInput(state, zip_filename) || RefuseOutputOnDebugLog(zip_filename)) {
         return true;
     }
     if (platform::IsSameDestination(zip_filename, report_name)) {

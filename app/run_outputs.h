@@ -13,8 +13,8 @@ struct RunState;
 // (logged).
 bool OpenOutputs(RunState& state);
 
-// True, after logging why, when the archive would land on the input, the
-// debug log or the report.
-bool RefuseArchiveName(const wxString& zip_filename, const wxString& report_name);
+// True, after logging why, when the archive would land on the input (any
+// file of an image), the debug log or the report.
+bool RefuseArchiveName(const RunState& state, const wxString& zip_filename, const wxString& report_name);
 
 #endif

@@ -148,7 +148,7 @@ bool CompressReport(RunState& state)
     PrintText(wxS("Zipping output file.\n"));
     const wxString report_name = run_settings.output_filename;
     const wxString zip_filename = report_name + wxS(".zip");
-    const bool packed = !RefuseArchiveName(zip_filename, report_name) &&
+    const bool packed = !RefuseArchiveName(state, zip_filename, report_name) &&
                         ZipOutputFile(zip_filename, report_name, state.archive_draft) == 0 &&
                         ArchiveIsOnDisk(zip_filename);
     // A signal caught by now leaves the report, and claims no archive.

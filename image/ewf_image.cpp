@@ -54,7 +54,9 @@ std::unique_ptr<EwfImage> EwfImage::Open(const wxString& first_segment, Diagnost
     }
     std::unique_ptr<EwfImage> image(new EwfImage());
     image->handle_ = std::make_unique<Handle>();
-    image->segment_count_ = name_count;
+    for (int i = 0; i < name_count; ++i) {
+        image->segment_names_.emplace_back(names[i], *wxConvFileName);
+    }
     bool opened = libewf_handle_initialize(&image->handle_->handle, &error) == 1 &&
                   libewf_handle_open(image->handle_->handle, names, name_count, libewf_get_access_flags_read(),
                                      &error) == 1;

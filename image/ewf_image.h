@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <wx/string.h>
 
@@ -26,7 +27,9 @@ public:
     // Null, said in diagnostics, when the segments cannot be found or opened.
     static std::unique_ptr<EwfImage> Open(const wxString& first_segment, Diagnostics& diagnostics);
 
-    int segment_count() const { return segment_count_; }
+    int segment_count() const { return static_cast<int>(segment_names_.size()); }
+    // Every segment file, the first included.
+    const std::vector<wxString>& segment_names() const { return segment_names_; }
     std::uint64_t Size() const override { return size_; }
     long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                      Diagnostics& diagnostics) const override;
@@ -40,7 +43,7 @@ private:
     mutable std::mutex lock_;
     std::unique_ptr<Handle> handle_;
     std::uint64_t size_ = 0;
-    int segment_count_ = 0;
+    std::vector<wxString> segment_names_;
 };
 
 #endif

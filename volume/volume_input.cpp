@@ -67,7 +67,8 @@ wxString SegmentName(const wxString& stem, unsigned number)
 }
 
 // NAME.000 or NAME.001 with the next number beside it: the segments in order.
-std::unique_ptr<SplitImage> OpenSplitImage(const wxString& path, Diagnostics& diagnostics)
+std::unique_ptr<SplitImage> OpenSplitImage(const wxString& path, std::vector<wxString>& names,
+                                           Diagnostics& diagnostics)
 {
     const wxFileName name(path);
     const wxString extension = name.GetExt();
@@ -86,6 +87,7 @@ std::unique_ptr<SplitImage> OpenSplitImage(const wxString& path, Diagnostics& di
             return nullptr;
         }
         split->AddSegment(std::move(segment));
+        names.push_back(SegmentName(stem, number));
     }
     return split;
 }
@@ -108,15 +110,19 @@ bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics
         }
         input.kind = wxString::Format(wxS("EWF image (%d segment%s)"), ewf->segment_count(),
                                       ewf->segment_count() == 1 ? "" : "s");
+        input.files = ewf->segment_names();
         input.image = std::move(ewf);
         return true;
     }
-    if (std::unique_ptr<SplitImage> split = OpenSplitImage(path, diagnostics)) {
+    std::vector<wxString> segment_names;
+    if (std::unique_ptr<SplitImage> split = OpenSplitImage(path, segment_names, diagnostics)) {
+        input.files = segment_names;
         input.kind = wxString::Format(wxS("split raw image (%zu segments)"), split->segment_count());
         input.image = std::move(split);
         return true;
     }
     input.kind = wxS("raw image");
+    input.files = {path};
     input.image = std::move(file);
     return true;
 }

@@ -28,6 +28,7 @@ struct NtfsVolume {
 struct ImageInput {
     std::shared_ptr<const ImageReader> image;
     wxString kind;  // "raw image", "split raw image (3 segments)", "EWF image (2 segments)"
+    std::vector<wxString> files;  // every file it is read from: its segments, or the one file"
     PartitionScheme scheme = PartitionScheme::kNone;
     std::vector<NtfsVolume> volumes;
 };

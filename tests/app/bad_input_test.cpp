@@ -18,6 +18,7 @@
 #include "support/cli_runner.h"
 #include "support/record_builder.h"
 #include "support/shrinking_input.h"
+#include "support/volume_builder.h"
 
 using namespace varneth_test;
 namespace fs = std::filesystem;
@@ -86,6 +87,15 @@ Bytes ValidImage()
 void WriteBytes(const std::string& path, const Bytes& bytes)
 {
     MftImage().AddRawBytes(bytes).WriteTo(path);
+}
+
+// A small volume in two pieces, disk.001 and disk.002.
+void WriteSplitVolume(const TempDir& dir)
+{
+    const Bytes volume = SmallVolume(SystemRecords()).bytes();
+    const auto half = static_cast<std::ptrdiff_t>(volume.size() / 2);
+    WriteBytes(dir.File("disk.001"), Bytes(volume.begin(), volume.begin() + half));
+    WriteBytes(dir.File("disk.002"), Bytes(volume.begin() + half, volume.end()));
 }
 
 void WriteEarlierReport(const TempDir& dir)
@@ -198,6 +208,10 @@ const BadInputCase kCases[] = {
     {"body file named after the archive still to be made", WriteEarlierReport,
      {"-z", "-b", "r.txt.zip", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
      "Error: Output file r.txt.zip is the archive file.", {}},
+    // Every segment of an image is evidence, not only the one named.
+    {"body file named after another segment of a split image", WriteSplitVolume,
+     {"-b", "disk.002", "-o", "r.txt", "disk.001"}, 255, Channel::kLog,
+     "Error: Output file disk.002 is a segment of the input image.", {}},
     // Links that lead nowhere yet lead to the file the run would write.
     {"body file through a link to the archive still to be made",
      [](const TempDir& d) { fs::create_symlink("r.txt.zip", d.File("lnk")); },

@@ -20,8 +20,9 @@ offset.
 
 Then the refusals (exit 255, nothing written; several NTFS volumes without -p:
 one line per volume with its number, offset, size and serial number, and one
-naming -p; -p past the last volume; -p 0; -p on an extracted $MFT) and
-damaged images: the primary boot sector zeroed (the backup is used, with a
+naming -p; -p past the last volume; -p 0; -p on an extracted $MFT; a
+report or body file named after the second segment of the split set or
+the E01, which must be left as it was) and damaged images: the primary boot sector zeroed (the backup is used, with a
 warning), record 0 of the $MFT with a broken update sequence (its copy in
 $MFTMirr is used to find the $MFT, with a warning), the first with every
 output identical to the undamaged volume's, the second to a run on the
@@ -258,6 +259,26 @@ def check_refusals(checker: Checker, disks: Dict[str, Disk], volumes: Dict[str, 
         check_refusal(checker, what, args, listed)
 
 
+def check_segments_kept(checker: Checker, images: List[Image]) -> None:
+    """An output named after another segment of a split raw set or an EWF image is refused, as one
+    named after the input is, and the segment is left as it was."""
+    for image in images:
+        if not image.path.endswith((".001", ".E01")):
+            continue
+        second = image.path[:-1] + "2"
+        with open(second, "rb") as data:
+            kept = data.read()
+        for mode in (Mode("report on a segment", ["-o", second]),
+                     Mode("body file on a segment", ["-b", second, "-o", REPORT])):
+            what = "%s: %s" % (image.label, mode.name)
+            run = checker.run(["-p", "1", image.path], mode)
+            with open(second, "rb") as data:
+                same = data.read() == kept
+            if run.status != REFUSED or "is a segment of the input image." not in run.console or not same:
+                checker.fail("%s: exit %d, segment %s, console %r" % (what, run.status, "kept" if same else "changed",
+                                                                     shown(run.console)))
+
+
 def damaged_copy(checker: Checker, volume: Volume, name: str) -> str:
     path = os.path.join(checker.work, name)
     shutil.copyfile(volume.path, path)
@@ -423,6 +444,7 @@ def run_all(binary: str, work: str) -> int:
     for image in images:
         check_image(checker, image)
     check_refusals(checker, disks, volumes)
+    check_segments_kept(checker, images)
     check_backup_boot_sector(checker, volumes["tree-1k"])
     check_mirror_record(checker, volumes["fragmented-1k"])
     for label in ("fragmented-1k", "listed-1k"):
