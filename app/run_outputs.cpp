@@ -19,6 +19,12 @@ namespace {
 // segments of a split or EWF image are evidence as much as the one named.
 bool RefuseOutputOnInput(const RunState& state, const wxString& output_name)
 {
+    // A disk or a partition may be the evidence, or hold it: no output is
+    // ever written to one.
+    if (platform::IsBlockDevice(output_name)) {
+        LogErrorText(wxS("Output file ") + output_name + wxS(" is a block device."));
+        return true;
+    }
     if (platform::IsSameDestination(output_name, run_settings.mft_filename)) {
         LogErrorText(wxS("Output file ") + output_name + wxS(" is the $MFT input file."));
         return true;

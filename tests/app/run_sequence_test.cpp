@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -216,6 +218,28 @@ TEST_F(RunSequenceTest, OutputNamingTheInputIsRefusedAndTheInputKept)
     EXPECT_EQ(debug.exit_status, 255);
     EXPECT_EQ(LogTexts(debug.out), std::vector<std::string>{"Error: Output file varneth.log is the $MFT input file."});
     EXPECT_EQ(ReadFile(Path("varneth.log")), original);
+}
+
+// A disk or a partition may be the evidence: no output goes to one. The
+// node made here has a number without a driver, so a run that did write
+// would fail there, not on a real disk.
+TEST_F(RunSequenceTest, OutputToABlockDeviceIsRefused)
+{
+    SystemRecords().WriteTo(Path("in.mft"));
+    if (mknod(Path("disk").c_str(), S_IFBLK | 0600, makedev(240, 0)) != 0) {
+        GTEST_SKIP() << "making a device node needs root";
+    }
+    std::filesystem::create_symlink(Path("disk"), Path("link"));
+    for (const std::vector<std::string>& switches :
+         {std::vector<std::string>{"-o", "disk"}, {"-o", "r.txt", "-b", "link"}, {"-o", "r.txt", "-j", "disk"}}) {
+        std::vector<std::string> args = switches;
+        args.push_back("in.mft");
+        const RunResult result = Run(args);
+        EXPECT_EQ(result.exit_status, 255) << switches.back();
+        EXPECT_EQ(LogTexts(result.out),
+                  std::vector<std::string>{"Error: Output file " + switches.back() + " is a block device."});
+        EXPECT_FALSE(std::filesystem::exists(Path("r.txt")));
+    }
 }
 
 // The header fits, the rows do not: the failure comes at the end. (A report
