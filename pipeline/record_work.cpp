@@ -1,7 +1,5 @@
 #include "pipeline/record_work.h"
 
-#include <algorithm>
-
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
 #include "report/json_record.h"
@@ -39,7 +37,6 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
 {
     decoding_.clear();
     extension_lines_.clear();
-    const std::size_t report_start = batch.report.size();
     const Decoded decoded = Decode(block, output.recno);
     output.named_base = decoded == Decoded::kBase && !record_.file_name_array.empty();
     output.diagnostics.Append(decoding_);
@@ -59,8 +56,6 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
             MakeJson(output.recno, decoded, path, output, batch);
         }
         Note(decoded, output);
-        output.report_rows = static_cast<std::uint32_t>(
-            std::count(batch.report.begin() + static_cast<std::ptrdiff_t>(report_start), batch.report.end(), '\n'));
         return true;
     }
     return output.named_base;
@@ -111,6 +106,7 @@ const WalkedPath& RecordWork::MakeRows(RecordOutput& output, RecordBatch& batch)
         body_lines_) {
         body_lines_->Append(record_, path, batch.body);
     }
+    output.report_rows = report.lines();
     return path;
 }
 
