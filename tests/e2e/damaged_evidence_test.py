@@ -1,0 +1,192 @@
+#!/usr/bin/python3
+"""Damaged and incomplete evidence, one table: every row makes its input from
+volumes built here (mkntfs, filled through ntfs-3g; image_layouts.py), runs
+the tool on it and checks the exit status, the console lines that must
+appear, the report rows that must be there, and that no input file changed
+(hashes before and after). A row's rows are lines of the report of the
+volume's extracted $MFT (icat), so what the tool says it read is checked
+against what an independent reader gives.
+
+Without root, FUSE or the tools, it prints SKIPPED and exits with 77.
+"""
+
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from dataclasses import dataclass, field
+from typing import Callable, Dict, List, Optional
+
+sys.dont_write_bytecode = True  # the helper modules sit in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, planned_disks,  # noqa: E402
+                           read_boot_sector)
+from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
+
+REPORT = "report.tsv"
+REFUSED = 255
+
+
+@dataclass
+class Evidence:
+    """What the rows make their inputs from: the volumes alone, the disks, and the
+    report of each volume's extracted $MFT (its rows by record, for the rows' checks)."""
+    work: str
+    binary: str
+    volumes: Dict[str, Volume]
+    disks: Dict[str, Disk]
+    good_reports: Dict[str, List[bytes]] = field(default_factory=dict)
+
+    def good_rows(self, label: str) -> List[bytes]:
+        """The data lines of the report of the volume's extracted $MFT."""
+        if label not in self.good_reports:
+            folder = tempfile.mkdtemp(dir=self.work, prefix="good-")
+            done = subprocess.run([self.binary, "-o", REPORT, self.volumes[label].mft], cwd=folder,
+                                  capture_output=True, timeout=300)
+            if done.returncode != 0:
+                raise RuntimeError("%s: the extracted $MFT gives exit %d" % (label, done.returncode))
+            with open(os.path.join(folder, REPORT), "rb") as report:
+                self.good_reports[label] = report.read().split(b"\n")[1:-1]
+        return self.good_reports[label]
+
+
+@dataclass
+class Case:
+    name: str
+    # Makes the input in its own folder (the argument) and returns the arguments after
+    # the tool's name: switches and input. Every file of the folder is input.
+    make: Callable[[Evidence, str], List[str]]
+    status: int
+    lines: List[str]                       # regular expressions, each matching a console line
+    # Report lines that must be there; None: no report may be written.
+    rows: Optional[Callable[[Evidence], List[bytes]]] = None
+    absent: List[str] = field(default_factory=list)  # regular expressions no console line may match
+
+
+def copy_of(evidence: Evidence, source: str, folder: str, name: str) -> str:
+    path = os.path.join(folder, name)
+    shutil.copyfile(source, path)
+    return path
+
+
+# Image sets: split raw sets in every numbering, EWF sets, segments missing.
+IMAGE_SET_CASES: List[Case] = [
+]
+
+# The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
+MFT_CASES: List[Case] = [
+]
+
+# Volumes found without a partition table, --offset, volume kinds.
+VOLUME_CASES: List[Case] = [
+]
+
+# Inputs refused before any work: directories, FIFOs, archives that would be the input.
+INPUT_CASES: List[Case] = [
+]
+
+CASES = IMAGE_SET_CASES + MFT_CASES + VOLUME_CASES + INPUT_CASES
+
+
+def hashes(folder: str) -> Dict[str, str]:
+    """Every regular file below folder, by its path, with its SHA-256; others by kind."""
+    found = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(root, name)
+            if os.path.islink(path) or not os.path.isfile(path):
+                found[path] = "not a regular file"
+                continue
+            digest = hashlib.sha256()
+            with open(path, "rb") as data:
+                for block in iter(lambda: data.read(1 << 20), b""):
+                    digest.update(block)
+            found[path] = digest.hexdigest()
+    return found
+
+
+def run_case(evidence: Evidence, case: Case) -> List[str]:
+    """The problems a row finds."""
+    inputs = os.path.join(evidence.work, "cases", re.sub(r"[^\w.-]+", "_", case.name))
+    outputs = inputs + ".out"
+    os.makedirs(inputs)
+    os.makedirs(outputs)
+    args = [a.replace("{out}", outputs) for a in case.make(evidence, inputs)]
+    before = hashes(inputs)
+    done = subprocess.run([evidence.binary, "-o", os.path.join(outputs, REPORT)] + args, cwd=outputs,
+                          capture_output=True, timeout=300, stdin=subprocess.DEVNULL, env=dict(os.environ, TZ="UTC0"))
+    console = (done.stdout + done.stderr).decode("utf-8", "replace")
+    lines = [line for line in console.replace("\r", "\n").split("\n") if line.strip()]
+    print("== %s: exit %d" % (case.name, done.returncode))
+    print("".join("    %s\n" % line for line in lines[-12:]), end="")
+    problems = []
+    if done.returncode != case.status:
+        problems.append("exit %d, not %d" % (done.returncode, case.status))
+    for pattern in case.lines:
+        if not any(re.search(pattern, line) for line in lines):
+            problems.append("no console line matches %r" % pattern)
+    for pattern in case.absent:
+        if any(re.search(pattern, line) for line in lines):
+            problems.append("a console line matches %r" % pattern)
+    report = os.path.join(outputs, REPORT)
+    if case.rows is None:
+        if os.path.exists(report):
+            problems.append("a report was written")
+    elif not os.path.exists(report):
+        problems.append("no report was written")
+    else:
+        with open(report, "rb") as data:
+            written = set(data.read().split(b"\n"))
+        missing = [row for row in case.rows(evidence) if row not in written]
+        if missing:
+            problems.append("%d report row(s) missing, the first: %r" % (len(missing), missing[0][:160]))
+    if hashes(inputs) != before:
+        problems.append("an input file changed")
+    return ["%s: %s" % (case.name, problem) for problem in problems]
+
+
+def run_all(binary: str, work: str) -> int:
+    started = time.monotonic()
+    volumes = build_volumes(work)
+    disks = {disk.name: disk for disk in planned_disks(volumes)}
+    for disk in disks.values():
+        build_disk(work, disk)
+    built = time.monotonic()
+    evidence = Evidence(work, binary, volumes, disks)
+    problems: List[str] = []
+    for case in CASES:
+        found = run_case(evidence, case)
+        for problem in found:
+            print("  PROBLEM: " + problem)
+        problems += found
+    print("time: images %.1f s, %d rows %.1f s" % (built - started, len(CASES), time.monotonic() - built))
+    print("FAILED: %d problem(s)" % len(problems) if problems else "All %d rows passed." % len(CASES))
+    return 1 if problems or not CASES else 0
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser()
+    parser.add_argument("binary")
+    parser.add_argument("--keep", help="build in this folder and keep it (for a look at the inputs)")
+    parser.add_argument("--only", help="run the rows whose name holds this text")
+    arguments = parser.parse_args()
+    if arguments.only:
+        CASES[:] = [case for case in CASES if arguments.only in case.name]
+    if not ready_to_mount(TOOLS):
+        return SKIP_EXIT_CODE
+    binary = os.path.abspath(arguments.binary)
+    if arguments.keep:
+        os.makedirs(arguments.keep)
+        return run_all(binary, os.path.abspath(arguments.keep))
+    with tempfile.TemporaryDirectory(prefix="varneth-damaged-") as work:
+        return run_all(binary, work)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
