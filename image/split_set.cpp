@@ -157,8 +157,8 @@ SplitSetOpen OpenSplitSet(const wxString& path, SplitSet& set, Diagnostics& diag
         diagnostics.Error(wxS("Image segment ") + stem + missing + wxS(" is missing."));
         return SplitSetOpen::kRefused;
     }
-    set.image = std::make_unique<SplitImage>();
-    set.segments.clear();
+    auto image = std::make_unique<SplitImage>();
+    std::vector<wxString> segments;
     std::uint64_t first_size = 0;
     for (std::size_t i = 0; i < suffixes.size(); ++i) {
         const wxString segment_path = stem + suffixes[i];
@@ -173,8 +173,10 @@ SplitSetOpen OpenSplitSet(const wxString& path, SplitSet& set, Diagnostics& diag
                               wxS(" is shorter than the segments before it: the set is incomplete."));
             return SplitSetOpen::kRefused;
         }
-        set.image->AddSegment(std::move(segment));
-        set.segments.push_back(segment_path);
+        image->AddSegment(std::move(segment));
+        segments.push_back(segment_path);
     }
+    set.image = std::move(image);
+    set.segments = std::move(segments);
     return SplitSetOpen::kOpened;
 }
