@@ -134,12 +134,10 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
            wxString(' ', 27);
 }
 
-namespace {
-
 // The pipeline's workers read, decode and make the bytes of every record
 // (record_work), with its lines; this thread logs the lines, then writes,
 // in record order, and looks for a caught signal before each batch.
-LoopEnd RunBatches(RunState& state)
+LoopEnd RunRecordLoop(RunState& state)
 {
     // Both outlive the workers.
     const ExtensionRecordIndex extension_index(state.mft_file, state.mft_record_count);
@@ -203,18 +201,4 @@ LoopEnd RunBatches(RunState& state)
         state.next_recno = batch->end_recno();
     }
     return LoopEnd::kDone;
-}
-
-}  // namespace
-
-LoopEnd RunRecordLoop(RunState& state)
-{
-    const LoopEnd end = RunBatches(state);
-    // The workers are stopped: the image's count of failed reads is final.
-    if (state.image_mft.stream) {
-        Diagnostics counted;
-        state.image_mft.stream->SayCountedFailures(counted);
-        LogDiagnostics(counted);
-    }
-    return end;
 }

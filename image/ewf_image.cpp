@@ -185,24 +185,13 @@ long long EwfImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t
         got = libewf_handle_read_random(handle_->handle, out, length, static_cast<off64_t>(offset), &error);
     }
     if (got < 0) {
-        // libewf's account, long and alike for every chunk, once; the rest counted.
-        const wxString text = ErrorText(error);
-        const std::lock_guard<std::mutex> hold(lock_);
-        if (read_failures_++ == 0) {
-            diagnostics.Error(wxString::Format(wxS("Unable to read %zu bytes at offset %llu of the EWF image: "),
-                                               length, static_cast<unsigned long long>(offset)) +
-                              text);
-        }
+        // libewf's account is alike for every chunk: the run logs it once and counts the rest.
+        diagnostics.ErrorCountingRepeats(
+            wxString::Format(wxS("Unable to read %zu bytes at offset %llu of the EWF image: "), length,
+                             static_cast<unsigned long long>(offset)) +
+                ErrorText(error),
+            wxS("more reads of the EWF image failed likewise."));
         return -1;
     }
     return got;
-}
-
-void EwfImage::SayCountedFailures(Diagnostics& diagnostics) const
-{
-    const std::lock_guard<std::mutex> hold(lock_);
-    if (read_failures_ > 1) {
-        diagnostics.Error(wxString::Format(wxS("%llu more reads of the EWF image failed likewise."),
-                                           static_cast<unsigned long long>(read_failures_ - 1)));
-    }
 }

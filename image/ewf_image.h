@@ -38,7 +38,6 @@ public:
     std::uint64_t Size() const override { return size_; }
     long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                      Diagnostics& diagnostics) const override;
-    void SayCountedFailures(Diagnostics& diagnostics) const override;
 
 private:
     struct Handle;
@@ -50,7 +49,6 @@ private:
     std::unique_ptr<Handle> handle_;
     std::uint64_t size_ = 0;
     std::vector<wxString> segment_names_;
-    mutable std::uint64_t read_failures_ = 0;  // the first said with libewf's account
 };
 
 #endif

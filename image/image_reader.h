@@ -29,10 +29,6 @@ public:
     virtual long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                              Diagnostics& diagnostics) const = 0;
 
-    // The line that counts the read failures not said one by one (an EWF
-    // image says libewf's account of its first failure only), if any.
-    virtual void SayCountedFailures(Diagnostics& /*diagnostics*/) const {}
-
     // Reads the whole range, or says why not: false when the image ends
     // first or the read fails.
     bool ReadWhole(std::uint64_t offset, unsigned char* out, std::size_t length, Diagnostics& diagnostics) const

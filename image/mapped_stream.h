@@ -32,7 +32,6 @@ public:
     std::uint64_t Size() const override { return size_; }
     long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length,
                      Diagnostics& diagnostics) const override;
-    void SayCountedFailures(Diagnostics& diagnostics) const override { image_->SayCountedFailures(diagnostics); }
 
     const ImageReader& image() const { return *image_; }
     const std::vector<StreamRun>& runs() const { return runs_; }

@@ -82,18 +82,16 @@ _image_sets: Dict[str, str] = {}  # the folder of each set made, by its kind
 
 
 def image_set(evidence: Evidence, folder: str, kind: str, named: int, dropped: Optional[int] = None) -> List[str]:
-    """A set of the MBR disk (split in a numbering, or "E01" by ewfacquire), made once and hard-linked into
-    folder without its segment number dropped; the arguments read the second volume of it, named by its
-    segment number named (from 0)."""
+    """The MBR disk as a set (split in a numbering, or "E01"), made once, linked into folder but for segment
+    dropped; the arguments read its second volume, named by segment named (numbers from 0)."""
     if kind not in _image_sets:
-        made = os.path.join(evidence.work, "set-" + kind)
+        _image_sets[kind] = os.path.join(evidence.work, "set-" + kind)
         if kind == "E01":
-            made = os.path.dirname(expert_witness_image(evidence.work, evidence.disks["mbr.raw"]))
+            _image_sets[kind] = os.path.dirname(expert_witness_image(evidence.work, evidence.disks["mbr.raw"]))
         else:
-            os.mkdir(made)
+            os.mkdir(_image_sets[kind])
             subprocess.run(["split", "-b", str(SPLIT_PIECE)] + SPLIT_NUMBERINGS[kind] +
-                           [evidence.disks["mbr.raw"].path, os.path.join(made, "mbr.raw.")], check=True)
-        _image_sets[kind] = made
+                           [evidence.disks["mbr.raw"].path, os.path.join(_image_sets[kind], "mbr.raw.")], check=True)
     names = sorted(os.listdir(_image_sets[kind]))
     for number, name in enumerate(names):
         if number != dropped:

@@ -1,9 +1,7 @@
-// Image sets: the numberings of split raw and EWF segments where they carry
-// or end, and which files beside a name make a set of it.
+// Image sets: numberings where they carry or end; the files beside a name that make a set.
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "image/ewf_image.h"
@@ -15,33 +13,24 @@ namespace {
 
 TEST(SplitSetTest, NumberingsCarryWidenAndEnd)
 {
-    struct Row {
-        const char* suffix;
-        const char* next;     // empty: the numbering ends
-        const char* widened;  // split's name when it chose the width itself
-    };
-    const Row rows[] = {
-        {"099", "100", ""}, {"999", "", ""}, {"09", "10", ""}, {"89", "90", "9000"},   {"99", "", ""},
-        {"az", "ba", ""},   {"yz", "za", "zaaa"},           {"zz", "", ""},   {"9899", "9900", "990000"},
-        {"zyzz", "zzaa", "zzaaaa"}, {"aaz", "aba", ""},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(NextSplitSuffix(wxString(row.suffix)), wxString(row.next)) << row.suffix;
-        EXPECT_EQ(WidenedSplitSuffix(wxString(row.suffix)), wxString(row.widened)) << row.suffix;
+    // suffix, the next (empty: the end), the name split writes when it chose the width
+    const char* split[][3] = {{"099", "100", ""}, {"999", "", ""}, {"89", "90", "9000"},     {"99", "", ""},
+                              {"az", "ba", ""},   {"zz", "", ""},  {"zyzz", "zzaa", "zzaaaa"}};
+    for (const auto& row : split) {
+        EXPECT_EQ(NextSplitSuffix(row[0]) + "/" + WidenedSplitSuffix(row[0]), wxString(row[1]) + "/" + row[2]);
     }
-    const char* ewf[][2] = {{"c.E09", "c.E10"}, {"c.E99", "c.EAA"}, {"c.EAZ", "c.EBA"}, {"c.EZZ", "c.FAA"},
-                            {"c.e99", "c.eaa"}, {"c.Ex01", "c.Ex02"}};
+    const char* ewf[][2] = {{"c.E09", "c.E10"}, {"c.E99", "c.EAA"}, {"c.EZZ", "c.FAA"}, {"c.e99", "c.eaa"}};
     for (const auto& row : ewf) {
-        EXPECT_EQ(NextEwfSegmentName(wxString(row[0])), wxString(row[1])) << row[0];
+        EXPECT_EQ(NextEwfSegmentName(row[0]), row[1]);
     }
 }
 
 // split's two digits when it chose the width: d.00 to d.89, then d.9000.
-std::vector<std::string> WidenedNames()
+std::vector<wxString> WidenedNames()
 {
-    std::vector<std::string> names;
+    std::vector<wxString> names;
     for (int i = 0; i < 90; ++i) {
-        names.push_back("d." + std::to_string(i / 10) + std::to_string(i % 10));
+        names.push_back(wxString::Format("d.%02d", i));
     }
     names.push_back("d.9000");
     return names;
@@ -50,39 +39,33 @@ std::vector<std::string> WidenedNames()
 TEST(SplitSetTest, FilesBesideTheNameMakeTheSet)
 {
     struct Row {
-        const char* label;
-        std::vector<std::string> files;  // of 4 bytes, but short_one of 3
+        std::vector<wxString> files;  // of 4 bytes, but short_one of 3
         const char* short_one;
         const char* named;
         SplitSetOpen result;
-        std::vector<std::string> segments;  // or the line said
+        std::vector<wxString> found;  // the segments, or the line said
     };
     const Row rows[] = {
-        {"widened past 89, named by a middle one", WidenedNames(), "d.9000", "d.42", SplitSetOpen::kOpened,
-         WidenedNames()},
-        {"a short segment", {"d.000", "d.001", "d.002"}, "d.001", "d.002", SplitSetOpen::kRefused,
+        {WidenedNames(), "d.9000", "d.42", SplitSetOpen::kOpened, WidenedNames()},
+        {{"d.000", "d.001", "d.002"}, "d.001", "d.002", SplitSetOpen::kRefused,
          {"Image segment d.001 is shorter than the segments before it: the set is incomplete."}},
-        {"a raw image beside its log", {"d.img", "d.log"}, "", "d.img", SplitSetOpen::kNotASet, {}},
-        {"one segment alone", {"d.001"}, "", "d.001", SplitSetOpen::kNotASet, {}},
+        {{"d.img", "d.log"}, "", "d.img", SplitSetOpen::kNotASet, {}},  // a raw image beside its log
     };
     for (const Row& row : rows) {
         const TempDir dir;
-        for (const std::string& name : row.files) {
-            WriteFile(dir.File(name), std::string(name == row.short_one ? 3 : 4, 'x'));
+        for (const wxString& name : row.files) {
+            WriteFile(dir.File(name.ToStdString()), std::string(name == row.short_one ? 3 : 4, 'x'));
         }
         SplitSet set;
         Diagnostics lines;
-        EXPECT_EQ(OpenSplitSet(dir.File(row.named), set, lines), row.result) << row.label;
-        std::vector<std::string> got;
-        for (const wxString& segment : set.segments) {
-            got.push_back(segment.ToStdString().substr(dir.File("").size()));
-        }
+        EXPECT_EQ(OpenSplitSet(dir.File(row.named), set, lines), row.result) << row.named;
         for (const DiagnosticLine& line : lines) {
-            wxString text = line.text;
-            text.Replace(dir.File(""), "");
-            got.push_back(text.ToStdString());
+            set.segments.push_back(line.text);
         }
-        EXPECT_EQ(got, row.segments) << row.label;
+        for (wxString& text : set.segments) {
+            text.Replace(dir.File(""), "");
+        }
+        EXPECT_EQ(set.segments, row.found) << row.named;
     }
 }
 
