@@ -159,22 +159,24 @@ SplitSetOpen OpenSplitSet(const wxString& path, SplitSet& set, Diagnostics& diag
     }
     auto image = std::make_unique<SplitImage>();
     std::vector<wxString> segments;
-    std::uint64_t first_size = 0;
-    for (std::size_t i = 0; i < suffixes.size(); ++i) {
-        const wxString segment_path = stem + suffixes[i];
-        std::unique_ptr<FileImage> segment = OpenFileImage(segment_path, diagnostics);
+    std::vector<std::uint64_t> sizes;
+    for (const wxString& suffix : suffixes) {
+        segments.push_back(stem + suffix);
+        std::unique_ptr<FileImage> segment = OpenFileImage(segments.back(), diagnostics);
         if (!segment) {
             return SplitSetOpen::kRefused;
         }
-        first_size = i == 0 ? segment->Size() : first_size;
-        // Tools cut every segment but the last to one size.
-        if (segment->Size() < first_size && i + 1 < suffixes.size()) {
-            diagnostics.Error(wxS("Image segment ") + segment_path +
-                              wxS(" is shorter than the segments before it: the set is incomplete."));
+        sizes.push_back(segment->Size());
+        image->AddSegment(std::move(segment));
+    }
+    // Tools cut every segment but the last to one size: a shorter one lost its end.
+    const std::uint64_t full = *std::max_element(sizes.begin(), sizes.end() - (sizes.size() > 1 ? 1 : 0));
+    for (std::size_t i = 0; i + 1 < sizes.size(); ++i) {
+        if (sizes[i] < full) {
+            diagnostics.Error(wxS("Image segment ") + segments[i] + wxS(" is shorter than the segments ") +
+                              (i == 0 ? wxS("after") : wxS("before")) + wxS(" it: the set is incomplete."));
             return SplitSetOpen::kRefused;
         }
-        image->AddSegment(std::move(segment));
-        segments.push_back(segment_path);
     }
     set.image = std::move(image);
     set.segments = std::move(segments);
