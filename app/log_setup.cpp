@@ -53,6 +53,7 @@ void LogSetup::TearDown()
         return;
     }
     started_ = false;
+    LogCountedRepeats();
     // Deleting the chain makes the console target active again; delete that too.
     delete wxLog::SetActiveTarget(nullptr);
     delete wxLog::SetActiveTarget(nullptr);

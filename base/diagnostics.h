@@ -19,17 +19,24 @@ struct DiagnosticLine {
     DiagnosticLevel level = DiagnosticLevel::kMessage;
     wxString text;  // as it stands: a '%' in a spliced-in name is not a format
     std::optional<long> system_error;  // the system's text for this code follows the line
+    // Set: of the lines logged with it, the first is logged and the rest
+    // counted, in one line at the run's end: the count, then this text.
+    wxString repeats_counted_as;
 };
 
 // The lines in the order they were found.
 class Diagnostics {
 public:
-    void Error(const wxString& text) { lines_.push_back({DiagnosticLevel::kError, text, std::nullopt}); }
-    void Warning(const wxString& text) { lines_.push_back({DiagnosticLevel::kWarning, text, std::nullopt}); }
-    void Message(const wxString& text) { lines_.push_back({DiagnosticLevel::kMessage, text, std::nullopt}); }
+    void Error(const wxString& text) { lines_.push_back({DiagnosticLevel::kError, text, std::nullopt, {}}); }
+    void Warning(const wxString& text) { lines_.push_back({DiagnosticLevel::kWarning, text, std::nullopt, {}}); }
+    void Message(const wxString& text) { lines_.push_back({DiagnosticLevel::kMessage, text, std::nullopt, {}}); }
+    void ErrorCountingRepeats(const wxString& text, const wxString& counted_as)
+    {
+        lines_.push_back({DiagnosticLevel::kError, text, std::nullopt, counted_as});
+    }
     void SystemError(const wxString& text, long error_code)
     {
-        lines_.push_back({DiagnosticLevel::kError, text, error_code});
+        lines_.push_back({DiagnosticLevel::kError, text, error_code, {}});
     }
     // Copies of another list's lines, after these.
     void Append(const Diagnostics& other) { lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end()); }

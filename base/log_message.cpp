@@ -1,6 +1,10 @@
 #include "base/log_message.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <wx/log.h>
 
@@ -26,6 +30,10 @@ void SendLine(wxLogLevel level, const wxString& text, std::optional<long> system
     }
     wxLog::OnLog(level, text, info);
 }
+
+// Lines of each kind logged, by the text that counts their repeats, in the
+// order first met. Only the run's main thread logs.
+std::vector<std::pair<wxString, std::uint64_t>> repeats;
 
 }  // namespace
 
@@ -54,6 +62,15 @@ void LogMessageText(const wxString& text)
 void LogDiagnostics(const Diagnostics& diagnostics)
 {
     for (const DiagnosticLine& line : diagnostics) {
+        if (!line.repeats_counted_as.empty()) {
+            const auto kind = std::find_if(repeats.begin(), repeats.end(),
+                                           [&line](const auto& seen) { return seen.first == line.repeats_counted_as; });
+            if (kind != repeats.end()) {
+                ++kind->second;
+                continue;
+            }
+            repeats.emplace_back(line.repeats_counted_as, 0);
+        }
         if (line.system_error) {
             LogSystemErrorText(line.text, *line.system_error);
         } else if (line.level == DiagnosticLevel::kError) {
@@ -64,4 +81,14 @@ void LogDiagnostics(const Diagnostics& diagnostics)
             LogMessageText(line.text);
         }
     }
+}
+
+void LogCountedRepeats()
+{
+    for (const auto& [counted_as, count] : repeats) {
+        if (count != 0) {
+            LogErrorText(wxString::Format(wxS("%llu "), static_cast<unsigned long long>(count)) + counted_as);
+        }
+    }
+    repeats.clear();
 }

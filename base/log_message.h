@@ -23,7 +23,12 @@ void LogSystemErrorText(const wxString& text, long error_code);
 void LogMessageText(const wxString& text);
 
 // Logs the lines an operation handed back, in their order, each as the call
-// above of its level logs it.
+// above of its level logs it; a line whose repeats are counted only the
+// first time.
 void LogDiagnostics(const Diagnostics& diagnostics);
+
+// The lines that count the repeats held back, one for each kind; the count
+// starts again.
+void LogCountedRepeats();
 
 #endif

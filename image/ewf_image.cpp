@@ -1,7 +1,11 @@
 #include "image/ewf_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <wx/wxcrt.h>
 
 #include <libewf.h>
 
@@ -21,7 +25,98 @@ wxString ErrorText(libewf_error_t*& error)
     return wxString::FromUTF8(text);
 }
 
+// The segment file that holds the chunk at offset, or empty: libewf reads
+// a chunk that no segment of the set holds as zeros, without a failure.
+wxString SegmentHolding(libewf_handle_t* handle, std::uint64_t offset)
+{
+    unsigned char byte = 0;
+    libewf_error_t* error = nullptr;
+    std::size_t size = 0;
+    if (libewf_handle_read_random(handle, &byte, 1, static_cast<off64_t>(offset), &error) != 1 ||
+        libewf_handle_get_filename_size(handle, &size, &error) != 1 || size == 0) {
+        ErrorText(error);
+        return wxString();
+    }
+    std::vector<char> name(size + 1, '\0');
+    if (libewf_handle_get_filename(handle, name.data(), name.size(), &error) != 1) {
+        ErrorText(error);
+        return wxString();
+    }
+    return wxString(name.data(), *wxConvFileName);
+}
+
+// When libewf finds the set unfinished: whether its chunks reach the media
+// size it states, and if not, the line that names the segment missing (the
+// one after the last found, when the chunks end in it) or cut short.
+bool ChunksReachMediaEnd(libewf_handle_t* handle, std::uint64_t media_size, const std::vector<wxString>& segments,
+                         Diagnostics& diagnostics)
+{
+    libewf_error_t* error = nullptr;
+    size32_t chunk_size = 0;
+    if (media_size == 0 || libewf_handle_get_chunk_size(handle, &chunk_size, &error) != 1 || chunk_size == 0) {
+        ErrorText(error);
+        return true;  // nothing to measure the chunks by: the reads will tell
+    }
+    const std::uint64_t chunks = (media_size - 1) / chunk_size + 1;
+    if (!SegmentHolding(handle, (chunks - 1) * chunk_size).empty()) {
+        return true;
+    }
+    // The chunks found are the first ones: the last of them, by bisection.
+    std::uint64_t held = 0;  // chunks before this one are held
+    std::uint64_t absent = chunks - 1;
+    while (held < absent) {
+        const std::uint64_t middle = held + (absent - held) / 2;
+        if (SegmentHolding(handle, middle * chunk_size).empty()) {
+            absent = middle;
+        } else {
+            held = middle + 1;
+        }
+    }
+    // The segment after the one that holds the last chunk found lost its
+    // chunks: missing, when no further segment was found, else unreadable.
+    const wxString last_held = held == 0 ? wxString() : SegmentHolding(handle, (held - 1) * chunk_size);
+    const auto at = std::find(segments.begin(), segments.end(), last_held);
+    if (at != segments.end() && at + 1 == segments.end()) {
+        diagnostics.Error(wxS("Image segment ") + NextEwfSegmentName(last_held) + wxS(" is missing."));
+    } else {
+        const wxString& broken = at == segments.end() ? segments.front() : *(at + 1);
+        diagnostics.Error(wxS("Image segment ") + broken + wxS(" is cut short or damaged: the set is incomplete."));
+    }
+    return false;
+}
+
 }  // namespace
+
+wxString NextEwfSegmentName(const wxString& name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == wxString::npos || name.length() < dot + 4) {
+        return wxString();
+    }
+    wxString next = name;
+    const std::size_t last = name.length() - 1;
+    if (wxIsdigit(name[last - 1]) && wxIsdigit(name[last])) {
+        const long number = (name[last - 1].GetValue() - '0') * 10 + (name[last].GetValue() - '0');
+        if (number < 99) {
+            return name.Left(last - 1) + wxString::Format(wxS("%02ld"), number + 1);
+        }
+        // After 99 the two places take letters, in the case of the first.
+        const wxChar a = wxIslower(name[dot + 1]) ? 'a' : 'A';
+        next[last - 1] = a;
+        next[last] = a;
+        return next;
+    }
+    for (std::size_t i = last; i > dot; --i) {
+        const wxChar c = static_cast<wxChar>(name[i].GetValue());
+        if (c == 'z' || c == 'Z') {
+            next[i] = static_cast<wxChar>(c - ('z' - 'a'));
+            continue;
+        }
+        next[i] = static_cast<wxChar>(c + 1);
+        return next;
+    }
+    return wxString();
+}
 
 struct EwfImage::Handle {
     ~Handle()
@@ -68,6 +163,11 @@ std::unique_ptr<EwfImage> EwfImage::Open(const wxString& first_segment, Diagnost
         return nullptr;
     }
     image->size_ = media_size;
+    if (libewf_handle_segment_files_corrupted(image->handle_->handle, &error) != 0 &&
+        !ChunksReachMediaEnd(image->handle_->handle, media_size, image->segment_names_, diagnostics)) {
+        ErrorText(error);
+        return nullptr;
+    }
     return image;
 }
 
@@ -85,9 +185,12 @@ long long EwfImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t
         got = libewf_handle_read_random(handle_->handle, out, length, static_cast<off64_t>(offset), &error);
     }
     if (got < 0) {
-        diagnostics.Error(wxString::Format(wxS("Unable to read %zu bytes at offset %llu of the EWF image: "), length,
-                                           static_cast<unsigned long long>(offset)) +
-                          ErrorText(error));
+        // libewf's account is alike for every chunk: the run logs it once and counts the rest.
+        diagnostics.ErrorCountingRepeats(
+            wxString::Format(wxS("Unable to read %zu bytes at offset %llu of the EWF image: "), length,
+                             static_cast<unsigned long long>(offset)) +
+                ErrorText(error),
+            wxS("more reads of the EWF image failed likewise."));
         return -1;
     }
     return got;

@@ -18,13 +18,18 @@
 // The first eight bytes of every EWF segment file.
 bool HasEwfSignature(const unsigned char* first_bytes, std::size_t length);
 
+// The segment file that follows name in an EWF set: case.E09 -> case.E10,
+// E99 -> EAA, EAZ -> EBA, EZZ -> FAA; empty when there is none.
+wxString NextEwfSegmentName(const wxString& name);
+
 class EwfImage final : public ImageReader {
 public:
     ~EwfImage() override;
     EwfImage(const EwfImage&) = delete;
     EwfImage& operator=(const EwfImage&) = delete;
 
-    // Null, said in diagnostics, when the segments cannot be found or opened.
+    // Null, said in diagnostics, when the segments cannot be found or opened,
+    // or do not hold the media they state (a segment missing or cut short).
     static std::unique_ptr<EwfImage> Open(const wxString& first_segment, Diagnostics& diagnostics);
 
     int segment_count() const { return static_cast<int>(segment_names_.size()); }

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 
-#include <wx/filefn.h>
-#include <wx/filename.h>
-
 #include "image/ewf_image.h"
+#include "image/split_set.h"
 
 namespace {
 
@@ -61,37 +59,6 @@ std::optional<NtfsVolume> VolumeAt(const ImageReader& image, std::uint64_t offse
     return std::nullopt;
 }
 
-wxString SegmentName(const wxString& stem, unsigned number)
-{
-    return stem + wxString::Format(wxS(".%03u"), number);
-}
-
-// NAME.000 or NAME.001 with the next number beside it: the segments in order.
-std::unique_ptr<SplitImage> OpenSplitImage(const wxString& path, std::vector<wxString>& names,
-                                           Diagnostics& diagnostics)
-{
-    const wxFileName name(path);
-    const wxString extension = name.GetExt();
-    if (extension != wxS("000") && extension != wxS("001")) {
-        return nullptr;
-    }
-    const unsigned first = extension == wxS("000") ? 0 : 1;
-    const wxString stem = path.Left(path.length() - 4);
-    if (!wxFileExists(SegmentName(stem, first + 1))) {
-        return nullptr;
-    }
-    auto split = std::make_unique<SplitImage>();
-    for (unsigned number = first; number <= 999 && wxFileExists(SegmentName(stem, number)); ++number) {
-        std::unique_ptr<FileImage> segment = OpenFileImage(SegmentName(stem, number), diagnostics);
-        if (!segment) {
-            return nullptr;
-        }
-        split->AddSegment(std::move(segment));
-        names.push_back(SegmentName(stem, number));
-    }
-    return split;
-}
-
 }  // namespace
 
 bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics)
@@ -114,12 +81,19 @@ bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics
         input.image = std::move(ewf);
         return true;
     }
-    std::vector<wxString> segment_names;
-    if (std::unique_ptr<SplitImage> split = OpenSplitImage(path, segment_names, diagnostics)) {
-        input.files = segment_names;
-        input.kind = wxString::Format(wxS("split raw image (%zu segments)"), split->segment_count());
-        input.image = std::move(split);
+    SplitSet split;
+    switch (OpenSplitSet(path, split, diagnostics)) {
+    case SplitSetOpen::kRefused:
+        return false;
+    case SplitSetOpen::kOpened:
+        // Read from its first segment, whichever was named.
+        input.kind = wxString::Format(wxS("split raw image (%zu segments"), split.segments.size()) +
+                     (split.segments.front() == path ? wxString() : wxS(" from ") + split.segments.front()) + wxS(")");
+        input.files = split.segments;
+        input.image = std::move(split.image);
         return true;
+    case SplitSetOpen::kNotASet:
+        break;
     }
     input.kind = wxS("raw image");
     input.files = {path};

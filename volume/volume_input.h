@@ -34,9 +34,9 @@ struct ImageInput {
 };
 
 // Opens path as an image: an EWF image (by its signature, its further
-// segments found beside it), a split raw set (path ends in .000 or .001 and
-// the next segment exists), or else the file or device itself. False, said
-// in diagnostics, when it cannot be opened.
+// segments found beside it), a split raw set (path is any segment of one:
+// image/split_set.h), or else the file or device itself. False, said in
+// diagnostics, when it cannot be opened or a set is incomplete.
 bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics);
 
 // The NTFS volumes of the image: the image itself when it starts with an

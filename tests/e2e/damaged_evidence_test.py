@@ -25,8 +25,8 @@ from typing import Callable, Dict, List, Optional
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, planned_disks,  # noqa: E402
-                           read_boot_sector)
+from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, expert_witness_image,  # noqa: E402
+                           planned_disks, read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
 REPORT = "report.tsv"
@@ -75,8 +75,47 @@ def copy_of(evidence: Evidence, source: str, folder: str, name: str) -> str:
     return path
 
 
+SPLIT_PIECE = 8 * 1024 * 1024  # the MBR disk in 7 pieces, fragmented-1k's $MFT in the 5th
+SPLIT_NUMBERINGS = {  # split's switches for each numbering, by its first suffix
+    "000": ["-d", "-a", "3"], "001": ["-d", "-a", "3", "--numeric-suffixes=1"], "00": ["-d"], "aa": []}
+_image_sets: Dict[str, str] = {}  # the folder of each set made, by its kind
+
+
+def image_set(evidence: Evidence, folder: str, kind: str, named: int, dropped: Optional[int] = None) -> List[str]:
+    """The MBR disk as a set (split in a numbering, or "E01"), made once, linked into folder but for segment
+    dropped; the arguments read its second volume, named by segment named (numbers from 0)."""
+    if kind not in _image_sets:
+        _image_sets[kind] = os.path.join(evidence.work, "set-" + kind)
+        if kind == "E01":
+            _image_sets[kind] = os.path.dirname(expert_witness_image(evidence.work, evidence.disks["mbr.raw"]))
+        else:
+            os.mkdir(_image_sets[kind])
+            subprocess.run(["split", "-b", str(SPLIT_PIECE)] + SPLIT_NUMBERINGS[kind] +
+                           [evidence.disks["mbr.raw"].path, os.path.join(_image_sets[kind], "mbr.raw.")], check=True)
+    names = sorted(os.listdir(_image_sets[kind]))
+    for number, name in enumerate(names):
+        if number != dropped:
+            os.link(os.path.join(_image_sets[kind], name), os.path.join(folder, name))
+    return ["-p", "2", os.path.join(folder, names[named])]
+
+
+def whole_set(kind: str, named: int) -> Case:
+    return Case("%s set named by segment %d" % (kind, named), lambda e, f: image_set(e, f, kind, named), 0,
+                [r"of (split raw|EWF) image \(\d+ segments[ )]"], rows=lambda e: e.good_rows("fragmented-1k"))
+
+
+def set_without(kind: str, dropped: int, missing: str) -> Case:
+    return Case("%s set without segment %d" % (kind, dropped), lambda e, f: image_set(e, f, kind, 0, dropped),
+                REFUSED, [r"Error: Image segment \S+/%s is missing\.$" % re.escape(missing)])
+
+
 # Image sets: split raw sets in every numbering, EWF sets, segments missing.
 IMAGE_SET_CASES: List[Case] = [
+    whole_set("000", 3), set_without("000", 2, "mbr.raw.002"),
+    whole_set("001", 3), set_without("001", 2, "mbr.raw.003"),
+    whole_set("00", 3), set_without("00", 2, "mbr.raw.02"),
+    whole_set("aa", 3), set_without("aa", 2, "mbr.raw.ac"),
+    whole_set("E01", 0), set_without("E01", 1, "mbr.E02"),
 ]
 
 # The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
