@@ -8,6 +8,7 @@ namespace field {
 constexpr std::uint64_t kOemId = 3;
 constexpr std::uint64_t kBytesPerSector = 0x0B;
 constexpr std::uint64_t kSectorsPerCluster = 0x0D;
+constexpr std::uint64_t kHiddenSectors = 0x1C;
 constexpr std::uint64_t kTotalSectors = 0x28;
 constexpr std::uint64_t kMftCluster = 0x30;
 constexpr std::uint64_t kMftMirrorCluster = 0x38;
@@ -61,6 +62,7 @@ std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector)
     boot.mft_mirror_cluster = sector.U64At(field::kMftMirrorCluster);
     const std::uint64_t record_size = SizeOf(sector.U8At(field::kClustersPerRecord), cluster_size);
     boot.serial = sector.U64At(field::kSerial);
+    boot.hidden_sectors = sector.U32At(field::kHiddenSectors);
     if (!sector.ok() || !IsPowerOfTwo(boot.bytes_per_sector) || boot.bytes_per_sector < 256 ||
         boot.bytes_per_sector > 4096 || !IsPowerOfTwo(cluster_size) || cluster_size > kLargestCluster ||
         !IsPowerOfTwo(record_size) || record_size < 256 || record_size > 65536 || boot.total_sectors == 0 ||
@@ -74,4 +76,14 @@ std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector)
         return std::nullopt;
     }
     return boot;
+}
+
+std::optional<NtfsBootSector> ReadNtfsBootSector(const ImageReader& image, std::uint64_t offset)
+{
+    unsigned char sector[512];
+    Diagnostics unread;
+    if (!image.ReadWhole(offset, sector, sizeof sector, unread)) {
+        return std::nullopt;
+    }
+    return DecodeNtfsBootSector(ByteReader(sector, sizeof sector));
 }

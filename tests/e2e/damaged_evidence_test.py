@@ -15,6 +15,7 @@ import hashlib
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -25,7 +26,7 @@ from typing import Callable, Dict, List, Optional
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, planned_disks,  # noqa: E402
+from image_layouts import (MIB, TOOLS, Disk, Volume, build_disk, build_volumes, planned_disks,  # noqa: E402
                            read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
@@ -83,8 +84,84 @@ IMAGE_SET_CASES: List[Case] = [
 MFT_CASES: List[Case] = [
 ]
 
+def patched_disk(evidence: Evidence, folder: str, patches: Dict[int, bytes]) -> str:
+    """A copy of the MBR disk with bytes written at offsets."""
+    path = copy_of(evidence, evidence.disks["mbr.raw"].path, folder, "disk.raw")
+    with open(path, "r+b") as disk:
+        for offset, data in patches.items():
+            disk.seek(offset)
+            disk.write(data)
+    return path
+
+
+def volume_after_zeros(evidence: Evidence, folder: str) -> str:
+    """tree-1k's volume behind a zeroed first MiB: no table, its backup boot sector ends the file."""
+    path = os.path.join(folder, "volume.raw")
+    with open(path, "wb") as out, open(evidence.volumes["tree-1k"].path, "rb") as volume:
+        out.write(bytes(MIB))
+        shutil.copyfileobj(volume, out)
+    return path
+
+
+def fat12_boot_sector() -> bytes:
+    """A FAT12 boot sector of the 2 MiB partition: 4096 sectors of 512 bytes, a cluster each."""
+    sector = bytearray(512)
+    sector[0:11] = b"\xeb\x3c\x90MSDOS5.0"
+    struct.pack_into("<HBHBHHBH", sector, 0x0B, 512, 1, 1, 2, 512, 4096, 0xF8, 12)
+    sector[510:512] = b"\x55\xaa"
+    return bytes(sector)
+
+
+def ext4_superblock() -> bytes:
+    """The bytes from 1024 of an ext4 volume: the magic and the extents feature."""
+    block = bytearray(1024)
+    struct.pack_into("<H", block, 0x38, 0xEF53)
+    struct.pack_into("<I", block, 0x60, 0x40)
+    return bytes(block)
+
+
+TREE_AT = 8192 * 512               # planned_volumes(): where the disks place tree-1k
+FRAGMENTED_AT = 75776 * 512
+RANDOM_PARTITION_AT = 2048 * 512   # planned_disks(): entry 1 of the MBR disk
+BITLOCKER = b"-FVE-FS-"
+
 # Volumes found without a partition table, --offset, volume kinds.
 VOLUME_CASES: List[Case] = [
+    Case("zeroed MBR: both volumes found and listed",
+         lambda e, f: [patched_disk(e, f, {0: bytes(512)})], REFUSED,
+         [r"holds 2 NTFS volumes", r"-p 1: at byte offset 4,194,304 \(sector 8,192\), .*found by its boot sector$",
+          r"-p 2: at byte offset 38,797,312 \(sector 75,776\), .*found by its boot sector$"]),
+    Case("zeroed MBR: -p 1 reads tree-1k",
+         lambda e, f: ["-p", "1", patched_disk(e, f, {0: bytes(512)})], 0,
+         [r"Warning: no partition table: the NTFS volume at byte offset 4,194,304 was found by its boot sector\.$"],
+         rows=lambda e: e.good_rows("tree-1k")),
+    Case("a volume behind a zeroed MiB, found by its backup boot sector",
+         lambda e, f: [volume_after_zeros(e, f)], 0,
+         [r"Warning: no partition table: the NTFS volume at byte offset 1,048,576 was found by its backup boot "
+          r"sector\.$", r"Reading the \$MFT of the NTFS volume at byte offset 1,048,576 \(sector 2,048\)"],
+         rows=lambda e: e.good_rows("tree-1k")),
+    Case("--offset at the logical volume",
+         lambda e, f: ["--offset", str(FRAGMENTED_AT), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], 0,
+         [r"Reading the \$MFT of the NTFS volume in MBR logical 1 at byte offset 38,797,312"],
+         rows=lambda e: e.good_rows("fragmented-1k"), absent=[r"no partition table"]),
+    Case("--offset where no volume starts",
+         lambda e, f: ["--offset", str(TREE_AT + 512), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], REFUSED,
+         [r"holds no NTFS volume at byte offset 4,194,816: no NTFS boot sector lies there"]),
+    Case("BitLocker over tree-1k: -p 1 refused",
+         lambda e, f: ["-p", "1", patched_disk(e, f, {TREE_AT + 3: BITLOCKER})], REFUSED,
+         [r"Error: Volume at byte offset 4,194,304 is BitLocker-encrypted: decrypt it first\.$"]),
+    Case("BitLocker over tree-1k: the listing by kind",
+         lambda e, f: [patched_disk(e, f, {TREE_AT + 3: BITLOCKER})], REFUSED,
+         [r"-p 1: in MBR entry 2 at byte offset 4,194,304 .*, BitLocker-encrypted$",
+          r"  MBR entry 1 at byte offset 1,048,576 \(sector 2,048\), 2,097,152 bytes: unknown, not read$",
+          r"-p 2: in MBR logical 1 at byte offset 38,797,312"]),
+    Case("a FAT12 partition listed by kind",
+         lambda e, f: ["-p", "3", patched_disk(e, f, {RANDOM_PARTITION_AT: fat12_boot_sector()})], REFUSED,
+         [r"  MBR entry 1 at byte offset 1,048,576 \(sector 2,048\), 2,097,152 bytes: FAT12, not read$"]),
+    Case("an ext4 partition listed by kind",
+         lambda e, f: ["-p", "3", patched_disk(e, f, {RANDOM_PARTITION_AT: bytes(1024),
+                                                       RANDOM_PARTITION_AT + 1024: ext4_superblock()})], REFUSED,
+         [r"  MBR entry 1 at byte offset 1,048,576 \(sector 2,048\), 2,097,152 bytes: ext4, not read$"]),
 ]
 
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.
