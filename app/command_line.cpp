@@ -31,7 +31,7 @@ constexpr SwitchDefinition kSwitches[] = {
     {"o", "output", "Output file (Default: varneth_hostname.txt)", true},
     {"p", "partition", "NTFS volume of a disk image, from 1 (Default: the only one)", true},
     {"s", "short", "Use short output format", false},
-    {"", "offset", "Byte offset of the NTFS volume to read in an image (Default: as -p)", true},
+    {"", "offset", "Byte offset of the NTFS volume to read in an image (not with -p)", true},
     {"", "summary", "Closing counts of the records read", false},
     {"v", "verbose", "Chatty output", false},
     {"V", "version", "Show version and exit", false},
