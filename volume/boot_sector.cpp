@@ -17,14 +17,8 @@ constexpr std::uint64_t kSerial = 0x48;
 constexpr std::uint64_t kEndMark = 0x1FE;
 }  // namespace field
 
-constexpr unsigned char kNtfsOemId[8] = {'N', 'T', 'F', 'S', ' ', ' ', ' ', ' '};
 constexpr std::uint16_t kEndMarkValue = 0xAA55;
 constexpr std::uint64_t kLargestCluster = std::uint64_t{2} << 20;
-
-bool IsPowerOfTwo(std::uint64_t value)
-{
-    return value != 0 && (value & (value - 1)) == 0;
-}
 
 // A size given as a count of units, or, when the byte is above 0x80, as a
 // negative power of two (large clusters and records smaller than a cluster).
@@ -39,11 +33,20 @@ std::uint64_t SizeOf(std::uint8_t code, std::uint64_t unit)
 
 }  // namespace
 
+bool HasOemId(ByteReader sector, const char (&id)[9])
+{
+    unsigned char bytes[8] = {};
+    return sector.CopyBytesAt(field::kOemId, bytes, sizeof bytes) && std::memcmp(bytes, id, sizeof bytes) == 0;
+}
+
+bool IsPowerOfTwo(std::uint64_t value)
+{
+    return value != 0 && (value & (value - 1)) == 0;
+}
+
 bool LooksLikeNtfsBootSector(ByteReader sector)
 {
-    unsigned char oem[sizeof kNtfsOemId] = {};
-    return sector.CopyBytesAt(field::kOemId, oem, sizeof oem) && std::memcmp(oem, kNtfsOemId, sizeof oem) == 0 &&
-           sector.U16At(field::kEndMark) == kEndMarkValue && sector.ok();
+    return HasOemId(sector, "NTFS    ") && sector.U16At(field::kEndMark) == kEndMarkValue && sector.ok();
 }
 
 std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector)

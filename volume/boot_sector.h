@@ -24,6 +24,13 @@ struct NtfsBootSector {
     std::uint64_t VolumeBytes() const { return total_sectors * bytes_per_sector; }
 };
 
+// The 8-byte name at byte 3 of a volume's first sector: "NTFS    ", and
+// those of other volumes ("-FVE-FS-", "EXFAT   ").
+bool HasOemId(ByteReader sector, const char (&id)[9]);
+
+// Sector, cluster and record sizes are powers of two.
+bool IsPowerOfTwo(std::uint64_t value);
+
 // "NTFS    " at byte 3 and 0x55AA at byte 510: an NTFS boot sector, whether
 // or not its fields can be used.
 bool LooksLikeNtfsBootSector(ByteReader sector);

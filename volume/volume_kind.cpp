@@ -1,7 +1,5 @@
 #include "volume/volume_kind.h"
 
-#include <cstring>
-
 #include "mft/byte_reader.h"
 #include "volume/boot_sector.h"
 
@@ -9,21 +7,9 @@ namespace {
 
 // The first sector and the ext superblock after it.
 constexpr std::size_t kHeadBytes = 2048;
-constexpr std::uint64_t kOemId = 3;
 constexpr std::uint64_t kExtSuperblock = 1024;
 constexpr std::uint16_t kExtMagic = 0xEF53;
 constexpr std::uint16_t kEndMarkValue = 0xAA55;
-
-bool IsPowerOfTwo(std::uint64_t value)
-{
-    return value != 0 && (value & (value - 1)) == 0;
-}
-
-bool HasOemId(ByteReader head, const char (&id)[9])
-{
-    unsigned char bytes[8] = {};
-    return head.CopyBytesAt(kOemId, bytes, sizeof bytes) && std::memcmp(bytes, id, sizeof bytes) == 0;
-}
 
 // A FAT boot sector: a jump, a sane geometry and the end mark; the FAT's
 // width follows from its count of clusters, as the file system's own code

@@ -84,13 +84,13 @@ IMAGE_SET_CASES: List[Case] = [
 MFT_CASES: List[Case] = [
 ]
 
-def patched_disk(evidence: Evidence, folder: str, patches: Dict[int, bytes]) -> str:
-    """A copy of the MBR disk with bytes written at offsets."""
-    path = copy_of(evidence, evidence.disks["mbr.raw"].path, folder, "disk.raw")
-    with open(path, "r+b") as disk:
+def patched_disk(evidence: Evidence, folder: str, patches: Dict[int, bytes], disk: str = "mbr.raw") -> str:
+    """A copy of a disk (the MBR disk unless told) with bytes written at offsets."""
+    path = copy_of(evidence, evidence.disks[disk].path, folder, "disk.raw")
+    with open(path, "r+b") as image:
         for offset, data in patches.items():
-            disk.seek(offset)
-            disk.write(data)
+            image.seek(offset)
+            image.write(data)
     return path
 
 
@@ -135,6 +135,11 @@ VOLUME_CASES: List[Case] = [
          lambda e, f: ["-p", "1", patched_disk(e, f, {0: bytes(512)})], 0,
          [r"Warning: no partition table: the NTFS volume at byte offset 4,194,304 was found by its boot sector\.$"],
          rows=lambda e: e.good_rows("tree-1k")),
+    Case("zeroed protective MBR: the GPT behind it read, -p 2",
+         lambda e, f: ["-v", "-p", "2", patched_disk(e, f, {0: bytes(512)}, "gpt512.raw")], 0,
+         [r"Warning: Sector 0 holds no protective MBR; the GPT header behind it is read\.$",
+          r"Reading the \$MFT of the NTFS volume in GPT entry 2 at byte offset 38,797,312"],
+         rows=lambda e: e.good_rows("fragmented-1k")),
     Case("a volume behind a zeroed MiB, found by its backup boot sector",
          lambda e, f: [volume_after_zeros(e, f)], 0,
          [r"Warning: no partition table: the NTFS volume at byte offset 1,048,576 was found by its backup boot "
@@ -147,6 +152,9 @@ VOLUME_CASES: List[Case] = [
     Case("--offset where no volume starts",
          lambda e, f: ["--offset", str(TREE_AT + 512), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], REFUSED,
          [r"holds no NTFS volume at byte offset 4,194,816: no NTFS boot sector lies there"]),
+    Case("--offset on an extracted $MFT",
+         lambda e, f: ["--offset", "0", copy_of(e, e.volumes["tree-1k"].mft, f, "tree.mft")], REFUSED,
+         [r"Option --offset chooses an NTFS volume of an image by where it starts; .*tree\.mft is an \$MFT file\.$"]),
     Case("BitLocker over tree-1k: -p 1 refused",
          lambda e, f: ["-p", "1", patched_disk(e, f, {TREE_AT + 3: BITLOCKER})], REFUSED,
          [r"Error: Volume at byte offset 4,194,304 is BitLocker-encrypted: decrypt it first\.$"]),
