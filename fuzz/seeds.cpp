@@ -192,13 +192,11 @@ std::vector<std::pair<const char*, Bytes>> Images()
     Bytes gpt_4096 = Disk(MbrSector({{0xEE, 1, 0xFFFFFFFF}}), 32, volume);
     PutBytes(gpt_4096, 4096, GptHeader(4096, 2, 4, 128));
     PutBytes(gpt_4096, 8192, GptEntries({{4, 4 + (sectors + 7) / 8 - 1}}));
-    // No table: the volume behind a zeroed MBR, found by the backup boot
-    // sector that ends the image; at sector 63, found by its boot sector.
+    // No table: found by the backup that ends the image, or at sector 63.
     const Bytes wiped_mbr = Disk(Bytes(512, 0), 64, volume);
     Bytes at_sector_63 = Disk(Bytes(512, 0), 63, volume);
     at_sector_63.resize(at_sector_63.size() + 512, 0);
-    // BitLocker's signature over the boot sector: a bare volume, and the
-    // first of a disk's, whose backup still names it.
+    // BitLocker's signature over the boot sector, alone and behind an MBR.
     const Bytes signature = {'-', 'F', 'V', 'E', '-', 'F', 'S', '-'};
     Bytes bitlocker = volume;
     PutBytes(bitlocker, 3, signature);
