@@ -103,10 +103,9 @@ def volume_after_zeros(evidence: Evidence, folder: str) -> str:
 
 
 TREE_AT, FRAGMENTED_AT = 8192 * 512, 75776 * 512  # planned_volumes(): where the disks place them
-RANDOM_PARTITION_AT = 2048 * 512                  # planned_disks(): entry 1 of the MBR disk
-# A FAT12 boot sector of the 2 MiB partition of entry 1 (4096 sectors, a cluster each).
-FAT12 = {RANDOM_PARTITION_AT: b"\xeb\x3c\x90MSDOS5.0" + struct.pack("<HBHBHHBH", 512, 1, 1, 2, 512, 4096, 0xF8, 12),
-         RANDOM_PARTITION_AT + 510: b"\x55\xaa"}
+# A FAT12 boot sector over the 2 MiB partition of entry 1 of the MBR disk (4096 sectors, a cluster each).
+FAT12 = {2048 * 512: b"\xeb\x3c\x90MSDOS5.0" + struct.pack("<HBHBHHBH", 512, 1, 1, 2, 512, 4096, 0xF8, 12),
+         2048 * 512 + 510: b"\x55\xaa"}
 
 # Volumes found without a partition table, --offset, volume kinds.
 VOLUME_CASES: List[Case] = [

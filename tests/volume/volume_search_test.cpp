@@ -1,5 +1,4 @@
-// Volumes of images without a partition table, found by their boot sectors
-// (and at what cost on a huge image), and the kinds of other volumes.
+// Volumes found without a partition table (and the cost on a huge image); volume kinds.
 
 #include <gtest/gtest.h>
 
@@ -121,10 +120,7 @@ TEST(VolumeSearchTest, ReadsAFewHundredSectorsOfATebibyteImage)
 
 TEST(VolumeSearchTest, TellsTheKindOfAVolume)
 {
-    const struct {
-        Bytes first_bytes;
-        const char* kind;
-    } cases[] = {
+    const std::pair<Bytes, const char*> cases[] = {
         {Image(512, {{0, {0xEB, 0x58, 0x90}}, {0x0B, {0, 2, 8, 32, 0, 2}}, {0x20, {0, 0, 16, 0, 0, 4}}, {510, {0x55, 0xAA}}}),
          "FAT32"},  // no 16-bit FAT size
         {Image(2048, {{1080, {0x53, 0xEF}}, {1024 + 0x5C, {4}}}), "ext3"},  // a journal
@@ -132,8 +128,8 @@ TEST(VolumeSearchTest, TellsTheKindOfAVolume)
         {Image(512, {{3, {'-', 'F', 'V', 'E', '-', 'F', 'S', '-'}}}), "BitLocker-encrypted"},
         {Volume(1), "NTFS"}, {Bytes(4096, 0), "unknown"}, {Bytes(100, 0), "unknown"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(VolumeKindText(DetectVolumeKind(MemoryImage(c.first_bytes), 0)), c.kind);
+    for (const auto& [first_bytes, kind] : cases) {
+        EXPECT_EQ(VolumeKindText(DetectVolumeKind(MemoryImage(first_bytes), 0)), kind);
     }
 }
 
