@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "mft/byte_reader.h"
+#include "mft/record_header.h"
+
 namespace {
 
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
@@ -47,6 +50,7 @@ private:
         return ReadNtfsBootSector(image_, offset);
     }
     bool ConfirmedAt(std::uint64_t offset, const NtfsBootSector& boot);
+    bool HoldsMftAt(std::uint64_t offset, const NtfsBootSector& boot);
     void Add(std::uint64_t offset, const NtfsBootSector& boot, const wxString& how);
     const NtfsVolume* Holding(std::uint64_t offset) const;
     std::vector<std::uint64_t> Candidates(std::uint64_t from) const;
@@ -58,6 +62,21 @@ private:
 
 // A boot sector at offset whose backup, past the sectors it counts, is a
 // copy of it.
+// The $MFT's first record (FILE) at the cluster the boot sector names, of
+// a volume that starts at offset.
+bool Search::HoldsMftAt(std::uint64_t offset, const NtfsBootSector& boot)
+{
+    unsigned char bytes[4] = {};
+    Diagnostics unread;
+    if (reads_ >= kMostReads ||
+        !image_.ReadWhole(offset + boot.mft_cluster * boot.cluster_size, bytes, sizeof bytes, unread)) {
+        return false;
+    }
+    ++reads_;
+    ByteReader record(bytes, sizeof bytes);
+    return record.U32At(0) == kFileSignature && record.ok();
+}
+
 bool Search::ConfirmedAt(std::uint64_t offset, const NtfsBootSector& boot)
 {
     if (boot.VolumeBytes() >= image_.Size() - offset) {
@@ -115,10 +134,21 @@ void Search::FromImageEnd()
                 primary = hinted;
             }
         }
+        const bool primary_used = primary && SameVolume(*primary, *backup);
+        if (!primary_used) {
+            // No boot sector to match: the start where the $MFT lies where
+            // the backup says, the image's own start last (a volume image
+            // larger than the sectors it counts).
+            for (const std::uint64_t guess : {counted_start, hinted_start, std::uint64_t{0}}) {
+                if (guess <= counted_start && HoldsMftAt(guess, *backup)) {
+                    start = guess;
+                    break;
+                }
+            }
+        }
         if (Holding(start) != nullptr) {
             continue;
         }
-        const bool primary_used = primary && SameVolume(*primary, *backup);
         Add(start, primary_used ? *primary : *backup, kByBackup);
         if (!primary_used) {
             found_.back().backup_boot_sector = true;
