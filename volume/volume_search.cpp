@@ -16,8 +16,8 @@ constexpr unsigned kMostReads = 4096;
 constexpr std::size_t kMostVolumes = 64;
 constexpr std::uint64_t kOldStartSectors = 63;  // the track-aligned start of older tools
 
-const wxString kByBackup = wxS("found by its backup boot sector");
-const wxString kByBootSector = wxS("found by its boot sector");
+constexpr const wxChar* kByBackup = wxS("found by its backup boot sector");
+constexpr const wxChar* kByBootSector = wxS("found by its boot sector");
 
 // A boot sector and its backup (or another copy) of one volume.
 bool SameVolume(const NtfsBootSector& a, const NtfsBootSector& b)
@@ -60,8 +60,6 @@ private:
     std::vector<NtfsVolume> found_;
 };
 
-// A boot sector at offset whose backup, past the sectors it counts, is a
-// copy of it.
 // The $MFT's first record (FILE) at the cluster the boot sector names, of
 // a volume that starts at offset.
 bool Search::HoldsMftAt(std::uint64_t offset, const NtfsBootSector& boot)
@@ -77,6 +75,8 @@ bool Search::HoldsMftAt(std::uint64_t offset, const NtfsBootSector& boot)
     return record.U32At(0) == kFileSignature && record.ok();
 }
 
+// A boot sector at offset whose backup, past the sectors it counts, is a
+// copy of it.
 bool Search::ConfirmedAt(std::uint64_t offset, const NtfsBootSector& boot)
 {
     if (boot.VolumeBytes() >= image_.Size() - offset) {
