@@ -31,6 +31,7 @@ constexpr SwitchDefinition kSwitches[] = {
     {"o", "output", "Output file (Default: varneth_hostname.txt)", true},
     {"p", "partition", "NTFS volume of a disk image, from 1 (Default: the only one)", true},
     {"s", "short", "Use short output format", false},
+    {"", "offset", "Byte offset of the NTFS volume to read in an image (not with -p)", true},
     {"", "summary", "Closing counts of the records read", false},
     {"v", "verbose", "Chatty output", false},
     {"V", "version", "Show version and exit", false},
@@ -40,6 +41,21 @@ constexpr SwitchDefinition kSwitches[] = {
 const wxString kRule = wxString('-', 61) + wxS("\n");
 // A -p value that is not a number from 1.
 constexpr unsigned long kBadPartition = static_cast<unsigned long>(-1);
+
+// An --offset value that is not a byte offset: no image is that large.
+constexpr std::uint64_t kBadOffset = static_cast<std::uint64_t>(-1);
+
+// --offset: decimal digits only (no sign, no base prefix a typo could give).
+std::uint64_t ParseOffset(const wxString& value)
+{
+    unsigned long long number = 0;
+    if (value.empty() || value.length() > 20 || !std::all_of(value.begin(), value.end(), [](wxUniChar c) {
+            return c >= '0' && c <= '9';
+        }) || !value.ToULongLong(&number, 10)) {
+        return kBadOffset;
+    }
+    return number;
+}
 
 void DeclareSwitches(wxCmdLineParser& parser)
 {
@@ -85,6 +101,11 @@ void FillRunSettings(const wxCmdLineParser& parser)
     if (parser.Found("p", &value) && (!value.ToULong(&run_settings.partition) || run_settings.partition == 0)) {
         run_settings.partition = kBadPartition;
     }
+    run_settings.offset_given = parser.Found("offset", &value);
+    run_settings.volume_offset = 0;
+    if (run_settings.offset_given) {
+        run_settings.volume_offset = ParseOffset(value);
+    }
 }
 
 // The first rule that the settings break, or an empty text.
@@ -107,6 +128,12 @@ wxString FindBrokenRule(const wxCmdLineParser& parser)
     }
     if (run_settings.partition == kBadPartition) {
         return wxS("\n-p takes the number of an NTFS volume of a disk image, counted from 1.\n");
+    }
+    if (run_settings.offset_given && run_settings.volume_offset == kBadOffset) {
+        return wxS("\n--offset takes the byte offset where an NTFS volume starts in an image, a number from 0.\n");
+    }
+    if (run_settings.offset_given && parser.Found("p")) {
+        return wxS("\n-p and --offset both choose the volume to read: give one of them.\n");
     }
     if (run_settings.long_format && run_settings.short_format) {
         return wxS("\n/s Short format and /l long format is ambiguous.\n");

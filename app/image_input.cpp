@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <wx/log.h>
+
 #include "app/format_count.h"
 #include "base/log_message.h"
 #include "volume/mft_location.h"
@@ -11,13 +13,19 @@ namespace {
 
 constexpr unsigned kRunsShown = 16;
 
+// "at byte offset 1,048,576 (sector 2,048)"
+wxString Position(std::uint64_t offset, std::uint32_t sector_size, NumberFormatter& formatter)
+{
+    return wxS("at byte offset ") + FormatCount(formatter, offset) + wxS(" (sector ") +
+           FormatCount(formatter, offset / sector_size) + wxS(")");
+}
+
 // "in MBR entry 2 at byte offset 1,048,576 (sector 2,048)"; a bare volume
 // is listed in no table.
 wxString Where(const NtfsVolume& volume, NumberFormatter& formatter)
 {
     const wxString text = volume.entry.empty() ? wxString() : wxS("in ") + volume.entry + wxS(" ");
-    return text + wxS("at byte offset ") + FormatCount(formatter, volume.offset) + wxS(" (sector ") +
-           FormatCount(formatter, volume.offset / volume.sector_size) + wxS(")");
+    return text + Position(volume.offset, volume.sector_size, formatter);
 }
 
 wxString Serial(const NtfsVolume& volume)
@@ -25,13 +33,47 @@ wxString Serial(const NtfsVolume& volume)
     return wxString::Format(wxS("%016llX"), static_cast<unsigned long long>(volume.boot.serial));
 }
 
+wxString BitLockerText(std::uint64_t offset, NumberFormatter& formatter)
+{
+    return wxS("Volume at byte offset ") + FormatCount(formatter, offset) +
+           wxS(" is BitLocker-encrypted: decrypt it first.");
+}
+
+// A warning the console shows whatever the log level: what was read is not
+// what a partition table names.
+void LogWarningAlways(const wxString& text)
+{
+    const wxLogLevel level = wxLog::GetLogLevel();
+    wxLog::SetLogLevel(std::max<wxLogLevel>(level, wxLOG_Warning));
+    LogWarningText(text);
+    wxLog::SetLogLevel(level);
+}
+
+// The NTFS volumes by their -p numbers, and the table's other partitions
+// between them, in table order, by kind.
 void LogVolumeList(const ImageInput& input, NumberFormatter& formatter)
 {
+    const auto log_others = [&](std::size_t after) {
+        for (const OtherVolume& other : input.others) {
+            if (other.after != after) {
+                continue;
+            }
+            const Partition& partition = other.partition;
+            LogErrorText(wxS("  ") + (partition.entry.empty() ? wxString() : partition.entry + wxS(" ")) +
+                         Position(partition.offset, partition.sector_size, formatter) + wxS(", ") +
+                         FormatCount(formatter, partition.size) + wxS(" bytes: ") + VolumeKindText(other.kind) +
+                         wxS(", not read"));
+        }
+    };
     for (std::size_t i = 0; i < input.volumes.size(); ++i) {
+        log_others(i);
         const NtfsVolume& volume = input.volumes[i];
         LogErrorText(wxString::Format(wxS("  -p %zu: "), i + 1) + Where(volume, formatter) + wxS(", ") +
-                     FormatCount(formatter, volume.boot.VolumeBytes()) + wxS(" bytes, serial ") + Serial(volume));
+                     FormatCount(formatter, volume.boot.VolumeBytes()) + wxS(" bytes, serial ") + Serial(volume) +
+                     (volume.found.empty() ? wxString() : wxS(", ") + volume.found) +
+                     (volume.bitlocker ? wxS(", BitLocker-encrypted") : wxString()));
     }
+    log_others(input.volumes.size());
 }
 
 // The volume the run reads, or null after the error lines that say why none.
@@ -39,10 +81,15 @@ const NtfsVolume* ChooseVolume(const wxString& path, const ImageInput& input, un
                                NumberFormatter& formatter)
 {
     const std::size_t count = input.volumes.size();
-    if (partition == 0 && count == 1) {
+    if (count == 0) {
+        if (input.others.size() == 1 && input.others.front().kind == VolumeKind::kBitLocker) {
+            LogErrorText(BitLockerText(input.others.front().partition.offset, formatter));
+            return nullptr;
+        }
+        LogErrorText(wxS("Image ") + path + wxS(" holds no NTFS volume."));
+    } else if (partition == 0 && count == 1) {
         return &input.volumes.front();
-    }
-    if (partition == 0) {
+    } else if (partition == 0) {
         LogErrorText(wxS("Image ") + path + wxString::Format(wxS(" holds %zu NTFS volumes: choose one with -p N "
                                                                  "(--partition N)."),
                                                              count));
@@ -78,8 +125,8 @@ void LogGeometry(const NtfsVolume& volume, const MappedStream& stream, NumberFor
 
 }  // namespace
 
-ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, NumberFormatter& formatter,
-                               ImageMft& mft)
+ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, std::optional<std::uint64_t> offset,
+                               NumberFormatter& formatter, ImageMft& mft)
 {
     ImageInput input;
     Diagnostics lines;
@@ -88,13 +135,30 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, Nu
         return ImageOpenResult::kRefused;
     }
     FindNtfsVolumes(input, lines);
-    if (input.volumes.empty()) {
+    if (input.volumes.empty() && input.others.empty() && !offset) {
         return ImageOpenResult::kNotAnImage;
     }
     LogDiagnostics(lines);
-    const NtfsVolume* volume = ChooseVolume(path, input, partition, formatter);
+    std::optional<NtfsVolume> at_offset;
+    if (offset) {
+        at_offset = NtfsVolumeAtOffset(input, *offset);
+        if (!at_offset) {
+            LogErrorText(wxS("Image ") + path + wxS(" holds no NTFS volume at byte offset ") +
+                         FormatCount(formatter, *offset) + wxS(": no NTFS boot sector lies there, nor a backup of one."));
+            return ImageOpenResult::kRefused;
+        }
+    }
+    const NtfsVolume* volume = at_offset ? &*at_offset : ChooseVolume(path, input, partition, formatter);
     if (volume == nullptr) {
         return ImageOpenResult::kRefused;
+    }
+    if (volume->bitlocker) {
+        LogErrorText(BitLockerText(volume->offset, formatter));
+        return ImageOpenResult::kRefused;
+    }
+    if (!volume->found.empty() && !offset && volume->offset != 0) {
+        LogWarningAlways(wxS("no partition table: the NTFS volume at byte offset ") +
+                         FormatCount(formatter, volume->offset) + wxS(" was ") + volume->found + wxS("."));
     }
     if (volume->backup_boot_sector) {
         LogWarningText(wxS("The boot sector of the volume at byte offset ") + FormatCount(formatter, volume->offset) +

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <wx/string.h>
@@ -28,9 +29,10 @@ enum class ImageOpenResult {
     kRefused,     // said in error lines: the run stops
 };
 
-// partition: the -p number, 0 when not given. Lines are logged here.
-ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, NumberFormatter& formatter,
-                               ImageMft& mft);
+// partition: the -p number, 0 when not given; offset: --offset, where the
+// volume starts whatever the partition table says. Lines are logged here.
+ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, std::optional<std::uint64_t> offset,
+                               NumberFormatter& formatter, ImageMft& mft);
 
 // For a read that failed at record recno: the error line that says where the
 // image ended, when the record lay past its end; empty otherwise.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -276,11 +277,19 @@ bool OpenVerifiedInput(RunState& state)
                          wxS(" is an $MFT file."));
             return false;
         }
+        if (run_settings.offset_given) {
+            LogErrorText(wxS("Option --offset chooses an NTFS volume of an image by where it starts; ") +
+                         run_settings.mft_filename + wxS(" is an $MFT file."));
+            return false;
+        }
         return true;
     case MftFileCheck::kNotMftFile:
         break;
     }
-    switch (OpenImageInput(run_settings.mft_filename, run_settings.partition, state.formatter, state.image_mft)) {
+    const auto offset = run_settings.offset_given ? std::optional<std::uint64_t>(run_settings.volume_offset)
+                                                  : std::nullopt;
+    switch (OpenImageInput(run_settings.mft_filename, run_settings.partition, offset, state.formatter,
+                           state.image_mft)) {
     case ImageOpenResult::kOpened:
         return true;
     case ImageOpenResult::kRefused:

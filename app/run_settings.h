@@ -1,6 +1,8 @@
 #ifndef VARNETH_APP_RUN_SETTINGS_H
 #define VARNETH_APP_RUN_SETTINGS_H
 
+#include <cstdint>
+
 #include <wx/log.h>
 #include <wx/string.h>
 
@@ -21,6 +23,8 @@ struct RunSettings {
     bool body_file = false;
     wxString body_filename;
     unsigned long partition = 0;
+    bool offset_given = false;        // --offset: where the volume to read starts in an image
+    std::uint64_t volume_offset = 0;  // bytes
     bool json = false;      // -j: a JSON line for every FILE record
     wxString json_filename; // "-": standard output
     bool summary = false;   // closing counts (always with -j)  // -p: the NTFS volume of a disk image, from 1; 0 when not given

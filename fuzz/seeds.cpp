@@ -192,8 +192,19 @@ std::vector<std::pair<const char*, Bytes>> Images()
     Bytes gpt_4096 = Disk(MbrSector({{0xEE, 1, 0xFFFFFFFF}}), 32, volume);
     PutBytes(gpt_4096, 4096, GptHeader(4096, 2, 4, 128));
     PutBytes(gpt_4096, 8192, GptEntries({{4, 4 + (sectors + 7) / 8 - 1}}));
+    // No table: found by the backup that ends the image, or at sector 63.
+    const Bytes wiped_mbr = Disk(Bytes(512, 0), 64, volume);
+    Bytes at_sector_63 = Disk(Bytes(512, 0), 63, volume);
+    at_sector_63.resize(at_sector_63.size() + 512, 0);
+    // BitLocker's signature over the boot sector, alone and behind an MBR.
+    const Bytes signature = {'-', 'F', 'V', 'E', '-', 'F', 'S', '-'};
+    Bytes bitlocker = volume;
+    PutBytes(bitlocker, 3, signature);
+    Bytes bitlocker_mbr = Disk(MbrSector({{0x07, 64, sectors}}), 64, bitlocker);
     return {{"volume", volume},   {"listed-volume", ListedVolume()}, {"torn-record-zero", torn},
-            {"no-boot-sector", headless}, {"mbr-disk", mbr}, {"gpt-disk", gpt}, {"gpt-4096-disk", gpt_4096}};
+            {"no-boot-sector", headless}, {"mbr-disk", mbr}, {"gpt-disk", gpt}, {"gpt-4096-disk", gpt_4096},
+            {"wiped-mbr", wiped_mbr}, {"no-table-sector-63", at_sector_63}, {"bitlocker-volume", bitlocker},
+            {"bitlocker-in-mbr", bitlocker_mbr}};
 }
 
 }  // namespace

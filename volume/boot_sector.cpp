@@ -8,6 +8,7 @@ namespace field {
 constexpr std::uint64_t kOemId = 3;
 constexpr std::uint64_t kBytesPerSector = 0x0B;
 constexpr std::uint64_t kSectorsPerCluster = 0x0D;
+constexpr std::uint64_t kHiddenSectors = 0x1C;
 constexpr std::uint64_t kTotalSectors = 0x28;
 constexpr std::uint64_t kMftCluster = 0x30;
 constexpr std::uint64_t kMftMirrorCluster = 0x38;
@@ -16,14 +17,8 @@ constexpr std::uint64_t kSerial = 0x48;
 constexpr std::uint64_t kEndMark = 0x1FE;
 }  // namespace field
 
-constexpr unsigned char kNtfsOemId[8] = {'N', 'T', 'F', 'S', ' ', ' ', ' ', ' '};
 constexpr std::uint16_t kEndMarkValue = 0xAA55;
 constexpr std::uint64_t kLargestCluster = std::uint64_t{2} << 20;
-
-bool IsPowerOfTwo(std::uint64_t value)
-{
-    return value != 0 && (value & (value - 1)) == 0;
-}
 
 // A size given as a count of units, or, when the byte is above 0x80, as a
 // negative power of two (large clusters and records smaller than a cluster).
@@ -38,11 +33,20 @@ std::uint64_t SizeOf(std::uint8_t code, std::uint64_t unit)
 
 }  // namespace
 
+bool HasOemId(ByteReader sector, const char (&id)[9])
+{
+    unsigned char bytes[8] = {};
+    return sector.CopyBytesAt(field::kOemId, bytes, sizeof bytes) && std::memcmp(bytes, id, sizeof bytes) == 0;
+}
+
+bool IsPowerOfTwo(std::uint64_t value)
+{
+    return value != 0 && (value & (value - 1)) == 0;
+}
+
 bool LooksLikeNtfsBootSector(ByteReader sector)
 {
-    unsigned char oem[sizeof kNtfsOemId] = {};
-    return sector.CopyBytesAt(field::kOemId, oem, sizeof oem) && std::memcmp(oem, kNtfsOemId, sizeof oem) == 0 &&
-           sector.U16At(field::kEndMark) == kEndMarkValue && sector.ok();
+    return HasOemId(sector, "NTFS    ") && sector.U16At(field::kEndMark) == kEndMarkValue && sector.ok();
 }
 
 std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector)
@@ -61,6 +65,7 @@ std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector)
     boot.mft_mirror_cluster = sector.U64At(field::kMftMirrorCluster);
     const std::uint64_t record_size = SizeOf(sector.U8At(field::kClustersPerRecord), cluster_size);
     boot.serial = sector.U64At(field::kSerial);
+    boot.hidden_sectors = sector.U32At(field::kHiddenSectors);
     if (!sector.ok() || !IsPowerOfTwo(boot.bytes_per_sector) || boot.bytes_per_sector < 256 ||
         boot.bytes_per_sector > 4096 || !IsPowerOfTwo(cluster_size) || cluster_size > kLargestCluster ||
         !IsPowerOfTwo(record_size) || record_size < 256 || record_size > 65536 || boot.total_sectors == 0 ||
@@ -74,4 +79,14 @@ std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector)
         return std::nullopt;
     }
     return boot;
+}
+
+std::optional<NtfsBootSector> ReadNtfsBootSector(const ImageReader& image, std::uint64_t offset)
+{
+    unsigned char sector[512];
+    Diagnostics unread;
+    if (!image.ReadWhole(offset, sector, sizeof sector, unread)) {
+        return std::nullopt;
+    }
+    return DecodeNtfsBootSector(ByteReader(sector, sizeof sector));
 }

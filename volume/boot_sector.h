@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "image/image_reader.h"
 #include "mft/byte_reader.h"
 
 struct NtfsBootSector {
@@ -18,9 +19,17 @@ struct NtfsBootSector {
     std::uint64_t mft_mirror_cluster = 0;
     std::uint32_t record_size = 0;       // bytes of a FILE record
     std::uint64_t serial = 0;
+    std::uint32_t hidden_sectors = 0;    // where the volume was made to start on its disk, in its sectors
 
     std::uint64_t VolumeBytes() const { return total_sectors * bytes_per_sector; }
 };
+
+// The 8-byte name at byte 3 of a volume's first sector: "NTFS    ", and
+// those of other volumes ("-FVE-FS-", "EXFAT   ").
+bool HasOemId(ByteReader sector, const char (&id)[9]);
+
+// Sector, cluster and record sizes are powers of two.
+bool IsPowerOfTwo(std::uint64_t value);
 
 // "NTFS    " at byte 3 and 0x55AA at byte 510: an NTFS boot sector, whether
 // or not its fields can be used.
@@ -31,5 +40,8 @@ bool LooksLikeNtfsBootSector(ByteReader sector);
 // a power of two up to 2 MiB, record size not a power of two from 256 to
 // 64 KiB, no sectors, or a $MFT or mirror cluster past the volume's end.
 std::optional<NtfsBootSector> DecodeNtfsBootSector(ByteReader sector);
+
+// The boot sector at offset of image, when its fields describe a volume.
+std::optional<NtfsBootSector> ReadNtfsBootSector(const ImageReader& image, std::uint64_t offset);
 
 #endif

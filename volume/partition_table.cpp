@@ -162,6 +162,15 @@ PartitionTable ReadPartitionTable(const ImageReader& image, Diagnostics& diagnos
     }
     ByteReader sector(bytes, sizeof bytes);
     if (!IsMbr(sector)) {
+        // A GPT whose protective MBR was wiped still lists the partitions.
+        for (const std::uint32_t sector_size : {512u, 4096u}) {
+            Diagnostics gpt_lines;
+            if (ReadGpt(image, sector_size, table, gpt_lines)) {
+                diagnostics.Warning(wxS("Sector 0 holds no protective MBR; the GPT header behind it is read."));
+                diagnostics.Append(gpt_lines);
+                return table;
+            }
+        }
         return table;
     }
     for (unsigned i = 0; i < 4; ++i) {

@@ -27,7 +27,8 @@ struct PartitionTable {
     std::vector<Partition> partitions;  // in table order
 };
 
-// The table at the start of the image; kNone when sector 0 holds none. What
+// The table at the start of the image; kNone when sector 0 holds none and
+// no GPT header follows it. What
 // cannot be used (a GPT header or entry array cut short, an extended chain
 // that loops or runs past the image) is said in diagnostics and left out.
 PartitionTable ReadPartitionTable(const ImageReader& image, Diagnostics& diagnostics);

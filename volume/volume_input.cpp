@@ -4,21 +4,11 @@
 
 #include "image/ewf_image.h"
 #include "image/split_set.h"
+#include "volume/volume_search.h"
 
 namespace {
 
 constexpr std::size_t kSectorBytes = 512;
-
-// The boot sector at offset, when its fields describe a volume.
-std::optional<NtfsBootSector> BootSectorAt(const ImageReader& image, std::uint64_t offset)
-{
-    unsigned char sector[kSectorBytes];
-    Diagnostics unread;
-    if (!image.ReadWhole(offset, sector, sizeof sector, unread)) {
-        return std::nullopt;
-    }
-    return DecodeNtfsBootSector(ByteReader(sector, sizeof sector));
-}
 
 bool LooksLikeBootSectorAt(const ImageReader& image, std::uint64_t offset)
 {
@@ -37,7 +27,7 @@ std::optional<NtfsVolume> VolumeAt(const ImageReader& image, std::uint64_t offse
     volume.offset = offset;
     volume.size = size;
     volume.boot_sector_offset = offset;
-    if (const auto boot = BootSectorAt(image, offset)) {
+    if (const auto boot = ReadNtfsBootSector(image, offset)) {
         volume.boot = *boot;
         return volume;
     }
@@ -46,7 +36,7 @@ std::optional<NtfsVolume> VolumeAt(const ImageReader& image, std::uint64_t offse
             continue;
         }
         const std::uint64_t backup = offset + size - sector;
-        const auto boot = BootSectorAt(image, backup);
+        const auto boot = ReadNtfsBootSector(image, backup);
         // The backup follows the sectors the volume counts: in the last
         // sector of the volume, or of a partition a little larger.
         if (boot && boot->bytes_per_sector == sector && boot->VolumeBytes() <= size - sector) {
@@ -105,7 +95,8 @@ void FindNtfsVolumes(ImageInput& input, Diagnostics& diagnostics)
 {
     const ImageReader& image = *input.image;
     input.volumes.clear();
-    if (const auto volume = BootSectorAt(image, 0)) {
+    input.others.clear();
+    if (const auto volume = ReadNtfsBootSector(image, 0)) {
         NtfsVolume whole;
         whole.size = image.Size();
         whole.sector_size = volume->bytes_per_sector;
@@ -121,15 +112,45 @@ void FindNtfsVolumes(ImageInput& input, Diagnostics& diagnostics)
                 if (auto volume = VolumeAt(image, partition.offset, partition.size)) {
                     volume->sector_size = partition.sector_size;
                     volume->entry = partition.entry;
+                    volume->bitlocker = volume->backup_boot_sector && IsBitLockerAt(image, partition.offset);
                     input.volumes.push_back(*volume);
+                } else {
+                    input.others.push_back({partition, DetectVolumeKind(image, partition.offset), input.volumes.size()});
                 }
             }
             return;
         }
     }
-    // A volume whose first sector is lost: its backup in the image's last sector.
-    if (auto volume = VolumeAt(image, 0, image.Size()); volume && volume->backup_boot_sector) {
-        volume->sector_size = volume->boot.bytes_per_sector;
-        input.volumes.push_back(*volume);
+    input.volumes = SearchNtfsVolumes(image);
+    for (NtfsVolume& volume : input.volumes) {
+        volume.bitlocker = volume.backup_boot_sector && IsBitLockerAt(image, volume.offset);
     }
+    if (input.volumes.empty() && IsBitLockerAt(image, 0)) {
+        Partition whole;
+        whole.size = image.Size();
+        input.others.push_back({whole, VolumeKind::kBitLocker, 0});
+    }
+}
+
+std::optional<NtfsVolume> NtfsVolumeAtOffset(const ImageInput& input, std::uint64_t offset)
+{
+    for (const NtfsVolume& volume : input.volumes) {
+        if (volume.offset == offset) {
+            return volume;
+        }
+    }
+    NtfsVolume volume;
+    volume.offset = offset;
+    volume.boot_sector_offset = offset;
+    if (const auto boot = ReadNtfsBootSector(*input.image, offset)) {
+        volume.boot = *boot;
+        volume.sector_size = boot->bytes_per_sector;
+        volume.size = boot->VolumeBytes() + boot->bytes_per_sector;
+        return volume;
+    }
+    if (IsBitLockerAt(*input.image, offset)) {
+        volume.bitlocker = true;
+        return volume;
+    }
+    return std::nullopt;
 }

@@ -14,6 +14,7 @@
 #include "image/image_reader.h"
 #include "volume/boot_sector.h"
 #include "volume/partition_table.h"
+#include "volume/volume_kind.h"
 
 struct NtfsVolume {
     std::uint64_t offset = 0;         // bytes from the start of the image
@@ -23,6 +24,16 @@ struct NtfsVolume {
     NtfsBootSector boot;
     bool backup_boot_sector = false;  // the primary could not be used
     std::uint64_t boot_sector_offset = 0;  // where the boot sector used lies
+    wxString found;    // of an image without a partition table: "found by its backup boot sector", ...
+    bool bitlocker = false;  // its first sector says it is encrypted (its backup boot sector named it)
+};
+
+// A partition of the table that holds no NTFS volume the tool reads, or a
+// bare encrypted volume.
+struct OtherVolume {
+    Partition partition;
+    VolumeKind kind = VolumeKind::kUnknown;
+    std::size_t after = 0;  // how many NTFS volumes come before it in table order
 };
 
 struct ImageInput {
@@ -31,6 +42,7 @@ struct ImageInput {
     std::vector<wxString> files;  // every file it is read from: its segments, or the one file"
     PartitionScheme scheme = PartitionScheme::kNone;
     std::vector<NtfsVolume> volumes;
+    std::vector<OtherVolume> others;  // listed by kind, not numbered
 };
 
 // Opens path as an image: an EWF image (by its signature, its further
@@ -41,9 +53,16 @@ bool OpenImage(const wxString& path, ImageInput& input, Diagnostics& diagnostics
 
 // The NTFS volumes of the image: the image itself when it starts with an
 // NTFS boot sector, else every partition of its table whose first sector is
-// one (or whose last sector holds a usable backup), whatever its type code;
-// an image with neither whose last sector is a backup boot sector is a
-// volume whose first sector was lost.
+// one (or whose last sector holds a usable backup), whatever its type code,
+// the table's other partitions going to others by kind; an image with
+// neither is looked through for volumes by their boot sectors
+// (volume/volume_search.h), and one that starts encrypted is an other
+// volume of the BitLocker kind.
 void FindNtfsVolumes(ImageInput& input, Diagnostics& diagnostics);
+
+// The volume at offset, whatever the table says: one found there, else one
+// whose boot sector lies there (a volume with bitlocker set and no boot
+// sector when the first sector there is encrypted); none when neither.
+std::optional<NtfsVolume> NtfsVolumeAtOffset(const ImageInput& input, std::uint64_t offset);
 
 #endif

@@ -78,6 +78,8 @@ struct RefusalCase {
 TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
 {
     std::filesystem::create_directory(dir_.File("adir"));
+    const std::string kBadOffset =
+        "\n--offset takes the byte offset where an NTFS volume starts in an image, a number from 0.\n";
     const RefusalCase cases[] = {
         {{}, "\nNo $MFT filename provided.\n"},
         {{"missing.mft"}, "$MFT file missing.mft does not exist.\n"},
@@ -93,6 +95,8 @@ TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
         {{"-b"}, ""},
         {{"-l", "-s", "in.mft"}, "\n/s Short format and /l long format is ambiguous.\n"},
         {{"--long", "--short", "in.mft"}, "\n/s Short format and /l long format is ambiguous.\n"},
+        {{"--offset", "-5", "in.mft"}, kBadOffset},
+        {{"-p", "1", "--offset", "0", "in.mft"}, "\n-p and --offset both choose the volume to read: give one of them.\n"},
         {{"-x", "in.mft"}, ""},
         {{"in.mft", "second.mft"}, ""},
         {{"-o"}, ""},

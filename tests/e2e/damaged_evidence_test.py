@@ -15,6 +15,7 @@ import hashlib
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -25,7 +26,7 @@ from typing import Callable, Dict, List, Optional
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, expert_witness_image,  # noqa: E402
+from image_layouts import (MIB, TOOLS, Disk, Volume, build_disk, build_volumes, expert_witness_image,  # noqa: E402
                            planned_disks, read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
@@ -122,8 +123,66 @@ IMAGE_SET_CASES: List[Case] = [
 MFT_CASES: List[Case] = [
 ]
 
+def patched_disk(evidence: Evidence, folder: str, patches: Dict[int, bytes], disk: str = "mbr.raw") -> str:
+    """A copy of a disk (the MBR disk unless told) with bytes written at offsets."""
+    path = copy_of(evidence, evidence.disks[disk].path, folder, "disk.raw")
+    with open(path, "r+b") as image:
+        for offset, data in patches.items():
+            image.seek(offset)
+            image.write(data)
+    return path
+
+
+def volume_after_zeros(evidence: Evidence, folder: str) -> str:
+    """tree-1k's volume behind a zeroed first MiB: no table, its backup boot sector ends the file."""
+    path = os.path.join(folder, "volume.raw")
+    with open(path, "wb") as out, open(evidence.volumes["tree-1k"].path, "rb") as volume:
+        out.write(bytes(MIB) + volume.read())
+    return path
+
+
+TREE_AT, FRAGMENTED_AT = 8192 * 512, 75776 * 512  # planned_volumes(): where the disks place them
+# A FAT12 boot sector over the 2 MiB partition of entry 1 of the MBR disk (4096 sectors, a cluster each).
+FAT12 = {2048 * 512: b"\xeb\x3c\x90MSDOS5.0" + struct.pack("<HBHBHHBH", 512, 1, 1, 2, 512, 4096, 0xF8, 12),
+         2048 * 512 + 510: b"\x55\xaa"}
+
 # Volumes found without a partition table, --offset, volume kinds.
 VOLUME_CASES: List[Case] = [
+    Case("zeroed MBR: both volumes found and listed",
+         lambda e, f: [patched_disk(e, f, {0: bytes(512)})], REFUSED,
+         [r"holds 2 NTFS volumes", r"-p 1: at byte offset 4,194,304 \(sector 8,192\), .*found by its boot sector$",
+          r"-p 2: at byte offset 38,797,312 \(sector 75,776\), .*found by its boot sector$"]),
+    Case("zeroed MBR: -p 1 reads tree-1k",
+         lambda e, f: ["-p", "1", patched_disk(e, f, {0: bytes(512)})], 0,
+         [r"Warning: no partition table: the NTFS volume at byte offset 4,194,304 was found by its boot sector\.$"],
+         rows=lambda e: e.good_rows("tree-1k")),
+    Case("zeroed protective MBR: the GPT behind it read, -p 2",
+         lambda e, f: ["-v", "-p", "2", patched_disk(e, f, {0: bytes(512)}, "gpt512.raw")], 0,
+         [r"Warning: Sector 0 holds no protective MBR; the GPT header behind it is read\.$",
+          r"Reading the \$MFT of the NTFS volume in GPT entry 2 at byte offset 38,797,312"],
+         rows=lambda e: e.good_rows("fragmented-1k")),
+    Case("a volume behind a zeroed MiB, found by its backup boot sector",
+         lambda e, f: [volume_after_zeros(e, f)], 0,
+         [r"Warning: no partition table: the NTFS volume at byte offset 1,048,576 was found by its backup boot "
+          r"sector\.$", r"Reading the \$MFT of the NTFS volume at byte offset 1,048,576 \(sector 2,048\)"],
+         rows=lambda e: e.good_rows("tree-1k")),
+    Case("--offset at the logical volume",
+         lambda e, f: ["--offset", str(FRAGMENTED_AT), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], 0,
+         [r"Reading the \$MFT of the NTFS volume in MBR logical 1 at byte offset 38,797,312"],
+         rows=lambda e: e.good_rows("fragmented-1k"), absent=[r"no partition table"]),
+    Case("--offset where no volume starts",
+         lambda e, f: ["--offset", str(TREE_AT + 512), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], REFUSED,
+         [r"holds no NTFS volume at byte offset 4,194,816: no NTFS boot sector lies there"]),
+    Case("--offset on an extracted $MFT",
+         lambda e, f: ["--offset", "0", copy_of(e, e.volumes["tree-1k"].mft, f, "tree.mft")], REFUSED,
+         [r"Option --offset chooses an NTFS volume of an image by where it starts; .*tree\.mft is an \$MFT file\.$"]),
+    Case("BitLocker over tree-1k: -p 1 refused",
+         lambda e, f: ["-p", "1", patched_disk(e, f, {TREE_AT + 3: b"-FVE-FS-"})], REFUSED,
+         [r"Error: Volume at byte offset 4,194,304 is BitLocker-encrypted: decrypt it first\.$"]),
+    Case("BitLocker over tree-1k and FAT12 over entry 1: the listing by kind",
+         lambda e, f: ["-p", "3", patched_disk(e, f, {**FAT12, TREE_AT + 3: b"-FVE-FS-"})], REFUSED,
+         [r"-p 1: in MBR entry 2 at byte offset 4,194,304 .*, BitLocker-encrypted$",
+          r"  MBR entry 1 at byte offset 1,048,576 \(sector 2,048\), 2,097,152 bytes: FAT12, not read$"]),
 ]
 
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.

@@ -125,6 +125,12 @@ TEST(PartitionTableTest, ReadsGptInEitherSectorSize)
         EXPECT_EQ(PartitionTexts(table), (std::vector<std::string>{text(1, 64), text(2, 128)}));
         EXPECT_TRUE(diagnostics.empty());
     }
+    Bytes wiped_mbr = GptDisk(512, 2, 4, 128, entries);  // still read, and said
+    PutBytes(wiped_mbr, 0, Bytes(512, 0));
+    Diagnostics diagnostics;
+    EXPECT_EQ(Read(wiped_mbr, diagnostics).partitions.size(), 2u);
+    EXPECT_EQ(Texts(diagnostics),
+              std::vector<wxString>{"Sector 0 holds no protective MBR; the GPT header behind it is read."});
 }
 
 TEST(PartitionTableTest, ReadsWhatAHostileGptHeaderAllows)
