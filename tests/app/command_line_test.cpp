@@ -77,12 +77,15 @@ struct RefusalCase {
 // nothing but the usage.
 TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
 {
-    std::filesystem::create_directory(dir_.File("adir"));
     const RefusalCase cases[] = {
         {{}, "\nNo $MFT filename provided.\n"},
         {{"missing.mft"}, "$MFT file missing.mft does not exist.\n"},
         {{"100%s%d.mft"}, "$MFT file 100%s%d.mft does not exist.\n"},
-        {{"adir"}, "$MFT file adir does not exist.\n"},
+        // The parser would keep the last value of a repeated option, the long form's included.
+        {{"-p", "1", "-p", "2", "in.mft"},
+         "\nOption -p is given more than once: each option that takes a value is given once.\n"},
+        {{"--output=a.txt", "-o", "b.txt", "in.mft"},
+         "\nOption -o is given more than once: each option that takes a value is given once.\n"},
         {{"-a", "-v", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
         {{"-a", "-f", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
         {{"-a", "-m", "WS01", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
