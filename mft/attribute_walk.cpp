@@ -183,28 +183,31 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
 
 wxString AttributeWalkBreakText(std::uint64_t recno, const AttributeWalkBreak& walk_break)
 {
-    const wxString at = wxString::Format(wxS("%u (0x%X)"), walk_break.offset, walk_break.offset);
+    const wxString at = wxString::Format(wxS("offset %u (0x%X)"), walk_break.offset, walk_break.offset);
+    const wxString length = wxString::Format(wxS(" has a length of %u"), walk_break.length);
     wxString cause;
     switch (walk_break.cause) {
-    case AttributeWalkBreak::Cause::kNone: return wxString();
+    case AttributeWalkBreak::Cause::kNone:
+        return wxString();
     case AttributeWalkBreak::Cause::kFirstPastEnd:
-        cause = wxS("its first attribute, at offset ") + at + wxS(", lies past the end of the record");
+        cause = wxS("its first attribute, at ") + at + wxS(", lies past the end of the record; none is read");
         break;
     case AttributeWalkBreak::Cause::kTooShort:
-        cause = wxS("the attribute at offset ") + at + wxString::Format(wxS(" has a length of %u"), walk_break.length) +
-                wxS(", shorter than an attribute header");
+        cause = wxS("the attribute at ") + at + length +
+                wxS(", shorter than an attribute header; the attributes from there on are not read");
         break;
     case AttributeWalkBreak::Cause::kHeaderCut:
-        cause = wxS("the attribute at offset ") + at + wxS(" is cut by the end of the record");
+        cause = wxS("the attribute at ") + at +
+                wxS(" is cut by the end of the record; the attributes from there on are not read");
         break;
     case AttributeWalkBreak::Cause::kLengthPastEnd:
-        cause = wxS("the attribute at offset ") + at + wxString::Format(wxS(" has a length of %u"), walk_break.length) +
-                wxS(", past the end of the record");
+        cause = wxS("the attribute at ") + at + length +
+                wxS(", past the end of the record; the attributes after it are not read");
         break;
     case AttributeWalkBreak::Cause::kNoEndMarker:
-        cause = wxS("its attributes end at offset ") + at + wxS(" without the end marker");
+        cause = wxS("no end marker at ") + at + wxS(", after its last attribute");
         break;
     }
     return wxString::Format(wxS("Record %llu is damaged: "), static_cast<unsigned long long>(recno)) + cause +
-           wxS("; its attributes after that are not read.");
+           wxS(".");
 }
