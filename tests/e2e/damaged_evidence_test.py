@@ -87,8 +87,41 @@ MFT_CASES: List[Case] = [
 VOLUME_CASES: List[Case] = [
 ]
 
+def input_folder(evidence: Evidence, folder: str) -> List[str]:
+    os.mkdir(os.path.join(folder, "mft.d"))
+    return [os.path.join(folder, "mft.d")]
+
+
+def input_fifo(evidence: Evidence, folder: str) -> List[str]:
+    os.mkfifo(os.path.join(folder, "mft.fifo"))
+    return [os.path.join(folder, "mft.fifo")]
+
+
+def archive_as_input(evidence: Evidence, folder: str) -> List[str]:
+    """The runner names the report: the archive's name (the report's and .zip) is made
+    to lead to a copy of an extracted $MFT, and given as the input."""
+    mft = copy_of(evidence, evidence.volumes["tree-1k"].mft, folder, "e.tsv.zip")
+    os.symlink(mft, os.path.join(folder + ".out", REPORT + ".zip"))
+    return ["-z", "{out}/" + REPORT + ".zip"]
+
+
+def body_file_folder(evidence: Evidence, folder: str) -> List[str]:
+    return ["-b", "{out}", evidence.volumes["tree-1k"].mft]
+
+
+# No line of the usage text, no run: the refusal is all.
+BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed"]
+
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.
 INPUT_CASES: List[Case] = [
+    Case("input is a directory", input_folder, REFUSED, [r"Error: /\S+/mft\.d is a directory\.$"],
+         absent=BEFORE_WORK),
+    Case("input is a FIFO", input_fifo, REFUSED,
+         [r"Error: /\S+/mft\.fifo is a FIFO: the \$MFT must be a file or a device\.$"], absent=BEFORE_WORK),
+    Case("archive would be the input", archive_as_input, REFUSED,
+         [r"Error: Output file /\S+/report\.tsv\.zip is the \$MFT input file\.$"], absent=BEFORE_WORK),
+    Case("output is a directory", body_file_folder, REFUSED,
+         [r"Error: Output file /\S+\.out is a directory\.$"], absent=BEFORE_WORK),
 ]
 
 CASES = IMAGE_SET_CASES + MFT_CASES + VOLUME_CASES + INPUT_CASES
