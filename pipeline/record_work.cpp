@@ -30,7 +30,7 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, P
         rows_.emplace(*settings.report, settings.host_name);
     }
     if (settings.report && settings.body_file) {
-        body_lines_ = std::make_unique<BodyFileLines>(mft_file);
+        body_lines_ = std::make_unique<BodyFileLines>(mft_file, &extensions_);
     }
 }
 
