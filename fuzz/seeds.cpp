@@ -235,34 +235,18 @@ std::vector<Seed> NumberSeeds()
     return seeds;
 }
 
-// Damaged records behind the system records: the first attribute at 0x3FF,
-// past the end of the record, and an attribute 0x7FFFFFFF bytes long, one
-// before a name and one after it.
-MftImage DamagedRecords()
-{
-    MftImage image = SystemRecords();
-    Bytes first_past_end = RecordBuilder().StandardInformation(kTimes).FileName(u"past end", kWin32, 5).Build();
-    PutLE(first_past_end, 20, 0x3FF, 2);
-    image.Add(first_past_end);
-    Bytes long_first = RecordBuilder().StandardInformation(kTimes).FileName(u"long first", kWin32, 5).Build();
-    PutLE(long_first, 0x38 + 4, 0x7FFFFFFF, 4);
-    image.Add(long_first);
-    RecordBuilder named;
-    named.StandardInformation(kTimes).FileName(u"long after the name", kWin32, 5);
-    const std::size_t data = named.NextAttributeOffset();
-    Bytes long_after = named.ResidentData(4).Build();
-    PutLE(long_after, data + 4, 0x7FFFFFFF, 4);
-    image.Add(long_after);
-    return image;
-}
-
-// The tree behind the system records, the tree of 4096-byte records, the
-// records with attribute lists and the damaged records behind the system
-// records, once per run mode.
+// The tree behind the system records, the tree of 4096-byte records, and
+// the records with attribute lists behind the system records, once per run
+// mode; and damaged records (first attribute at 0x3FF, lengths 0x7FFFFFFF).
 std::vector<Seed> RunSeeds()
 {
     std::vector<Seed> seeds;
-    const Bytes damaged = DamagedRecords().bytes();
+    MftImage damaged = SystemRecords();
+    for (std::size_t at : {20, 0x38 + 4, 0xF8 + 4}) {
+        Bytes record = RecordBuilder().StandardInformation(kTimes).FileName(u"damaged", kWin32, 5).ResidentData(4).Build();
+        PutLE(record, at, at == 20 ? 0x3FF : 0x7FFFFFFF, at == 20 ? 2 : 4);
+        damaged.Add(record);
+    }
     MftImage image = SystemRecords();
     image.AddRawBytes(Tree().bytes());
     MftImage lists = SystemRecords();
@@ -277,7 +261,7 @@ std::vector<Seed> RunSeeds()
         Bytes listed = lists.bytes();
         listed[8] = static_cast<std::uint8_t>(mode);
         seeds.push_back({"attribute-lists-mode-" + std::to_string(mode), AsString(listed)});
-        Bytes broken = damaged;
+        Bytes broken = damaged.bytes();
         broken[8] = static_cast<std::uint8_t>(mode);
         seeds.push_back({"damaged-records-mode-" + std::to_string(mode), AsString(broken)});
     }

@@ -241,7 +241,6 @@ TEST(BadInput, RefusalsAreClearAndTouchNothingElse)
         const RunResult result = RunVarnethIn(dir, c.args, options);
         EXPECT_EQ(result.exit_status, c.exit_status) << c.label << "\n" << result.out << result.err;
         EXPECT_TRUE(Shows(result, c.channel, c.message)) << c.label << "\n" << result.out << result.err;
-        // Every refusal, the archive's included, comes before the run.
         if (c.exit_status != 0) {
             EXPECT_EQ(result.out.find("processing complete"), std::string::npos) << c.label;
         }

@@ -81,7 +81,6 @@ TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
         {{}, "\nNo $MFT filename provided.\n"},
         {{"missing.mft"}, "$MFT file missing.mft does not exist.\n"},
         {{"100%s%d.mft"}, "$MFT file 100%s%d.mft does not exist.\n"},
-        // The parser would keep the last value of a repeated option, the long form's included.
         {{"-p", "1", "-p", "2", "in.mft"},
          "\nOption -p is given more than once: each option that takes a value is given once.\n"},
         {{"--output=a.txt", "-o", "b.txt", "in.mft"},

@@ -62,7 +62,6 @@ struct FailurePoint {
     std::vector<std::string> errors;  // every log text, in order
 };
 
-// Each write failure names the system's reason: the size limit, the full device.
 const FailurePoint kFailurePoints[] = {
     {"report write", Failure::kReportWrite, kRootFiles, {"Error: Error writing to r.txt report file: File too large."}},
     {"body write", Failure::kBodyWrite, kDeepFiles, {"Error: Error writing to body.txt body file: File too large."}},

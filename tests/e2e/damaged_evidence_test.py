@@ -87,40 +87,29 @@ MFT_CASES: List[Case] = [
 VOLUME_CASES: List[Case] = [
 ]
 
-def input_folder(evidence: Evidence, folder: str) -> List[str]:
-    os.mkdir(os.path.join(folder, "mft.d"))
-    return [os.path.join(folder, "mft.d")]
 
-
-def input_fifo(evidence: Evidence, folder: str) -> List[str]:
-    os.mkfifo(os.path.join(folder, "mft.fifo"))
-    return [os.path.join(folder, "mft.fifo")]
+def made(kind: Callable[[str], None], name: str) -> Callable[[Evidence, str], List[str]]:
+    return lambda evidence, folder: [kind(os.path.join(folder, name)) or os.path.join(folder, name)]
 
 
 def archive_as_input(evidence: Evidence, folder: str) -> List[str]:
-    """The runner names the report: the archive's name (the report's and .zip) is made
-    to lead to a copy of an extracted $MFT, and given as the input."""
-    mft = copy_of(evidence, evidence.volumes["tree-1k"].mft, folder, "e.tsv.zip")
-    os.symlink(mft, os.path.join(folder + ".out", REPORT + ".zip"))
+    """-o is the runner's: the archive's name leads to a copy of an extracted $MFT, the input."""
+    os.symlink(copy_of(evidence, evidence.volumes["tree-1k"].mft, folder, "e.tsv.zip"),
+               os.path.join(folder + ".out", REPORT + ".zip"))
     return ["-z", "{out}/" + REPORT + ".zip"]
 
 
-def body_file_folder(evidence: Evidence, folder: str) -> List[str]:
-    return ["-b", "{out}", evidence.volumes["tree-1k"].mft]
-
-
-# No line of the usage text, no run: the refusal is all.
-BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed"]
+BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed"]  # the refusal is all
 
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.
 INPUT_CASES: List[Case] = [
-    Case("input is a directory", input_folder, REFUSED, [r"Error: /\S+/mft\.d is a directory\.$"],
+    Case("input is a directory", made(os.mkdir, "mft.d"), REFUSED, [r"Error: /\S+/mft\.d is a directory\.$"],
          absent=BEFORE_WORK),
-    Case("input is a FIFO", input_fifo, REFUSED,
+    Case("input is a FIFO", made(os.mkfifo, "mft.fifo"), REFUSED,
          [r"Error: /\S+/mft\.fifo is a FIFO: the \$MFT must be a file or a device\.$"], absent=BEFORE_WORK),
     Case("archive would be the input", archive_as_input, REFUSED,
          [r"Error: Output file /\S+/report\.tsv\.zip is the \$MFT input file\.$"], absent=BEFORE_WORK),
-    Case("output is a directory", body_file_folder, REFUSED,
+    Case("output is a directory", lambda evidence, folder: ["-b", "{out}", evidence.volumes["tree-1k"].mft], REFUSED,
          [r"Error: Output file /\S+\.out is a directory\.$"], absent=BEFORE_WORK),
 ]
 

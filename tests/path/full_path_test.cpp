@@ -134,7 +134,6 @@ std::vector<PathCase> PathCases()
         {"50 names: past the limit", kDeepChainStart + 49, kOrphans + JoinedChain("d", 0, 49), nullptr, nullptr},
         {"60 names: the last 50", kDeepChainStart + 59, kOrphans + JoinedChain("d", 10, 59), nullptr, nullptr},
         {"parent loop", 100, kOrphans + "q\\p", nullptr, nullptr},
-        // Only record 5 ends a walk as the root.
         {"a \".\" that is not the root", 171, kOrphans + "under a second root", nullptr, nullptr},
     };
 }

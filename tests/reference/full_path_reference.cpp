@@ -72,7 +72,6 @@ bool Walk(wxFile& mft_file, std::uint64_t mft_recno, std::optional<std::uint16_t
             return false;
         }
         const MFTFileNameAttr* name = FirstUsableName(record);
-        // Only record 5 is the root; a "." elsewhere is no name a path goes through.
         const bool dot = name != nullptr && name->file_name == wxS(".");
         const bool root = dot && current == 5;
         if (dot && !root) {
