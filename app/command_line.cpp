@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include <wx/filefn.h>
 
@@ -108,16 +109,44 @@ void FillRunSettings(const wxCmdLineParser& parser)
     }
 }
 
+// The first option that takes a value and was given more than once (its
+// long form counts as the same), or an empty text: the parser would keep the
+// last value without a word.
+wxString RepeatedOption(const wxCmdLineParser& parser)
+{
+    std::vector<wxString> seen;
+    for (const wxCmdLineArg& argument : parser.GetArguments()) {
+        if (argument.GetKind() != wxCMD_LINE_OPTION) {
+            continue;
+        }
+        const wxString name = argument.GetShortName().empty() ? argument.GetLongName() : argument.GetShortName();
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
+            return name;
+        }
+        seen.push_back(name);
+    }
+    return wxString();
+}
+
 // The first rule that the settings break, or an empty text.
 wxString FindBrokenRule(const wxCmdLineParser& parser)
 {
+    const wxString repeated = RepeatedOption(parser);
+    if (!repeated.empty()) {
+        return wxString(wxS("\nOption ")) + (repeated.length() == 1 ? wxS("-") : wxS("--")) + repeated +
+               wxS(" is given more than once: each option that takes a value is given once.\n");
+    }
     if (run_settings.mft_filename.empty()) {
         return wxS("\nNo $MFT filename provided.\n");
     }
     if (parser.GetParamCount() > 1) {
         return wxS("\nOnly parameter is $MFT filename\n");
     }
-    if (!wxFileExists(run_settings.mft_filename) && !platform::IsBlockDevice(run_settings.mft_filename)) {
+    // A directory or a FIFO is there: the input's check refuses it in words
+    // of its own.
+    const platform::FileKind input_kind = platform::KindOfFile(run_settings.mft_filename);
+    if (!wxFileExists(run_settings.mft_filename) && input_kind != platform::FileKind::kBlockDevice &&
+        input_kind != platform::FileKind::kDirectory && input_kind != platform::FileKind::kFifo) {
         return wxS("$MFT file ") + run_settings.mft_filename + wxS(" does not exist.\n");
     }
     if (run_settings.dump_ads && CountSwitchesGiven(parser) > 1) {

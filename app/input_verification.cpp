@@ -58,6 +58,18 @@ MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size)
         LogErrorText(wxS("IsValidMFTFile() - strFilename parameter is empty."));
         return MftFileCheck::kRefused;
     }
+    // Neither would read as records: a folder has none, and a FIFO's bytes
+    // are gone once read (and reading one may wait for ever for a writer).
+    switch (platform::KindOfFile(strFilename)) {
+    case platform::FileKind::kDirectory:
+        LogErrorText(strFilename + wxS(" is a directory."));
+        return MftFileCheck::kRefused;
+    case platform::FileKind::kFifo:
+        LogErrorText(strFilename + wxS(" is a FIFO: the $MFT must be a file or a device."));
+        return MftFileCheck::kRefused;
+    default:
+        break;
+    }
     if (!wxFileExists(strFilename) && !platform::IsBlockDevice(strFilename)) {
         LogErrorText(wxS("$MFT file ") + strFilename + wxS(" does not exist.\n"));
         return MftFileCheck::kRefused;

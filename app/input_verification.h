@@ -15,7 +15,7 @@ bool IsValidMFTFile(const wxString& strFilename, std::size_t* record_size = null
 enum class MftFileCheck {
     kMftFile,     // as IsValidMFTFile's true
     kNotMftFile,  // it opens, but its first records are not all FILE records: nothing logged
-    kRefused,     // no name, no such file, or it does not open: the line is logged
+    kRefused,     // no name, no such file, a directory or FIFO, or it does not open: the line is logged
 };
 
 // IsValidMFTFile, but an input that opens and is no $MFT file is left to the

@@ -26,21 +26,21 @@ int ProgressPercent(std::uint64_t recno, std::uint64_t record_count)
     return static_cast<int>(static_cast<float>(ratio * 100.0));
 }
 
-RecordOutcome ReportWriteFailed()
+RecordOutcome ReportWriteFailed(const OutputFile& file)
 {
-    LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
+    LogErrorText(WriteFailureText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file"), file.SystemError()));
     return RecordOutcome::Failed;
 }
 
-RecordOutcome JsonWriteFailed()
+RecordOutcome JsonWriteFailed(const OutputFile& file)
 {
-    LogErrorText(wxS("Error writing to ") + run_settings.json_filename + wxS(" JSON file."));
+    LogErrorText(WriteFailureText(wxS("Error writing to ") + run_settings.json_filename + wxS(" JSON file"), file.SystemError()));
     return RecordOutcome::Failed;
 }
 
-RecordOutcome BodyWriteFailed()
+RecordOutcome BodyWriteFailed(const OutputFile& file)
 {
-    LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
+    LogErrorText(WriteFailureText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file"), file.SystemError()));
     return RecordOutcome::Failed;
 }
 
@@ -61,24 +61,24 @@ struct RecordBytes {
 RecordOutcome WriteReportRows(RunState& state, std::uint64_t recno, const RecordBytes& bytes)
 {
     if (!WriteBytes(state.report_file, bytes.report)) {
-        return ReportWriteFailed();
+        return ReportWriteFailed(state.report_file);
     }
     if (state.body_file && !WriteBytes(*state.body_file, bytes.body)) {
-        return BodyWriteFailed();
+        return BodyWriteFailed(*state.body_file);
     }
     if (recno % kProgressInterval == 0) {
         PrintText(ProgressLine(state, recno, ProgressPercent(recno, state.mft_record_count)) + wxS("\r"));
         FlushConsole();
         if (!state.report_file.FlushToDisk()) {
-            return ReportWriteFailed();
+            return ReportWriteFailed(state.report_file);
         }
         // The outputs beside the report need not be on the disk at each
         // progress line: they go on their way there while the run goes on.
         if (state.body_file && !state.body_file->WriteBackInBackground()) {
-            return BodyWriteFailed();
+            return BodyWriteFailed(*state.body_file);
         }
         if (state.json_file && !state.json_file->WriteBackInBackground()) {
-            return JsonWriteFailed();
+            return JsonWriteFailed(*state.json_file);
         }
     }
     return RecordOutcome::Done;
@@ -160,7 +160,7 @@ LoopEnd RunRecordLoop(RunState& state)
         std::size_t json_end = 0;
         const auto write_json = [&]() {
             if (state.json_file && !state.json_file->Write(Piece(batch->json, json_start, json_end))) {
-                JsonWriteFailed();
+                JsonWriteFailed(*state.json_file);
                 return false;
             }
             return true;

@@ -21,8 +21,13 @@ bool RefuseOutputOnInput(const RunState& state, const wxString& output_name)
 {
     // A disk or a partition may be the evidence, or hold it: no output is
     // ever written to one.
-    if (platform::IsBlockDevice(output_name)) {
+    const platform::FileKind kind = platform::KindOfFile(output_name);
+    if (kind == platform::FileKind::kBlockDevice) {
         LogErrorText(wxS("Output file ") + output_name + wxS(" is a block device."));
+        return true;
+    }
+    if (kind == platform::FileKind::kDirectory) {
+        LogErrorText(wxS("Output file ") + output_name + wxS(" is a directory."));
         return true;
     }
     if (platform::IsSameDestination(output_name, run_settings.mft_filename)) {
@@ -64,6 +69,11 @@ bool OpenReport(RunState& state)
     const wxString& name = run_settings.output_filename;
     LogMessageText(wxS("Opening output file ") + name + wxS("."));
     if (RefuseOutputOnInput(state, name) || RefuseOutputOnDebugLog(name)) {
+        return false;
+    }
+    // The archive's name is known now: a run that could not make it is
+    // refused before it reads a record, not after.
+    if (run_settings.zip_output && RefuseArchiveName(state, name + wxS(".zip"), name)) {
         return false;
     }
     if (!state.report_file.Open(name)) {
@@ -150,7 +160,9 @@ bool OpenJsonFile(RunState& state)
 bool StartOutputs(RunState& state)
 {
     if (state.ReportMode() && (!state.report_file.Empty() || !state.report_file.Flush())) {
-        LogErrorText(wxS("Error writing header row to ") + run_settings.output_filename + wxS(" report file."));
+        LogErrorText(WriteFailureText(wxS("Error writing header row to ") + run_settings.output_filename +
+                                          wxS(" report file"),
+                                      state.report_file.SystemError()));
         return false;
     }
     if (state.body_file && !state.body_file->Empty()) {

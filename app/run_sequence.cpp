@@ -160,20 +160,26 @@ bool CompressReport(RunState& state)
     return RemoveZippedReport(report_name);
 }
 
-// Closes the report and the body file with what was written to them; false
-// after a failure (logged).
+// Closes the report, the body file and the JSON lines with what was written
+// to them, each whatever became of the others; false after any failure
+// (each logged).
 bool CloseOutputs(RunState& state)
 {
     bool closed = true;
-    if (state.report_file.IsOpened() && !state.report_file.Close()) {
-        LogErrorText(wxS("Error writing to ") + run_settings.output_filename + wxS(" report file."));
-        closed = false;
-    } else if (state.body_file && !state.body_file->Close()) {
-        LogErrorText(wxS("Error writing to ") + run_settings.body_filename + wxS(" body file."));
-        closed = false;
-    } else if (state.json_file && !state.json_file->Close()) {
-        LogErrorText(wxS("Error writing to ") + run_settings.json_filename + wxS(" JSON file."));
-        closed = false;
+    const auto close = [&closed](OutputFile& file, const wxString& name, const wxChar* kind) {
+        if (!file.Close()) {
+            LogErrorText(WriteFailureText(wxS("Error writing to ") + name + kind, file.SystemError()));
+            closed = false;
+        }
+    };
+    if (state.report_file.IsOpened()) {
+        close(state.report_file, run_settings.output_filename, wxS(" report file"));
+    }
+    if (state.body_file) {
+        close(*state.body_file, run_settings.body_filename, wxS(" body file"));
+    }
+    if (state.json_file) {
+        close(*state.json_file, run_settings.json_filename, wxS(" JSON file"));
     }
     state.mft_input.Close();
     return closed;

@@ -6,13 +6,18 @@
 #include <wx/filefn.h>
 #include <wx/filename.h>
 
+#include <cerrno>
+#include <cstdio>
+
 #include "archive/report_archive_draft.h"
 #include "base/log_message.h"
+#include "base/output_file.h"
 
 namespace {
 
 const wxChar* const archive_uncreated_text = wxS("ZipOutputFile() - zip_filename could not be created.");
-const wxChar* const archive_unwritten_text = wxS("ZipOutputFile() - zip_filename could not be written.");
+// Without its full stop: the system's reason may follow.
+const wxChar* const archive_unwritten_lead = wxS("ZipOutputFile() - zip_filename could not be written");
 const wxChar* const archive_unclosed_text = wxS("ZipOutputFile() - zip_filename could not be closed.");
 const wxChar* const archive_kept_text = wxS("ZipOutputFile() - partial zip_filename could not be removed.");
 
@@ -22,11 +27,20 @@ int Fail(const wxString& text)
     return -1;
 }
 
+// The line of a failed write to the archive, with the system's reason (the
+// code the failed call left) when the archive's own stream failed, not the
+// draft it is copied from.
+wxString UnwrittenText(const wxFFile& archive, int error_code)
+{
+    return WriteFailureText(archive_unwritten_lead, archive.Error() ? error_code : 0);
+}
+
 // The report was finished when the zip step began, which is now.
 wxString CopyDraft(wxFFile& archive, ReportArchiveDraft* draft)
 {
     const bool copied = draft != nullptr && draft->Finish(wxDateTime::Now()) && draft->CopyTo(archive);
-    return copied ? wxString() : wxString(archive_unwritten_text);
+    const int error_code = errno;
+    return copied ? wxString() : UnwrittenText(archive, error_code);
 }
 
 // Buffered bytes reach the file only here, so a full disk often shows first
@@ -34,13 +48,19 @@ wxString CopyDraft(wxFFile& archive, ReportArchiveDraft* draft)
 // would close it again later; the pointer is dead by then, so it is dropped.
 wxString CloseArchive(wxFFile& archive)
 {
-    const bool flushed = archive.Flush();
+    // The library's flush logs its failure, and logging may change errno:
+    // the stream is flushed here first, for the system's reason.
+    errno = 0;
+    const bool flushed_here = std::fflush(archive.fp()) == 0;
+    const int flush_error = errno;
+    const bool flushed = archive.Flush() && flushed_here;
+    const wxString unwritten = flushed ? wxString() : UnwrittenText(archive, flush_error);
     const bool closed = archive.Close();
     if (!closed) {
         archive.Detach();
     }
     if (!flushed) {
-        return archive_unwritten_text;
+        return unwritten;
     }
     return closed ? wxString() : wxString(archive_unclosed_text);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include <wx/filename.h>
@@ -140,8 +141,10 @@ bool ReportArchiveDraft::CopyTo(wxFFile& archive)
         if (got == 0) {
             return true;
         }
+        // Written here rather than through the library, whose logging of a
+        // failure may change errno: the caller reads the system's reason.
         const auto size = static_cast<std::size_t>(got);
-        if (archive.Write(block.data(), size) != size) {
+        if (std::fwrite(block.data(), 1, size, archive.fp()) != size) {
             return false;
         }
         offset += size;

@@ -35,7 +35,7 @@ public:
     // failed, now or before.
     bool Finish(const wxDateTime& entry_time);
     // Copies the finished archive to the start of archive; false when a read
-    // or a write fails.
+    // or a write fails (errno then holds the system's code).
     bool CopyTo(wxFFile& archive);
 
 private:

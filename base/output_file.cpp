@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include <wx/filefn.h>
+#include <wx/log.h>
 
 #include "base/log_message.h"
 #include "base/platform.h"
@@ -12,6 +13,11 @@ namespace {
 constexpr std::size_t kBufferLimit = 1 << 20;
 
 }  // namespace
+
+wxString WriteFailureText(const wxString& text, int error_code)
+{
+    return error_code == 0 ? text + wxS(".") : text + wxS(": ") + wxSysErrorMsgStr(error_code) + wxS(".");
+}
 
 // The buffer grows with what is written and keeps its room once the first
 // megabyte has gone out: a writer that is never opened (the listing modes
@@ -30,6 +36,7 @@ bool OutputFile::Open(const wxString& name)
 {
     buffer_.clear();
     failed_ = false;
+    system_error_ = 0;
     written_ = 0;
     released_ = 0;
     name_ = name;
@@ -51,6 +58,7 @@ bool OutputFile::OpenStandardOutput()
 {
     buffer_.clear();
     failed_ = false;
+    system_error_ = 0;
     written_ = 0;
     released_ = 0;
     name_.clear();
@@ -69,7 +77,14 @@ bool OutputFile::OpenStandardOutput()
 
 bool OutputFile::Empty()
 {
-    return file_.IsOpened() && platform::EmptyRegularFile(file_);
+    if (!file_.IsOpened()) {
+        return false;
+    }
+    const bool emptied = platform::EmptyRegularFile(file_);
+    if (!emptied) {
+        KeepError(errno);
+    }
+    return emptied;
 }
 
 void OutputFile::Discard()
@@ -108,10 +123,13 @@ bool OutputFile::WriteThrough(std::string_view bytes)
     // A write to a pipe that a caught signal cut short goes on where it
     // stopped; one that stops again (a full disk) has failed, and the
     // library logged the first failed call only.
+    file_.ClearLastError();
     std::size_t written = file_.Write(bytes.data(), bytes.size());
+    KeepError(file_.GetLastError());
     while (written != 0 && written < bytes.size()) {
         const long long more = platform::WriteSome(file_.fd(), bytes.data() + written, bytes.size() - written);
         if (more <= 0) {
+            KeepError(more < 0 ? errno : 0);
             break;
         }
         written += static_cast<std::size_t>(more);
@@ -143,6 +161,9 @@ bool OutputFile::FlushToDisk()
     }
     const platform::DiskFlushResult result = platform::FlushToDisk(file_);
     failed_ = result == platform::DiskFlushResult::Failed;
+    if (failed_) {
+        KeepError(errno);
+    }
     if (result == platform::DiskFlushResult::Flushed) {
         platform::ReleaseFlushedPages(file_, released_, written_);
         released_ = written_;
@@ -160,8 +181,14 @@ bool OutputFile::WriteBackInBackground()
         platform::ReleaseFlushedPages(file_, released_, started_);
         released_ = started_;
     }
+    const int finish_error = errno;
     const platform::DiskFlushResult started = platform::StartWriteBack(file_, started_, written_);
     started_ = written_;
+    if (finished == platform::DiskFlushResult::Failed) {
+        KeepError(finish_error);
+    } else if (started == platform::DiskFlushResult::Failed) {
+        KeepError(errno);
+    }
     failed_ = finished == platform::DiskFlushResult::Failed || started == platform::DiskFlushResult::Failed;
     return !failed_;
 }
@@ -172,7 +199,11 @@ bool OutputFile::Close()
         return !failed_;
     }
     const bool flushed = Flush();
+    file_.ClearLastError();
     const bool closed = file_.Close();
+    if (!closed) {
+        KeepError(file_.GetLastError());
+    }
     buffer_.clear();
     return flushed && closed;
 }

@@ -12,6 +12,11 @@
 
 #include "base/report_line_sink.h"
 
+// The line of a failed write to an output: the text (without its full stop)
+// and the system's reason for error_code when there is one, as in
+// "Error writing to r.tsv report file: No space left on device."
+wxString WriteFailureText(const wxString& text, int error_code);
+
 // Takes a copy of every byte an output file writes, in order.
 class ByteSink {
 public:
@@ -68,16 +73,28 @@ public:
     bool WriteBackInBackground();
     // Flush and close; false when either fails.
     bool Close();
+    // The system's error code of the first write, flush to the disk or close
+    // that failed since the file was opened; 0 when none failed or the
+    // system gave none.
+    int SystemError() const { return system_error_; }
 
 private:
     // Hands bytes to the file, none buffered before them.
     bool WriteThrough(std::string_view bytes);
+    // Keeps the first failure's code.
+    void KeepError(int error)
+    {
+        if (system_error_ == 0) {
+            system_error_ = error;
+        }
+    }
 
     wxFile file_;
     wxString name_;
     bool created_ = false;  // by Open
     std::string buffer_;
     bool failed_ = false;
+    int system_error_ = 0;
     std::unique_ptr<ByteSink> copy_;
     long long written_ = 0;   // bytes handed to the file
     long long released_ = 0;  // bytes whose cached pages were released

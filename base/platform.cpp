@@ -169,6 +169,14 @@ bool IsBlockDevice(const wxString&)
     return false;  // devices are named as \\.\PhysicalDrive0 there, and not read yet
 }
 
+FileKind KindOfFile(const wxString& name)
+{
+    if (wxDirExists(name)) {
+        return FileKind::kDirectory;
+    }
+    return wxFileExists(name) ? FileKind::kRegular : FileKind::kMissing;
+}
+
 #else
 
 int DuplicateStandardOutput()
@@ -176,10 +184,27 @@ int DuplicateStandardOutput()
     return fcntl(1, F_DUPFD_CLOEXEC, 0);
 }
 
-bool IsBlockDevice(const wxString& name)
+FileKind KindOfFile(const wxString& name)
 {
     struct stat status {};
-    return stat(name.fn_str(), &status) == 0 && S_ISBLK(status.st_mode);
+    if (stat(name.fn_str(), &status) != 0) {
+        return FileKind::kMissing;
+    }
+    if (S_ISREG(status.st_mode)) {
+        return FileKind::kRegular;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return FileKind::kDirectory;
+    }
+    if (S_ISFIFO(status.st_mode)) {
+        return FileKind::kFifo;
+    }
+    return S_ISBLK(status.st_mode) ? FileKind::kBlockDevice : FileKind::kOther;
+}
+
+bool IsBlockDevice(const wxString& name)
+{
+    return KindOfFile(name) == FileKind::kBlockDevice;
 }
 
 bool IsSameFile(const wxString& first, const wxString& second)

@@ -42,6 +42,10 @@ int OpenForWriting(const wxString& name, bool& created);
 // nothing to empty); false when that fails.
 bool EmptyRegularFile(wxFile& file);
 
+// What a name leads to, symbolic links followed.
+enum class FileKind { kMissing, kRegular, kDirectory, kFifo, kBlockDevice, kOther };
+FileKind KindOfFile(const wxString& name);
+
 // True when the name leads to a block device (a disk, a partition): an input
 // as a disk image is, though no regular file.
 bool IsBlockDevice(const wxString& name);

@@ -248,10 +248,16 @@ std::vector<Seed> NumberSeeds()
 
 // The tree behind the system records, the tree of 4096-byte records, and
 // the records with attribute lists behind the system records, once per run
-// mode.
+// mode; and damaged records (first attribute at 0x3FF, lengths 0x7FFFFFFF).
 std::vector<Seed> RunSeeds()
 {
     std::vector<Seed> seeds;
+    MftImage damaged = SystemRecords();
+    for (std::size_t at : {20, 0x38 + 4, 0xF8 + 4}) {
+        Bytes record = RecordBuilder().StandardInformation(kTimes).FileName(u"damaged", kWin32, 5).ResidentData(4).Build();
+        PutLE(record, at, at == 20 ? 0x3FF : 0x7FFFFFFF, at == 20 ? 2 : 4);
+        damaged.Add(record);
+    }
     MftImage image = SystemRecords();
     image.AddRawBytes(Tree().bytes());
     MftImage lists = SystemRecords();
@@ -266,6 +272,9 @@ std::vector<Seed> RunSeeds()
         Bytes listed = lists.bytes();
         listed[8] = static_cast<std::uint8_t>(mode);
         seeds.push_back({"attribute-lists-mode-" + std::to_string(mode), AsString(listed)});
+        Bytes broken = damaged.bytes();
+        broken[8] = static_cast<std::uint8_t>(mode);
+        seeds.push_back({"damaged-records-mode-" + std::to_string(mode), AsString(broken)});
     }
     for (int fault = 1; fault <= kRunFaults; ++fault) {
         for (int mode : {1, kRunModes - 1}) {

@@ -76,7 +76,8 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeaderFields&
 
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares, std::size_t record_size,
-                            int* index_root_id, MFTAttrHeaderFields* attribute_list)
+                            int* index_root_id, MFTAttrHeaderFields* attribute_list,
+                            AttributeWalkBreak* walk_break)
 {
     if (mft_rec_buf == nullptr) {
         diagnostics.Error("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -99,14 +100,32 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         return -1;  // no attributes: silent
     }
 
+    AttributeWalkBreak found;
+    const auto note = [&found](AttributeWalkBreak::Cause cause, std::uint64_t at, std::uint32_t length) {
+        if (found.cause == AttributeWalkBreak::Cause::kNone) {
+            found = {cause, static_cast<std::uint32_t>(at), length};
+        }
+    };
+    // The end marker needs four bytes, not an attribute's sixteen.
+    const auto end_marker_at = [&record](std::uint64_t at) {
+        return record.Fits(at, sizeof(kAttrListEnd)) && record.U32At(at) == kAttrListEnd;
+    };
+    bool ended = false;
     std::uint64_t offset = first_attr_offset;
-    for (std::uint32_t visits = 0; visits < visit_limit; ++visits) {
+    std::uint32_t visits = 0;
+    for (; visits < visit_limit; ++visits) {
         if (offset + kCommonPartSize >= record.size()) {
+            ended = end_marker_at(offset);
+            if (!ended) {
+                note(visits == 0 ? AttributeWalkBreak::Cause::kFirstPastEnd : AttributeWalkBreak::Cause::kNoEndMarker,
+                     offset, 0);
+            }
             break;
         }
         ByteReader attr = record.ClampedSubReader(offset, record.size());
         const std::uint32_t type = attr.U32At(kType);
         if (type == kAttrListEnd) {
+            ended = true;
             break;
         }
         // An attribute shorter than its own common part cannot be stepped
@@ -114,6 +133,7 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         // list like the end marker, and the headers found before it stand.
         const std::uint32_t length = attr.U32At(kLength);
         if (length < kCommonPartSize) {
+            note(AttributeWalkBreak::Cause::kTooShort, offset, length);
             break;
         }
         // An attribute whose resident (24-byte) or non-resident (64-byte)
@@ -121,7 +141,11 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         // before it, as at the end marker.
         const bool resident = attr.U8At(kNonResidentFlag) == 0;
         if (!attr.Fits(0, resident ? kResidentHeaderSize : kNonResidentHeaderSize)) {
+            note(AttributeWalkBreak::Cause::kHeaderCut, offset, length);
             break;
+        }
+        if (!attr.Fits(0, length)) {
+            note(AttributeWalkBreak::Cause::kLengthPastEnd, offset, length);
         }
         // One place fills headers, so that it stays inlined in this loop.
         std::unique_ptr<MFTAttrHeader> header;
@@ -146,5 +170,44 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         // walk at the top of the next pass.
         offset += length;
     }
+    // Every attribute the record's id counter allows was visited: the end
+    // marker must follow.
+    if (visits == visit_limit && !end_marker_at(offset)) {
+        note(AttributeWalkBreak::Cause::kNoEndMarker, offset, 0);
+    }
+    if (walk_break != nullptr) {
+        *walk_break = found;
+    }
     return 0;
+}
+
+wxString AttributeWalkBreakText(std::uint64_t recno, const AttributeWalkBreak& walk_break)
+{
+    const wxString at = wxString::Format(wxS("offset %u (0x%X)"), walk_break.offset, walk_break.offset);
+    const wxString length = wxString::Format(wxS(" has a length of %u"), walk_break.length);
+    wxString cause;
+    switch (walk_break.cause) {
+    case AttributeWalkBreak::Cause::kNone:
+        return wxString();
+    case AttributeWalkBreak::Cause::kFirstPastEnd:
+        cause = wxS("its first attribute, at ") + at + wxS(", lies past the end of the record; none is read");
+        break;
+    case AttributeWalkBreak::Cause::kTooShort:
+        cause = wxS("the attribute at ") + at + length +
+                wxS(", shorter than an attribute header; the attributes from there on are not read");
+        break;
+    case AttributeWalkBreak::Cause::kHeaderCut:
+        cause = wxS("the attribute at ") + at +
+                wxS(" is cut by the end of the record; the attributes from there on are not read");
+        break;
+    case AttributeWalkBreak::Cause::kLengthPastEnd:
+        cause = wxS("the attribute at ") + at + length +
+                wxS(", past the end of the record; the attributes after it are not read");
+        break;
+    case AttributeWalkBreak::Cause::kNoEndMarker:
+        cause = wxS("no end marker at ") + at + wxS(", after its last attribute");
+        break;
+    }
+    return wxString::Format(wxS("Record %llu is damaged: "), static_cast<unsigned long long>(recno)) + cause +
+           wxS(".");
 }

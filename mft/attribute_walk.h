@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <vector>
 
+#include <wx/string.h>
+
 #include "base/diagnostics.h"
 #include "mft/record_buffer.h"
 
 class MFTAttrHeader;
 struct MFTAttrHeaderFields;
+struct AttributeWalkBreak;
 template <typename T>
 class SpareObjects;
 
@@ -31,10 +34,15 @@ constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 // in index_root_id when given (a body file names a directory by it); it is
 // left as it is when there is none. The header of the first
 // $ATTRIBUTE_LIST met is stored in attribute_list when given and its type is
-// still 0 (the attributes it lists elsewhere belong to this record).
+// still 0 (the attributes it lists elsewhere belong to this record). Where
+// the walk stopped before the end marker (the record is damaged; the headers
+// found before stand) is stored in walk_break when given, kNone otherwise.
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares = nullptr,
                             std::size_t record_size = kMftRecordSize, int* index_root_id = nullptr,
-                            MFTAttrHeaderFields* attribute_list = nullptr);
+                            MFTAttrHeaderFields* attribute_list = nullptr, AttributeWalkBreak* walk_break = nullptr);
+
+// The log line of a damaged record: its number, the offset and the cause.
+wxString AttributeWalkBreakText(std::uint64_t recno, const AttributeWalkBreak& walk_break);
 
 #endif

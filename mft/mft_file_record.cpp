@@ -22,4 +22,5 @@ void MFTFileRecord::Clear()
     has_ads = false;
     index_root_id = -1;
     attribute_list.attr_type = 0;  // the other members are not read then
+    walk_break = AttributeWalkBreak();
 }

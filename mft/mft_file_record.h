@@ -194,6 +194,16 @@ inline bool IsExtensionRecord(const MFTRecordHeaderFields& header)
     return header.base_recno != 0 || header.base_sequence != 0;
 }
 
+// Where and why a record's attribute walk stopped before the end marker; a
+// record whose walk broke is damaged, though what came before the break
+// stands. cause kNone: the walk reached the end marker (or was not made).
+struct AttributeWalkBreak {
+    enum class Cause : std::uint8_t { kNone, kFirstPastEnd, kTooShort, kHeaderCut, kLengthPastEnd, kNoEndMarker };
+    Cause cause = Cause::kNone;
+    std::uint32_t offset = 0;  // of the attribute (or of the missing end marker) in the record
+    std::uint32_t length = 0;  // the attribute's length, where the cause is its length
+};
+
 class MFTFileRecord : public wxObject {
 public:
     MFTFileRecord() = default;
@@ -217,6 +227,7 @@ public:
     // extension records (extension_records.h appends them to the arrays
     // above, whose headers then have attr_offset inside their own record).
     MFTAttrHeaderFields attribute_list;
+    AttributeWalkBreak walk_break;  // of this record's own walk
 
     // Where the decoders take their attribute objects from.
     SpareObjects<MFTAttrHeader> spare_attr_headers;

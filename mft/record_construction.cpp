@@ -99,7 +99,8 @@ int CreateMFTFileRecord(unsigned char* mft_rec_buf, wxObject* mft_file_record, s
     // an earlier buffer, which describe other bytes.
     const std::size_t first = record->attr_header_array.size();
     if (PopulateAttrHeaderArray(mft_rec_buf, &record->attr_header_array, diagnostics, &record->spare_attr_headers,
-                                record_size, &record->index_root_id, &record->attribute_list) != 0) {
+                                record_size, &record->index_root_id, &record->attribute_list,
+                                &record->walk_break) != 0) {
         diagnostics.Error("CreateMFTFileRecord() - PopulateAttrHeaderArray() failed.");
         return -1;
     }

@@ -13,7 +13,16 @@ const WalkedPath& FolderPaths::PathOf(std::uint64_t recno, std::uint16_t sequenc
 {
     if (!walk_) {
         walk_ = std::make_unique<FullPathResolver>(kFolderSteps, kFolderNameBytes);
+        walk_->ReadExtensionRecordsWith(extensions_);
     }
     dropped_lines_.clear();
     return walk_->ResolveFolder(mft_file_, recno, sequence, dropped_lines_);
+}
+
+void FolderPaths::ReadExtensionRecordsWith(ExtensionRecordReader* reader)
+{
+    extensions_ = reader;
+    if (walk_) {
+        walk_->ReadExtensionRecordsWith(reader);
+    }
 }

@@ -25,8 +25,14 @@ public:
     // number); valid until the next call.
     const WalkedPath& PathOf(std::uint64_t recno, std::uint16_t sequence);
 
+    // Folders whose names were moved to extension records are read with
+    // them, through reader, as the report's walk reads them (the same reader
+    // may serve both: one walk at a time); null: the base record alone.
+    void ReadExtensionRecordsWith(ExtensionRecordReader* reader);
+
 private:
     const RecordSource mft_file_;
+    ExtensionRecordReader* extensions_ = nullptr;
     std::unique_ptr<FullPathResolver> walk_;  // made at the first folder asked for
     Diagnostics dropped_lines_;
 };

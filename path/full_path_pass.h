@@ -37,10 +37,18 @@ enum class ReadResult {
 ReadResult ReadRecord(const RecordSource& mft_file, std::uint64_t mft_recno, std::uint64_t current_recno,
                       MFTFileRecord& record, std::vector<unsigned char>& buffer, Diagnostics& diagnostics);
 
-// The root's own name, which ends the walk.
+// The root's own name.
 inline bool IsRootName(const wxString& name)
 {
     return name.length() == 1 && name[0] == wxS('.');
+}
+
+// The root folder's record, the only one whose "." ends a walk at the root:
+// another record named "." is no folder a path can go through.
+constexpr std::uint64_t kRootRecno = 5;
+inline bool IsRootRecord(std::uint64_t recno, const wxString& name)
+{
+    return recno == kRootRecno && IsRootName(name);
 }
 
 }  // namespace full_path_pass

@@ -140,7 +140,7 @@ bool FullPathResolver::TakeStep(Walk& walk, int pass, PathStep& step)
     if (pass == 0 && walk.own_record != nullptr) {
         const OwnRecord& own = *walk.own_record;
         walk.diagnostics.Append(own.decoding);
-        StepOfRecord(own.record, pass, step);
+        StepOfRecord(own.record, walk.mft_recno, pass, step);
         if (own.decoding.empty()) {
             NoteOwnRecord(walk.mft_recno, own.record, step);
         }
@@ -173,14 +173,14 @@ bool FullPathResolver::ReadStep(Walk& walk, int pass, PathStep& step)
         record_.mft_header.mft_recno = walk.current;
         extensions_->AddExtensionRecords(buffer_.data(), record_, unsaid);
     }
-    StepOfRecord(record_, pass, step);
+    StepOfRecord(record_, walk.current, pass, step);
     if (!said) {
         cache_.Insert(walk.current, step);
     }
     return true;
 }
 
-void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathStep& step)
+void FullPathResolver::StepOfRecord(const MFTFileRecord& record, std::uint64_t recno, int pass, PathStep& step)
 {
     step.in_use = (record.mft_header.record_flags & kRecordInUse) != 0;
     step.base_record = !IsExtensionRecord(record.mft_header);
@@ -194,8 +194,15 @@ void FullPathResolver::StepOfRecord(const MFTFileRecord& record, int pass, PathS
         step.kind = PathStep::Kind::kNoUsableName;
         return;
     }
+    // A "." elsewhere than in the root's record is a damaged or forged
+    // record: its parent reference is not to be trusted, and the path breaks
+    // there, as at a record without a name for a path.
+    if (IsRootName(name->file_name) && !IsRootRecord(recno, name->file_name)) {
+        step.kind = PathStep::Kind::kNoUsableName;
+        return;
+    }
     step.kind = PathStep::Kind::kName;
-    step.root = IsRootName(name->file_name);
+    step.root = IsRootRecord(recno, name->file_name);
     step.parent = name->parent_recno;
     step.parent_sequence = name->parent_sequence;
     step.name = Utf8In(read_names_[static_cast<std::size_t>(pass)], name->file_name);

@@ -4,7 +4,7 @@
 // The full path walk: the path of a record ("\Windows\System32\drivers"),
 // rebuilt by reading the record and then its ancestors, one parent reference
 // at a time, each checked against the record it names (path/parent_check.h).
-// The walk ends at the root (named "."), or orphaned with the names gathered
+// The walk ends at the root (record 5, named "."), or orphaned with the names gathered
 // so far (path/walked_path.h): at a record that is not the folder
 // referenced, cannot be read or decoded, or has no name for a path, at a
 // record the walk has passed already, and after 50 passes. Problems are
@@ -121,7 +121,7 @@ private:
     bool TakeStep(Walk& walk, int pass, PathStep& step);
     bool ReadStep(Walk& walk, int pass, PathStep& step);
     bool Passed(std::uint64_t recno, int pass) const;
-    void StepOfRecord(const MFTFileRecord& record, int pass, PathStep& step);
+    void StepOfRecord(const MFTFileRecord& record, std::uint64_t recno, int pass, PathStep& step);
     void NoteOwnRecord(std::uint64_t recno, const MFTFileRecord& record, const PathStep& step);
     void WalkFrom(Walk& walk);
     void Compose(int names, WalkEnd end);

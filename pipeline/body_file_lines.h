@@ -13,7 +13,12 @@
 // the record is decoded; the writing thread writes them after its rows.
 class BodyFileLines {
 public:
-    explicit BodyFileLines(const RecordSource& mft_file) : folders_(mft_file) {}
+    // extensions: the reader the report's walk reads extension records with
+    // (the folders of hard links are found as the report's folders are).
+    BodyFileLines(const RecordSource& mft_file, ExtensionRecordReader* extensions) : folders_(mft_file)
+    {
+        folders_.ReadExtensionRecordsWith(extensions);
+    }
 
     // Appends the lines of the record, whose walk is path, to `out`.
     void Append(const MFTFileRecord& record, const WalkedPath& path, std::string& out);

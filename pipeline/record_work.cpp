@@ -1,5 +1,6 @@
 #include "pipeline/record_work.h"
 
+#include "mft/attribute_walk.h"
 #include "mft/record_construction.h"
 #include "mft/record_header.h"
 #include "report/json_record.h"
@@ -29,7 +30,7 @@ RecordWork::RecordWork(const RecordSource& mft_file, const Settings& settings, P
         rows_.emplace(*settings.report, settings.host_name);
     }
     if (settings.report && settings.body_file) {
-        body_lines_ = std::make_unique<BodyFileLines>(mft_file);
+        body_lines_ = std::make_unique<BodyFileLines>(mft_file, &extensions_);
     }
 }
 
@@ -40,6 +41,14 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
     const Decoded decoded = Decode(block, output.recno);
     output.named_base = decoded == Decoded::kBase && !record_.file_name_array.empty();
     output.diagnostics.Append(decoding_);
+    // A damaged record keeps what its walk read before the break (a row, when
+    // a name came before it); the break is said once, here, not by the path
+    // walk's repeat of the decoding's lines.
+    const bool damaged = decoded != Decoded::kNoSignature &&
+                         record_.walk_break.cause != AttributeWalkBreak::Cause::kNone;
+    if (damaged) {
+        output.diagnostics.Error(AttributeWalkBreakText(output.recno, record_.walk_break));
+    }
     if (!extension_lines_.empty()) {
         output.diagnostics.Append(extension_lines_);
     }
@@ -53,9 +62,9 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
     }
     if ((settings_.json || settings_.count) && decoded != Decoded::kNoSignature) {
         if (settings_.json) {
-            MakeJson(output.recno, decoded, path, output, batch);
+            MakeJson(output.recno, decoded, damaged, path, output, batch);
         }
-        Note(decoded, output);
+        Note(decoded, damaged, output);
         return true;
     }
     return output.named_base;
@@ -121,22 +130,23 @@ void RecordWork::MakeListing(RecordOutput& output, RecordBatch& batch)
     }
 }
 
-void RecordWork::MakeJson(std::uint64_t recno, Decoded decoded, const WalkedPath* path, RecordOutput& output,
-                          RecordBatch& batch)
+void RecordWork::MakeJson(std::uint64_t recno, Decoded decoded, bool damaged, const WalkedPath* path,
+                          RecordOutput& output, RecordBatch& batch)
 {
     JsonRecordView view;
     view.recno = recno;
     view.record = &record_;
-    view.decoded = decoded == Decoded::kBase || decoded == Decoded::kExtension || decoded == Decoded::kNoAttributes;
+    view.decoded =
+        !damaged && (decoded == Decoded::kBase || decoded == Decoded::kExtension || decoded == Decoded::kNoAttributes);
     view.path = path;
     view.lines = &output.diagnostics;
     AppendJsonRecord(batch.json, view);
 }
 
-void RecordWork::Note(Decoded decoded, RecordOutput& output) const
+void RecordWork::Note(Decoded decoded, bool damaged, RecordOutput& output) const
 {
     output.file_record = true;
     output.in_use = (record_.mft_header.record_flags & kRecordInUse) != 0;
     output.extension = decoded == Decoded::kExtension;
-    output.decoding_failed = decoded == Decoded::kFailed;
+    output.decoding_failed = decoded == Decoded::kFailed || damaged;
 }

@@ -44,9 +44,11 @@ private:
     enum class Decoded { kNoSignature, kNoAttributes, kFailed, kExtension, kBase };
 
     Decoded Decode(unsigned char* block, std::uint64_t recno);
-    void MakeJson(std::uint64_t recno, Decoded decoded, const WalkedPath* path, RecordOutput& output,
+    // damaged: the record's attribute walk broke (record_.walk_break), which
+    // counts as a failed decoding.
+    void MakeJson(std::uint64_t recno, Decoded decoded, bool damaged, const WalkedPath* path, RecordOutput& output,
                   RecordBatch& batch);
-    void Note(Decoded decoded, RecordOutput& output) const;
+    void Note(Decoded decoded, bool damaged, RecordOutput& output) const;
     const WalkedPath& MakeRows(RecordOutput& output, RecordBatch& batch);
     void MakeListing(RecordOutput& output, RecordBatch& batch);
 

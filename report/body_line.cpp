@@ -139,7 +139,7 @@ void BodyLineBuilder::NameRecord(const MFTFileRecord& record, const WalkedPath& 
     own_parent_ = name->parent_recno;
     own_parent_sequence_ = name->parent_sequence;
     record_start_.assign(kMd5Field);
-    if (full_path_pass::IsRootName(name->file_name)) {
+    if (full_path_pass::IsRootRecord(record.mft_header.mft_recno, name->file_name)) {
         own_directory_ = &root_folder_;
         record_start_.push_back('/');
         return;
@@ -247,7 +247,7 @@ bool BodyLineBuilder::AppendFileNameLines(ReportLineSink& sink, const MFTFileRec
         std::string& out = sink.Bytes();
         if (name == own_name_) {
             out.append(record_start_);  // the record line's name, made once
-        } else if (full_path_pass::IsRootName(name->file_name)) {
+        } else if (full_path_pass::IsRootRecord(record.mft_header.mft_recno, name->file_name)) {
             out.append(kMd5Field).push_back('/');
         } else {
             out.append(kMd5Field);

@@ -90,9 +90,10 @@ TEST_P(AttributeListRunTest, AFolderNamedInItsExtensionRecordIsOnThePathsBelowIt
                   .Build());
     image.Add(RecordBuilder(GetParam()).BaseRecord(17, 1).FileName(u"folder", kWin32, 5, kTimes).Build());  // 18
     image.Add(RecordBuilder(GetParam()).BaseRecord(0, 1).FileName(u"$MFT", kWin32, 5, kTimes).Build());    // 19
+    image.Add(RecordBuilder(GetParam()).FileName(u"top.txt", kWin32, 5, kTimes).FileName(u"link.txt", kPosix, 17).Build());  // 20
     TempDir dir;
     image.WriteTo(dir.File("in.mft"));
-    const RunResult report = RunVarnethIn(dir, {"-o", "r.txt", "in.mft"});
+    const RunResult report = RunVarnethIn(dir, {"-b", "body.txt", "-o", "r.txt", "in.mft"});
     ASSERT_EQ(report.exit_status, 0) << report.out;
     const std::string rows = ReadFile(dir.File("r.txt"));
     const std::vector<std::string> inner = LinesStartingWith(rows, "16\t");
@@ -101,6 +102,8 @@ TEST_P(AttributeListRunTest, AFolderNamedInItsExtensionRecordIsOnThePathsBelowIt
     EXPECT_EQ(LinesStartingWith(rows, "17\t").size(), 1u);
     EXPECT_TRUE(LinesStartingWith(rows, "18\t").empty());
     EXPECT_TRUE(LinesStartingWith(rows, "19\t").empty());
+    const std::string body = ReadFile(dir.File("body.txt"));
+    EXPECT_NE(body.find("0|/folder/link.txt ($FILE_NAME)|20-48-"), std::string::npos) << body;
 }
 
 INSTANTIATE_TEST_SUITE_P(RecordSizes, AttributeListRunTest, ::testing::Values(kRecordSize, kLargeRecordSize));

@@ -77,14 +77,16 @@ struct RefusalCase {
 // nothing but the usage.
 TEST_F(CommandLineTest, RefusedCommandLinesPrintTheirRuleAndTheUsage)
 {
-    std::filesystem::create_directory(dir_.File("adir"));
     const std::string kBadOffset =
         "\n--offset takes the byte offset where an NTFS volume starts in an image, a number from 0.\n";
     const RefusalCase cases[] = {
         {{}, "\nNo $MFT filename provided.\n"},
         {{"missing.mft"}, "$MFT file missing.mft does not exist.\n"},
         {{"100%s%d.mft"}, "$MFT file 100%s%d.mft does not exist.\n"},
-        {{"adir"}, "$MFT file adir does not exist.\n"},
+        {{"-p", "1", "-p", "2", "in.mft"},
+         "\nOption -p is given more than once: each option that takes a value is given once.\n"},
+        {{"--output=a.txt", "-o", "b.txt", "in.mft"},
+         "\nOption -o is given more than once: each option that takes a value is given once.\n"},
         {{"-a", "-v", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
         {{"-a", "-f", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},
         {{"-a", "-m", "WS01", "in.mft"}, "\n/a Dump ADS cannot be used with any other switches.\n"},

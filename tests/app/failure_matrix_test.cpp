@@ -63,13 +63,12 @@ struct FailurePoint {
 };
 
 const FailurePoint kFailurePoints[] = {
-    {"report write", Failure::kReportWrite, kRootFiles, {"Error: Error writing to r.txt report file."}},
-    {"body write", Failure::kBodyWrite, kDeepFiles, {"Error: Error writing to body.txt body file."}},
+    {"report write", Failure::kReportWrite, kRootFiles, {"Error: Error writing to r.txt report file: File too large."}},
+    {"body write", Failure::kBodyWrite, kDeepFiles, {"Error: Error writing to body.txt body file: File too large."}},
     // Its lines outgrow the body file's and the report's on these files.
-    {"JSON write", Failure::kJsonWrite, kDeepFiles, {"Error: Error writing to j.jsonl JSON file."}},
+    {"JSON write", Failure::kJsonWrite, kDeepFiles, {"Error: Error writing to j.jsonl JSON file: File too large."}},
     {"archive write", Failure::kArchiveWrite, kFewRootFiles,
-     {"Error: Write error on file 'r.txt.zip' (error 28: No space left on device)",
-      "Error: ZipOutputFile() - zip_filename could not be written."}},
+     {"Error: ZipOutputFile() - zip_filename could not be written: No space left on device."}},
     {"input short", Failure::kInputShort, kRootFiles, {"Error: Error reading $MFT file in.mft at record 24000."}},
 };
 

@@ -23,7 +23,7 @@ TEST(IsValidMFTFileTest, EachRefusalLogsExactlyOneErrorLine)
         std::string expected;
     } cases[] = {
         {"", "IsValidMFTFile() - strFilename parameter is empty."},
-        {dir.File("adir"), "$MFT file " + dir.File("adir") + " does not exist.\n"},
+        {dir.File("adir"), dir.File("adir") + " is a directory."},
         {dir.File("none%s.mft"), "$MFT file " + dir.File("none%s.mft") + " does not exist.\n"},
         {dir.File("zeros.mft"), "File " + dir.File("zeros.mft") + " is not a valid $MFT file.\n"},
     };

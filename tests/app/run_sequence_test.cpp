@@ -251,7 +251,8 @@ TEST_F(RunSequenceTest, AReportThatCannotBeWrittenFailsTheRun)
     limited.file_size_limit = 700;
     const RunResult cut = Run({"-o", "cut.txt", "in.mft"}, limited);
     EXPECT_EQ(cut.exit_status, 255);
-    EXPECT_NE(cut.out.find("Error: Error writing to cut.txt report file."), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find("Error: Error writing to cut.txt report file: File too large."), std::string::npos)
+        << cut.out;
     EXPECT_EQ(cut.out.find("processing complete"), std::string::npos);
     EXPECT_TRUE(FileExists(Path("cut.txt")));  // the partial report stays
 }
@@ -313,6 +314,36 @@ TEST_F(RunSequenceTest, AJsonLineOfARecordThatFailsDecodingKeepsItsHeader)
         << result.out;
 }
 
+// Damaged at 3, 4, 5 (at 0: the signature written again): said, counted, a row only after a name.
+TEST_F(RunSequenceTest, ADamagedRecordIsSaidAndCountedAndKeepsWhatCameBeforeTheBreak)
+{
+    MftImage image;
+    for (std::size_t at : {0, 0, 0, 20, 0x38 + 4, 0xF8 + 4}) {
+        Bytes record = RecordBuilder().StandardInformation(Times::All(kSomeFiletime)).FileName(u"f", kWin32, 5)
+                           .ResidentData(4).Build();
+        PutLE(record, at, at == 20 ? 0x3FF : at == 0 ? 0x454C4946 : 0x7FFFFFFF, at == 20 ? 2 : 4);
+        image.Add(record);
+    }
+    image.WriteTo(Path("in.mft"));
+    const RunResult result = Run({"-j", "out.jsonl", "-o", "r.txt", "in.mft"});
+    const std::vector<std::string> lines = SplitLines(ReadFile(Path("out.jsonl")));
+    ASSERT_EQ(lines.size(), 6u);
+    const std::string error = "Error: Record 3 is damaged: its first attribute, at offset 1023 (0x3FF), lies past "
+                              "the end of the record; none is read.";
+    EXPECT_NE(result.out.find(error), std::string::npos) << result.out;
+    EXPECT_NE(lines[3].find(error), std::string::npos) << lines[3];
+    for (std::size_t recno : {2, 3, 4, 5}) {
+        EXPECT_EQ(lines[recno].find("\"decoded\":false,") != std::string::npos, recno > 2) << lines[recno];
+    }
+    EXPECT_NE(result.out.find("6 FILE records: 6 in use, 0 not in use, 0 extension records, 3 failed decoding;"),
+              std::string::npos) << result.out;
+    std::string row_records;
+    for (const std::string& row : SplitLines(ReadFile(Path("r.txt")))) {
+        row_records += row.substr(0, row.find('\t')) + " ";
+    }
+    EXPECT_EQ(row_records, "RecNo 0 1 2 5 ");
+}
+
 TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
 {
     SystemRecords().WriteTo(Path("in.mft"));
@@ -326,15 +357,15 @@ TEST_F(RunSequenceTest, ZipReplacesTheReportByItsArchive)
 }
 
 // (A failed pack naming the report it keeps: the failure matrix's "archive write".)
-TEST_F(RunSequenceTest, AnArchiveNameLeadingToTheReportIsRefusedAndTheReportKept)
+TEST_F(RunSequenceTest, AnArchiveNameLeadingToTheReportIsRefusedBeforeTheRun)
 {
     SystemRecords().WriteTo(Path("in.mft"));
+    WriteFile(Path("r.txt"), "the report of an earlier run\n");
     std::filesystem::create_symlink("r.txt", Path("r.txt.zip"));
     const RunResult looped = Run({"-z", "-o", "r.txt", "in.mft"});
     EXPECT_EQ(looped.exit_status, 255);
     EXPECT_EQ(LogTexts(looped.out), std::vector<std::string>{"Error: Output file r.txt.zip is the report file."});
-    const std::vector<std::string> rows = SplitLines(ReadFile(Path("r.txt")));
-    EXPECT_EQ(rows.size(), 14u);  // header, 12 named system records, one stream
+    EXPECT_EQ(ReadFile(Path("r.txt")), "the report of an earlier run\n");
 }
 
 // An append-only folder: files can be made and written in it, but not

@@ -367,7 +367,8 @@ TEST_F(ZipOutputFileFailureTest, WriteFailureKeepsReport)
     const std::string reports[] = {"line\n", big};
     for (const std::string& report : reports) {
         SCOPED_TRACE(report.size());
-        ExpectFailure("report.txt", "/dev/full", report, "ZipOutputFile() - zip_filename could not be written.");
+        ExpectFailure("report.txt", "/dev/full", report,
+                      "ZipOutputFile() - zip_filename could not be written: No space left on device.");
         EXPECT_EQ(ReadFile(dir_.File("report.txt")), report);
     }
     struct stat after {};

@@ -185,8 +185,30 @@ VOLUME_CASES: List[Case] = [
           r"  MBR entry 1 at byte offset 1,048,576 \(sector 2,048\), 2,097,152 bytes: FAT12, not read$"]),
 ]
 
+
+def made(kind: Callable[[str], None], name: str) -> Callable[[Evidence, str], List[str]]:
+    return lambda evidence, folder: [kind(os.path.join(folder, name)) or os.path.join(folder, name)]
+
+
+def archive_as_input(evidence: Evidence, folder: str) -> List[str]:
+    """-o is the runner's: the archive's name leads to a copy of an extracted $MFT, the input."""
+    os.symlink(copy_of(evidence, evidence.volumes["tree-1k"].mft, folder, "e.tsv.zip"),
+               os.path.join(folder + ".out", REPORT + ".zip"))
+    return ["-z", "{out}/" + REPORT + ".zip"]
+
+
+BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed"]  # the refusal is all
+
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.
 INPUT_CASES: List[Case] = [
+    Case("input is a directory", made(os.mkdir, "mft.d"), REFUSED, [r"Error: /\S+/mft\.d is a directory\.$"],
+         absent=BEFORE_WORK),
+    Case("input is a FIFO", made(os.mkfifo, "mft.fifo"), REFUSED,
+         [r"Error: /\S+/mft\.fifo is a FIFO: the \$MFT must be a file or a device\.$"], absent=BEFORE_WORK),
+    Case("archive would be the input", archive_as_input, REFUSED,
+         [r"Error: Output file /\S+/report\.tsv\.zip is the \$MFT input file\.$"], absent=BEFORE_WORK),
+    Case("output is a directory", lambda evidence, folder: ["-b", "{out}", evidence.volumes["tree-1k"].mft], REFUSED,
+         [r"Error: Output file /\S+\.out is a directory\.$"], absent=BEFORE_WORK),
 ]
 
 CASES = IMAGE_SET_CASES + MFT_CASES + VOLUME_CASES + INPUT_CASES

@@ -305,5 +305,33 @@ TEST(PopulateAttrHeaderArray, ALengthPastTheRecordEndKeepsTheAttributeAndStops)
     EXPECT_EQ(walk.headers()[0]->attr_length, 0xFFFFFFF0u);
 }
 
+// Where and why a walk stops before the end marker (the run test has 0x3FF and 0x7FFFFFFF).
+TEST(PopulateAttrHeaderArray, AWalkThatBreaksBeforeTheEndMarkerSaysWhereAndWhy)
+{
+    using Cause = AttributeWalkBreak::Cause;
+    const Bytes data = RecordBuilder().ResidentData(1).ResidentData(2).ResidentData(3).BuildUnprotected();
+    const auto with = [&data](std::size_t at, std::uint32_t value, int width) {
+        Bytes record = data;
+        PutLE(record, at, value, width);
+        return record;
+    };
+    const std::pair<Bytes, AttributeWalkBreak> cases[] = {
+        {data, {Cause::kNone, 0, 0}},
+        {with(0x58 + 4, 8, 4), {Cause::kTooShort, 0x58, 8}},   // the second attribute's length
+        {with(40, 2, 2), {Cause::kNoEndMarker, 0x78, 0}},      // more attributes than the id counter
+        {RecordBuilder().FirstAttrOffset(968).RawAttribute(AttributeBytes(kTypeData, 64, true, 56)).NextAttrId(1)
+             .BuildUnprotected(), {Cause::kHeaderCut, 968, 64}},
+    };
+    for (const auto& [record, expected] : cases) {
+        MFTFileRecord owner;
+        Diagnostics diagnostics;
+        AttributeWalkBreak found{Cause::kTooShort, 1, 1};
+        PopulateAttrHeaderArray(record.data(), &owner.attr_header_array, diagnostics, nullptr, kMftRecordSize, nullptr,
+                                nullptr, &found);
+        EXPECT_EQ(std::tie(found.cause, found.offset, found.length),
+                  std::tie(expected.cause, expected.offset, expected.length));
+    }
+}
+
 }  // namespace
 }  // namespace varneth_test

@@ -62,6 +62,8 @@ std::map<std::uint64_t, Bytes> TestRecords()
     for (std::uint64_t i = 0; i < 60; ++i) {
         records[kDeepChainStart + i] = Named("d" + std::to_string(i), i == 0 ? kRoot : kDeepChainStart + i - 1, true);
     }
+    records[170] = Named(".", 19, true);  // a second root, deep in the tree
+    records[171] = Named("under a second root", 170);
     records[100] = Named("p", 101, true);  // a parent loop
     records[101] = Named("q", 100, true);
     for (std::uint64_t i = 0; i < 49; ++i) {
@@ -132,6 +134,7 @@ std::vector<PathCase> PathCases()
         {"50 names: past the limit", kDeepChainStart + 49, kOrphans + JoinedChain("d", 0, 49), nullptr, nullptr},
         {"60 names: the last 50", kDeepChainStart + 59, kOrphans + JoinedChain("d", 10, 59), nullptr, nullptr},
         {"parent loop", 100, kOrphans + "q\\p", nullptr, nullptr},
+        {"a \".\" that is not the root", 171, kOrphans + "under a second root", nullptr, nullptr},
     };
 }
 

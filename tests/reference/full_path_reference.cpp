@@ -72,7 +72,11 @@ bool Walk(wxFile& mft_file, std::uint64_t mft_recno, std::optional<std::uint16_t
             return false;
         }
         const MFTFileNameAttr* name = FirstUsableName(record);
-        const bool root = name != nullptr && name->file_name == wxS(".");
+        const bool dot = name != nullptr && name->file_name == wxS(".");
+        const bool root = dot && current == 5;
+        if (dot && !root) {
+            name = nullptr;
+        }
         if (sequence && !root && !IsReferenced(record, *sequence)) {
             return false;
         }
