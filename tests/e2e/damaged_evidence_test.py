@@ -13,6 +13,7 @@ Without root, FUSE or the tools, it prints SKIPPED and exits with 77.
 import argparse
 import hashlib
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -25,8 +26,9 @@ from typing import Callable, Dict, List, Optional
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, planned_disks,  # noqa: E402
-                           read_boot_sector)
+from image_input_test import cut_point, lost_ranges  # noqa: E402
+from image_layouts import (TOOLS, Disk, Volume, build_disk, build_volumes, mft_clusters,  # noqa: E402
+                           planned_disks, read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
 REPORT = "report.tsv"
@@ -80,7 +82,67 @@ IMAGE_SET_CASES: List[Case] = [
 ]
 
 # The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
+MFT_DISK_CUT = 200 * 1024 + 512  # into tree-1k's $MFT on the MBR disk: half-way into record 200
+
+
+def cut_copy(source: str, folder: str, size: int) -> str:
+    path = os.path.join(folder, os.path.basename(source))
+    with open(source, "rb") as whole, open(path, "wb") as out:
+        out.write(whole.read(size))
+    return path
+
+
+def mft_start(volume: Volume) -> int:
+    """Where the $MFT's first cluster lies in the volume."""
+    boot = read_boot_sector(volume.path)
+    return boot.mft_cluster * boot.cluster_size
+
+
+def rows_inside(label: str, size: Callable[[Volume], int]) -> Callable[[Evidence], List[bytes]]:
+    """The good rows of the records wholly inside the first size(volume) bytes of the volume."""
+    def rows(evidence: Evidence) -> List[bytes]:
+        volume = evidence.volumes[label]
+        lost = {recno for first, last in lost_ranges(volume, size(volume)) for recno in range(first, last + 1)}
+        return [row for row in evidence.good_rows(label) if int(row.split(b"\t")[0]) not in lost]
+    return rows
+
+
+def random_mft(evidence: Evidence, folder: str) -> List[str]:
+    """tree-1k with random bytes over every cluster of its $MFT (the mirror is intact)."""
+    path = copy_of(evidence, evidence.volumes["tree-1k"].path, folder, "tree-1k.img")
+    cluster_size = read_boot_sector(path).cluster_size
+    noise = random.Random(7)
+    with open(path, "r+b") as image:
+        for cluster in mft_clusters(evidence.volumes["tree-1k"].path):
+            image.seek(cluster * cluster_size)
+            image.write(bytes(noise.getrandbits(8) for _ in range(cluster_size)))
+    return [path]
+
+
+def disk_cut_size(volume: Volume) -> int:
+    return mft_start(volume) + MFT_DISK_CUT
+
+
+LOST_PAST = r"Records [\d,]+ to [\d,]+ of the \$MFT lie past the end of the image\.$"
+LOST_IN_ALL = r"The \$MFT was read with [\d,]+ records lost: the outputs are incomplete\.$"
+PIECES_PAST = r"Warning: Record 0 says the \$MFT is [\d,]+ bytes; pieces of it lie past the end of the image at byte "
+NOT_COMPLETE = r"processing complete"
+
 MFT_CASES: List[Case] = [
+    Case("cut fragmented $MFT, later pieces lower than the cut",
+         lambda e, d: [cut_copy(e.volumes["listed-1k"].path, d, cut_point(e.volumes["listed-1k"])[1])], REFUSED,
+         [LOST_PAST, LOST_IN_ALL, PIECES_PAST + r"[\d,]+\.$"],
+         rows_inside("listed-1k", lambda v: cut_point(v)[1]), absent=[NOT_COMPLETE]),
+    Case("random bytes over the $MFT", random_mft, REFUSED,
+         [r"Volume at byte offset 0: the \$MFT holds no FILE record: encrypted, wiped, or not where the boot "
+          r"sector says\.$"], lambda e: [], absent=[NOT_COMPLETE]),
+    Case("MBR disk cut inside the $MFT",
+         lambda e, d: [cut_copy(e.disks["mbr.raw"].path, d,
+                                e.volumes["tree-1k"].offset + disk_cut_size(e.volumes["tree-1k"])), "-p", "1"],
+         REFUSED, [r"^\$MFT file is 467,968 bytes\.$", r"^\$MFT file contains 457 file records\.$",
+                   r"^The image holds 200 of them\.$", r"Records 200 to 456 of the \$MFT lie past the end",
+                   PIECES_PAST, r"Warning: .* runs to byte [\d,]+, past the end of the image at byte "],
+         rows_inside("tree-1k", disk_cut_size), absent=[NOT_COMPLETE]),
 ]
 
 # Volumes found without a partition table, --offset, volume kinds.
