@@ -192,8 +192,13 @@ std::vector<std::pair<const char*, Bytes>> Images()
     Bytes gpt_4096 = Disk(MbrSector({{0xEE, 1, 0xFFFFFFFF}}), 32, volume);
     PutBytes(gpt_4096, 4096, GptHeader(4096, 2, 4, 128));
     PutBytes(gpt_4096, 8192, GptEntries({{4, 4 + (sectors + 7) / 8 - 1}}));
+    // Records 8 to 11 past the volume's end, those after them inside it.
+    const Bytes piece_past_end = PiecedVolume(UserRecords(), {{0, 0, {{8, 4}, {4, 500}, {8, 40}}}});
+    // Two pieces from VCN 0: the first is kept, the one after them joined.
+    const Bytes same_start = PiecedVolume(UserRecords(), {{0, 0, {{8, 4}}}, {6, 0, {{8, 20}}}, {7, 8, {{12, 40}}}});
     return {{"volume", volume},   {"listed-volume", ListedVolume()}, {"torn-record-zero", torn},
-            {"no-boot-sector", headless}, {"mbr-disk", mbr}, {"gpt-disk", gpt}, {"gpt-4096-disk", gpt_4096}};
+            {"no-boot-sector", headless}, {"mbr-disk", mbr}, {"gpt-disk", gpt}, {"gpt-4096-disk", gpt_4096},
+            {"piece-past-end", piece_past_end}, {"pieces-from-one-vcn", same_start}};
 }
 
 }  // namespace

@@ -52,12 +52,3 @@ std::vector<RecordRange> LostRecords::Stretches(std::uint64_t record_count) cons
     }
     return stretches;
 }
-
-bool LostRecords::Holds(std::uint64_t recno) const
-{
-    const auto after = std::upper_bound(ranges_.begin(), ranges_.end(), recno,
-                                        [](std::uint64_t value, const LostRange& range) {
-                                            return value < range.records.first;
-                                        });
-    return after != ranges_.begin() && recno < std::prev(after)->records.end;
-}

@@ -41,9 +41,6 @@ public:
     // The stretches of records from 0 to record_count that no range holds.
     std::vector<RecordRange> Stretches(std::uint64_t record_count) const;
 
-    // Whether a range holds recno.
-    bool Holds(std::uint64_t recno) const;
-
     const std::vector<LostRange>& ranges() const { return ranges_; }
     bool empty() const { return ranges_.empty(); }
     std::uint64_t count() const { return count_; }

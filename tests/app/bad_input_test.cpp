@@ -98,6 +98,18 @@ void WriteSplitVolume(const TempDir& dir)
     WriteBytes(dir.File("disk.002"), Bytes(volume.begin() + half, volume.end()));
 }
 
+// The system records and 24 never used, as a volume: records 8 to 11 past
+// its end, or a bitmap that marks all 40 in use (16 are).
+void WritePiecedVolume(const TempDir& dir)
+{
+    WriteBytes(dir.File("vol.img"), PiecedVolume(SystemRecords().AddZeroBlocks(24), {{0, 0, {{8, 4}, {4, 500}, {28, 20}}}}));
+}
+
+void WriteOverMarkedVolume(const TempDir& dir)
+{
+    WriteBytes(dir.File("vol.img"), PiecedVolume(SystemRecords().AddZeroBlocks(24), {{0, 0, {{40, 4}}}}, Bytes(5, 0xFF)));
+}
+
 void WriteEarlierReport(const TempDir& dir)
 {
     WriteFile(dir.File("r.txt"), "the report of an earlier run\n");
@@ -221,6 +233,18 @@ const BadInputCase kCases[] = {
      [](const TempDir& d) { fs::create_symlink("t.body", d.File("r.txt.zip")); },
      {"-z", "-b", "t.body", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
      "Error: Output file t.body is the archive file.", {}},
+    // Records lost or missing: the outputs hold what was read, and the run fails.
+    {"$MFT with records past the image's end", WritePiecedVolume, {"-o", "r.txt", "vol.img"}, 255, Channel::kLog,
+     "Error: Records 8 to 11 of the $MFT lie past the end of the image.", {"r.txt"}},
+    {"$MFT with records past the image's end, summed up", WritePiecedVolume, {"--summary", "-o", "r.txt", "vol.img"},
+     255, Channel::kPrinted, "Summary: 36 records read, 4 records lost, 12 FILE records: 12 in use,", {"r.txt"}},
+    {"summary of a run whose body file cannot be written", [](const TempDir&) {},
+     {"--summary", "-b", "/dev/full", "-o", "r.txt", "in.mft"}, 255, Channel::kPrinted, "Summary: ", {"r.txt"}},
+    {"$MFT with far fewer records in use than its bitmap marks", WriteOverMarkedVolume, {"-o", "r.txt", "vol.img"},
+     255, Channel::kLog,
+     "Error: Volume at byte offset 0: the $MFT's bitmap marks 40 records in use, but only 16 FILE records in use "
+     "were read: encrypted, wiped, or not where the boot sector says.",
+     {"r.txt"}},
     // Not a refusal: the log lines go to standard error instead.
     {"debug log that cannot be created", [](const TempDir& d) { fs::create_directory(d.File("varneth.log")); },
      {"-d", "-v", "-o", "r.txt", "in.mft"}, 0, Channel::kStandardError, ": Processing $MFT file.\n", {"r.txt"}},
