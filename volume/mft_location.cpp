@@ -252,7 +252,8 @@ std::optional<MftBitmap> ReadBitmap(const Volume& volume, const unsigned char* b
     }
     MftBitmap bitmap;
     bitmap.records = records;
-    const std::uint64_t wanted = std::min<std::uint64_t>(records / 8 + 1, kLargestBitmap);
+    // No more bytes than the image holds: a larger bitmap is damage.
+    const std::uint64_t wanted = std::min({records / 8 + 1, kLargestBitmap, volume.image->Size()});
     const ByteReader bytes(buffer, record_size);
     if (header.resident) {
         const ByteReader value =
