@@ -232,8 +232,6 @@ const BadInputCase kCases[] = {
     {"$MFT with records past the image's end", [](const TempDir& d) { WritePiecedVolume(d, {{8, 4}, {4, 500}, {28, 20}}); },
      {"-o", "r.txt", "vol.img"}, 255, Channel::kLog,
      "Error: Records 8 to 11 of the $MFT lie past the end of the image.", {"r.txt"}},
-    {"summary of a run whose body file cannot be written", [](const TempDir&) {},
-     {"--summary", "-b", "/dev/full", "-o", "r.txt", "in.mft"}, 255, Channel::kPrinted, "Summary: ", {"r.txt"}},
     {"$MFT with far fewer records in use than its bitmap marks",
      [](const TempDir& d) { WritePiecedVolume(d, {{40, 4}}, Bytes(5, 0xFF)); }, {"-o", "r.txt", "vol.img"}, 255,
      Channel::kLog,

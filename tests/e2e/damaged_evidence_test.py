@@ -108,8 +108,7 @@ def random_mft(evidence: Evidence, folder: str) -> List[str]:
     return [path]
 
 
-def disk_cut(volume: Volume) -> int:
-    """Half-way into record 200 of the volume's $MFT."""
+def disk_cut(volume: Volume) -> int:  # half-way into record 200 of the volume's $MFT
     boot = read_boot_sector(volume.path)
     return boot.mft_cluster * boot.cluster_size + 200 * 1024 + 512
 
