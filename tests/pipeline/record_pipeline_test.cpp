@@ -173,8 +173,7 @@ public:
     }
 };
 
-// A read that fails in an image loses its records only: those after it, in
-// the batch and beyond, are read and handed over in order.
+// A failed read in an image loses its records only: the rest are read, in order.
 TEST(RecordPipeline, ARecordWhoseReadFailsIsLostAndTheRestAreRead)
 {
     RecordPipeline pipeline(RecordSource(std::make_shared<FailingImage>(), kRecordBytes), 3000,
