@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <wx/log.h>
 
 #include "app/format_count.h"
 #include "base/log_message.h"
@@ -37,16 +36,6 @@ wxString BitLockerText(std::uint64_t offset, NumberFormatter& formatter)
 {
     return wxS("Volume at byte offset ") + FormatCount(formatter, offset) +
            wxS(" is BitLocker-encrypted: decrypt it first.");
-}
-
-// A warning the console shows whatever the log level: what was read is not
-// what a partition table names.
-void LogWarningAlways(const wxString& text)
-{
-    const wxLogLevel level = wxLog::GetLogLevel();
-    wxLog::SetLogLevel(std::max<wxLogLevel>(level, wxLOG_Warning));
-    LogWarningText(text);
-    wxLog::SetLogLevel(level);
 }
 
 // The NTFS volumes by their -p numbers, and the table's other partitions
@@ -123,6 +112,32 @@ void LogGeometry(const NtfsVolume& volume, const MappedStream& stream, NumberFor
     LogMessageText(runs);
 }
 
+// What the image lacks of what its tables say, shown on every run: a
+// partition, a volume or an $MFT that runs past the end of the image.
+void WarnOfShortImage(const NtfsVolume& volume, std::uint64_t image_size, const LocatedMft& located,
+                      NumberFormatter& formatter)
+{
+    const wxString image_end = wxS(", past the end of the image at byte ") + FormatCount(formatter, image_size) + wxS(".");
+    if (!volume.entry.empty() && volume.offset + volume.size > image_size) {
+        LogShownWarningText(volume.entry + wxS(" runs to byte ") + FormatCount(formatter, volume.offset + volume.size) +
+                            image_end);
+    }
+    const std::uint64_t volume_end = volume.offset + volume.boot.VolumeBytes();
+    if (volume.boot.total_sectors <= (~std::uint64_t{0} - volume.offset) / volume.boot.bytes_per_sector &&
+        volume_end > image_size) {
+        LogShownWarningText(wxS("The boot sector of the volume at byte offset ") + FormatCount(formatter, volume.offset) +
+                            wxS(" says it runs to byte ") + FormatCount(formatter, volume_end) + image_end);
+    }
+    for (const LostRange& range : located.lost.ranges()) {
+        if (range.why == LostWhy::kPastImage) {
+            LogShownWarningText(wxS("Record 0 says the $MFT is ") + FormatCount(formatter, located.stream->Size()) +
+                                wxS(" bytes; pieces of it lie past the end of the image at byte ") +
+                                FormatCount(formatter, image_size) + wxS("."));
+            break;
+        }
+    }
+}
+
 }  // namespace
 
 ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, std::optional<std::uint64_t> offset,
@@ -156,9 +171,20 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, st
         LogErrorText(BitLockerText(volume->offset, formatter));
         return ImageOpenResult::kRefused;
     }
+    // The only NTFS volume read without being asked for may be a recovery
+    // partition beside the encrypted system volume: the one not read is said.
+    if (partition == 0 && !offset) {
+        for (const OtherVolume& other : input.others) {
+            if (other.kind == VolumeKind::kBitLocker) {
+                LogShownWarningText(wxS("The partition at byte offset ") +
+                                    FormatCount(formatter, other.partition.offset) +
+                                    wxS(" is BitLocker-encrypted and is not read: decrypt it first."));
+            }
+        }
+    }
     if (!volume->found.empty() && !offset && volume->offset != 0) {
-        LogWarningAlways(wxS("no partition table: the NTFS volume at byte offset ") +
-                         FormatCount(formatter, volume->offset) + wxS(" was ") + volume->found + wxS("."));
+        LogShownWarningText(wxS("No partition table: the NTFS volume at byte offset ") +
+                            FormatCount(formatter, volume->offset) + wxS(" was ") + volume->found + wxS("."));
     }
     if (volume->backup_boot_sector) {
         LogWarningText(wxS("The boot sector of the volume at byte offset ") + FormatCount(formatter, volume->offset) +
@@ -176,7 +202,11 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, st
     if (!located.stream) {
         return ImageOpenResult::kRefused;
     }
+    WarnOfShortImage(*volume, input.image->Size(), located, formatter);
     mft.stream = located.stream;
+    mft.volume_offset = volume->offset;
+    mft.lost = located.lost;
+    mft.bitmap = located.bitmap;
     mft.files = input.files;
     mft.record_size = located.record_size;
     if (mft.record_size != 1024) {  // as for an $MFT file of such records
@@ -186,33 +216,4 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, st
                 wxS(" ") + path + wxS(".\n");
     LogGeometry(*volume, *located.stream, formatter);
     return ImageOpenResult::kOpened;
-}
-
-wxString ImageEndText(const wxString& path, const MappedStream& stream, std::uint64_t recno, std::size_t record_size,
-                      NumberFormatter& formatter)
-{
-    // The record's bytes may lie in several runs: each piece is looked at.
-    const std::uint64_t start = recno * record_size;
-    const std::uint64_t end = start + record_size;
-    const std::uint64_t image_size = stream.image().Size();
-    std::uint64_t covered = 0;
-    bool past_image = false;
-    for (const StreamRun& run : stream.runs()) {
-        const std::uint64_t from = std::max(start, run.stream_offset);
-        const std::uint64_t to = std::min(end, run.stream_offset + run.length);
-        if (from >= to) {
-            continue;
-        }
-        covered += to - from;
-        past_image = past_image || (!run.sparse && run.image_offset + (to - run.stream_offset) > image_size);
-    }
-    if (past_image) {
-        return wxS("The image ") + path + wxS(" ends at byte ") + FormatCount(formatter, image_size) +
-               wxS(", inside the $MFT.");
-    }
-    if (covered < record_size) {  // the rest of the run list lies where the image could not be read
-        return wxS("The $MFT's runs found in the image ") + path + wxS(" end before record ") +
-               FormatCount(formatter, recno) + wxS(".");
-    }
-    return wxString();  // the record lies inside the image: the read itself failed, and said so
 }

@@ -14,11 +14,16 @@
 #include <wx/string.h>
 
 #include "image/mapped_stream.h"
+#include "mft/lost_records.h"
 #include "numbers/number_formatter.h"
+#include "volume/mft_location.h"
 
 struct ImageMft {
     std::shared_ptr<const MappedStream> stream;
     std::size_t record_size = 0;
+    std::uint64_t volume_offset = 0;
+    LostRecords lost;                  // where the image has no bytes of it
+    std::optional<MftBitmap> bitmap;   // its own, when it could be read
     wxString found;  // the console line that says what was read
     std::vector<wxString> files;  // the image's files: no output may land on one
 };
@@ -33,10 +38,5 @@ enum class ImageOpenResult {
 // volume starts whatever the partition table says. Lines are logged here.
 ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, std::optional<std::uint64_t> offset,
                                NumberFormatter& formatter, ImageMft& mft);
-
-// For a read that failed at record recno: the error line that says where the
-// image ended, when the record lay past its end; empty otherwise.
-wxString ImageEndText(const wxString& path, const MappedStream& stream, std::uint64_t recno, std::size_t record_size,
-                      NumberFormatter& formatter);
 
 #endif

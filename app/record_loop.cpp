@@ -1,9 +1,12 @@
 #include "app/record_loop.h"
 
 #include <algorithm>
+#include <vector>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include <wx/log.h>
 
 #include "app/console.h"
 #include "app/format_count.h"
@@ -139,13 +142,14 @@ wxString ProgressLine(RunState& state, std::uint64_t count, int percent)
 // in record order, and looks for a caught signal before each batch.
 LoopEnd RunRecordLoop(RunState& state)
 {
+    // The records the image has no bytes of are not read: they are named at the end.
+    const std::vector<RecordRange> stretches = state.image_mft.lost.Stretches(state.mft_record_count);
     // Both outlive the workers.
-    const ExtensionRecordIndex extension_index(state.mft_file, state.mft_record_count);
+    const ExtensionRecordIndex extension_index(state.mft_file, stretches);
     PathStepCache step_cache;
-    RecordPipeline pipeline(state.mft_file, state.mft_record_count,
-                            [&state, &step_cache, &extension_index]() {
-                                return MakeWorker(state, step_cache, extension_index);
-                            });
+    RecordPipeline pipeline(state.mft_file, stretches, [&state, &step_cache, &extension_index]() {
+        return MakeWorker(state, step_cache, extension_index);
+    });
     while (const RecordBatch* batch = pipeline.Next()) {
         if (CaughtSignal() != 0) {
             return LoopEnd::kInterrupted;
@@ -167,22 +171,22 @@ LoopEnd RunRecordLoop(RunState& state)
         };
         for (std::size_t i = 0; i < batch->size(); ++i) {
             const RecordOutput& output = (*batch)[i];
-            LogDiagnostics(output.diagnostics);
-            if (output.read_failed) {
-                // The file was measured before the loop: a short read means a
-                // failing disk or a file that shrank, and the report is incomplete.
+            if (output.input_ended) {
+                // The file was measured before the loop: a short read means
+                // a file that shrank, and the report is incomplete.
+                LogDiagnostics(output.diagnostics);
                 LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
                              wxString::Format(wxS("%llu"), static_cast<unsigned long long>(output.recno)) + wxS("."));
-                if (state.image_mft.stream) {
-                    const wxString end = ImageEndText(run_settings.mft_filename, *state.image_mft.stream, output.recno,
-                                                      state.mft_file.record_size(), state.formatter);
-                    if (!end.empty()) {
-                        LogErrorText(end);
-                    }
-                }
                 write_json();
                 return LoopEnd::kFailed;
             }
+            if (output.read_failed) {
+                // Lost, and named with the records lost beside it at the end.
+                state.read_lost.Add(output.recno, output.recno + 1, LostWhy::kUnreadable,
+                                    ReadFailureText(output.diagnostics));
+                continue;
+            }
+            LogDiagnostics(output.diagnostics);
             const RecordBytes bytes{Piece(batch->report, report_start, output.report_end),
                                     Piece(batch->body, body_start, output.body_end),
                                     Piece(batch->listing, listing_start, output.listing_end)};
@@ -198,7 +202,88 @@ LoopEnd RunRecordLoop(RunState& state)
         if (!write_json()) {
             return LoopEnd::kFailed;
         }
+        state.file_records_read += batch->file_records();
+        state.in_use_read += batch->in_use_records();
         state.next_recno = batch->end_recno();
     }
+    state.next_recno = state.mft_record_count;  // those after the last batch were lost
     return LoopEnd::kDone;
+}
+
+namespace {
+
+constexpr std::size_t kLostLinesShown = 20;
+
+wxString LostText(RunState& state, const LostRange& range)
+{
+    const RecordRange& records = range.records;
+    const bool one = records.end - records.first == 1;
+    wxString text = one ? wxS("Record ") + FormatCount(state.formatter, records.first)
+                        : wxS("Records ") + FormatCount(state.formatter, records.first) + wxS(" to ") +
+                              FormatCount(state.formatter, records.end - 1);
+    text += wxS(" of the $MFT ");
+    switch (range.why) {
+    case LostWhy::kPastImage:
+        return text + (one ? wxS("lies") : wxS("lie")) + wxS(" past the end of the image.");
+    case LostWhy::kNotLaidOut:
+        return text + (one ? wxS("lies") : wxS("lie")) + wxS(" in no run of its run list.");
+    case LostWhy::kUnreadable:
+        break;
+    }
+    return text + wxS("could not be read: ") + range.reason;
+}
+
+}  // namespace
+
+wxString ReadFailureText(const Diagnostics& read_lines)
+{
+    for (const DiagnosticLine& line : read_lines) {
+        return line.system_error ? wxSysErrorMsgStr(static_cast<unsigned long>(*line.system_error)) : line.text;
+    }
+    return wxS("the read came back short");
+}
+
+bool LogLostRecords(RunState& state)
+{
+    const LostRecords lost = LostRecords::Merged(state.image_mft.lost, state.read_lost);
+    if (lost.empty()) {
+        return true;
+    }
+    const std::vector<LostRange>& ranges = lost.ranges();
+    for (std::size_t i = 0; i < ranges.size() && i < kLostLinesShown; ++i) {
+        LogErrorText(LostText(state, ranges[i]));
+    }
+    if (ranges.size() > kLostLinesShown) {
+        const std::uint64_t further = ranges.size() - kLostLinesShown;
+        LogErrorText(FormatCount(state.formatter, further) + (further == 1 ? wxS(" further range") : wxS(" further ranges")) +
+                     wxS(" of records of the $MFT are lost."));
+    }
+    LogErrorText(wxS("The $MFT was read with ") + FormatCount(state.formatter, lost.count()) +
+                 (lost.count() == 1 ? wxS(" record") : wxS(" records")) + wxS(" lost: the outputs are incomplete."));
+    return false;
+}
+
+// A healthy volume marks in use about as many records as hold a FILE record
+// in use: fewer than half of them read as such is no healthy $MFT.
+bool LogMissingRecords(RunState& state)
+{
+    const wxString where = state.image_mft.stream
+                               ? wxS("Volume at byte offset ") + FormatCount(state.formatter, state.image_mft.volume_offset)
+                               : wxS("$MFT file ") + run_settings.mft_filename;
+    if (state.file_records_read == 0) {
+        LogErrorText(where + wxS(": the $MFT holds no FILE record: encrypted, wiped, or not where the boot sector says."));
+        return false;
+    }
+    if (!state.image_mft.bitmap) {
+        return true;
+    }
+    const std::uint64_t marked =
+        state.image_mft.bitmap->InUse(LostRecords::Merged(state.image_mft.lost, state.read_lost));
+    if (state.in_use_read >= (marked + 1) / 2) {
+        return true;
+    }
+    LogErrorText(where + wxS(": the $MFT's bitmap marks ") + FormatCount(state.formatter, marked) +
+                 wxS(" records in use, but only ") + FormatCount(state.formatter, state.in_use_read) +
+                 wxS(" FILE records in use were read: encrypted, wiped, or not where the boot sector says."));
+    return false;
 }

@@ -97,6 +97,11 @@ bool OpenInput(RunState& state)
         PrintText(wxS("$MFT file is ") + FormatCount(state.formatter, state.mft_file_size) + wxS(" bytes.\n"));
         PrintText(wxS("$MFT file contains ") + FormatCount(state.formatter, state.mft_record_count) +
                   wxS(" file records.\n"));
+        const std::uint64_t lost = state.image_mft.lost.count();
+        if (lost != 0) {
+            PrintText(wxS("The image holds ") + FormatCount(state.formatter, state.mft_record_count - lost) +
+                      wxS(" of them.\n"));
+        }
     }
     return true;
 }
@@ -210,7 +215,17 @@ void PrintSummary(RunState& state)
     const RunState::Counts& counts = state.counts;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - state.started).count();
-    PrintText(wxS("Summary: ") + FormatCount(state.formatter, state.next_recno) + wxS(" records read, ") +
+    // The records lost before next_recno were never read.
+    const LostRecords lost = LostRecords::Merged(state.image_mft.lost, state.read_lost);
+    const std::vector<RecordRange> read = lost.Stretches(state.next_recno);
+    std::uint64_t records_read = 0;
+    for (const RecordRange& stretch : read) {
+        records_read += stretch.end - stretch.first;
+    }
+    const std::uint64_t records_lost = state.next_recno - records_read;
+    PrintText(wxS("Summary: ") + FormatCount(state.formatter, records_read) + wxS(" records read, ") +
+              (records_lost == 0 ? wxString()
+                                 : FormatCount(state.formatter, records_lost) + wxS(" records lost, ")) +
               FormatCount(state.formatter, counts.file_records) + wxS(" FILE records: ") +
               FormatCount(state.formatter, counts.in_use) + wxS(" in use, ") +
               FormatCount(state.formatter, counts.file_records - counts.in_use) + wxS(" not in use, ") +
@@ -229,8 +244,12 @@ int FinishRun(RunState& state)
     if (!CloseOutputs(state)) {
         return -1;
     }
+    // Lost records leave the outputs incomplete, yet they hold every record
+    // that could be read: with -z the archive is made of them.
+    const bool none_lost = LogLostRecords(state);
+    const bool records_whole = LogMissingRecords(state) && none_lost;
     if (!state.ReportMode()) {
-        return ListingWritten() ? 0 : -1;
+        return ListingWritten() && records_whole ? 0 : -1;
     }
     const bool output_complete = !run_settings.zip_output || CompressReport(state);
     if (run_settings.zip_output && CaughtSignal() != 0) {
@@ -238,14 +257,25 @@ int FinishRun(RunState& state)
         return StopInterrupted(wxS(" while zipping ") + report_name + wxS(": the report is kept, and ") +
                                report_name + wxS(".zip may be incomplete."));
     }
-    LogMessageText(wxS("$MFT dump complete."));
+    if (records_whole) {
+        LogMessageText(wxS("$MFT dump complete."));
+    }
     LogMessageText(wxS("Shutting down Varneth application."));
-    PrintText(wxS("$MFT file processing complete.\n"));
+    if (records_whole) {
+        PrintText(wxS("$MFT file processing complete.\n"));
+    }
     PrintText(wxS("Output filename is ") + run_settings.output_filename + wxS("\n"));
-    if (run_settings.summary) {
+    return output_complete && records_whole ? 0 : -1;
+}
+
+// From the record loop on, every run ends with the summary asked for, failed
+// or not: its counts say how far it came.
+int WithSummary(RunState& state, int status)
+{
+    if (run_settings.summary && state.ReportMode()) {
         PrintSummary(state);
     }
-    return output_complete ? 0 : -1;
+    return status;
 }
 
 int RunFromVerifiedInput(RunState& state)
@@ -261,13 +291,13 @@ int RunFromVerifiedInput(RunState& state)
     const InterruptWatch interrupt_watch;
     switch (RunRecordLoop(state)) {
     case LoopEnd::kFailed:
-        return -1;
+        return WithSummary(state, -1);
     case LoopEnd::kInterrupted:
-        return StopInterruptedLoop(state);
+        return WithSummary(state, StopInterruptedLoop(state));
     case LoopEnd::kDone:
         break;
     }
-    return FinishRun(state);
+    return WithSummary(state, FinishRun(state));
 }
 
 // An $MFT file, as always; anything else is tried as a disk or volume

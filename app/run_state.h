@@ -12,6 +12,7 @@
 #include "app/image_input.h"
 #include "base/output_file.h"
 #include "app/run_settings.h"
+#include "mft/lost_records.h"
 #include "mft/record_source.h"
 #include "numbers/number_formatter.h"
 #include "report/report_columns.h"
@@ -42,6 +43,12 @@ struct RunState {
         std::uint64_t failed = 0;        // decoding failed
         std::uint64_t rows = 0;          // report lines written
     } counts;
+    // What the record loop met on every run: the records whose read failed
+    // (those the image has no bytes of are image_mft.lost), and the FILE
+    // records among those read, all and those in use.
+    LostRecords read_lost;
+    std::uint64_t file_records_read = 0;
+    std::uint64_t in_use_read = 0;
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 
     // A report, unless a name listing was asked for.

@@ -15,9 +15,9 @@ namespace {
 // One line to the active log target, as the library's wxLogError and its kin
 // send it, without their format step: the text is sent as it stands, and the
 // target appends the system's text for an error code.
-void SendLine(wxLogLevel level, const wxString& text, std::optional<long> system_error)
+void SendLine(wxLogLevel level, const wxString& text, std::optional<long> system_error, bool always = false)
 {
-    if (!wxLog::IsLevelEnabled(level, wxASCII_STR(wxLOG_COMPONENT))) {
+    if (!always && !wxLog::IsLevelEnabled(level, wxASCII_STR(wxLOG_COMPONENT))) {
         return;
     }
     wxLogRecordInfo info(__FILE__, __LINE__, __func__, wxLOG_COMPONENT);
@@ -47,6 +47,12 @@ void LogWarningText(const wxString& text)
 {
     log_message = text;
     SendLine(wxLOG_Warning, text, std::nullopt);
+}
+
+void LogShownWarningText(const wxString& text)
+{
+    log_message = text;
+    SendLine(wxLOG_Warning, text, std::nullopt, wxLog::IsEnabled());
 }
 
 void LogSystemErrorText(const wxString& text, long error_code)

@@ -14,6 +14,10 @@ extern thread_local wxString log_message;
 void LogErrorText(const wxString& text);
 void LogWarningText(const wxString& text);
 
+// A warning line that every run shows, whatever the log level (what the
+// image lacks of what the volume says).
+void LogShownWarningText(const wxString& text);
+
 // An error line followed by the system's text for error_code, as the file
 // library logs its own failures (" (error 5: Input/output error)"). It does
 // not go through log_message.

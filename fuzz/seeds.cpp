@@ -201,10 +201,15 @@ std::vector<std::pair<const char*, Bytes>> Images()
     Bytes bitlocker = volume;
     PutBytes(bitlocker, 3, signature);
     Bytes bitlocker_mbr = Disk(MbrSector({{0x07, 64, sectors}}), 64, bitlocker);
+    // Records 8 to 11 past the volume's end, those after them inside it.
+    const Bytes piece_past_end = PiecedVolume(UserRecords(), {{0, 0, {{8, 4}, {4, 500}, {8, 40}}}});
+    // Two pieces from VCN 0: the first is kept, the one after them joined.
+    const Bytes same_start = PiecedVolume(UserRecords(), {{0, 0, {{8, 4}}}, {6, 0, {{8, 20}}}, {7, 8, {{12, 40}}}});
     return {{"volume", volume},   {"listed-volume", ListedVolume()}, {"torn-record-zero", torn},
             {"no-boot-sector", headless}, {"mbr-disk", mbr}, {"gpt-disk", gpt}, {"gpt-4096-disk", gpt_4096},
             {"wiped-mbr", wiped_mbr}, {"no-table-sector-63", at_sector_63}, {"bitlocker-volume", bitlocker},
-            {"bitlocker-in-mbr", bitlocker_mbr}};
+            {"bitlocker-in-mbr", bitlocker_mbr}, {"piece-past-end", piece_past_end},
+            {"pieces-from-one-vcn", same_start}};
 }
 
 }  // namespace

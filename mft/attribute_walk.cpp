@@ -77,7 +77,7 @@ void FillAttrHeader(ByteReader& attr, std::uint32_t offset, MFTAttrHeaderFields&
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares, std::size_t record_size,
                             int* index_root_id, MFTAttrHeaderFields* attribute_list,
-                            AttributeWalkBreak* walk_break)
+                            AttributeWalkBreak* walk_break, MFTAttrHeaderFields* bitmap)
 {
     if (mft_rec_buf == nullptr) {
         diagnostics.Error("PopulateAttrHeaderArray() - mft_rec_buf is NULL.");
@@ -155,6 +155,9 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
             fields = header.get();
         } else if (type == kAttrTypeAttributeList && attribute_list != nullptr && attribute_list->attr_type == 0) {
             fields = attribute_list;
+        } else if (type == kAttrTypeBitmap && bitmap != nullptr && bitmap->attr_type == 0 &&
+                   attr.U8At(kNameLength) == 0) {
+            fields = bitmap;
         }
         if (fields != nullptr) {
             FillAttrHeader(attr, static_cast<std::uint32_t>(offset), *fields);

@@ -22,6 +22,7 @@ constexpr std::uint32_t kAttrTypeAttributeList = 0x20;
 constexpr std::uint32_t kAttrTypeFileName = 0x30;
 constexpr std::uint32_t kAttrTypeData = 0x80;
 constexpr std::uint32_t kAttrTypeIndexRoot = 0x90;
+constexpr std::uint32_t kAttrTypeBitmap = 0xB0;
 constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 
 // Walks the attributes of a fixed-up FILE record and appends one new
@@ -34,13 +35,15 @@ constexpr std::uint32_t kAttrListEnd = 0xFFFFFFFF;
 // in index_root_id when given (a body file names a directory by it); it is
 // left as it is when there is none. The header of the first
 // $ATTRIBUTE_LIST met is stored in attribute_list when given and its type is
-// still 0 (the attributes it lists elsewhere belong to this record). Where
-// the walk stopped before the end marker (the record is damaged; the headers
-// found before stand) is stored in walk_break when given, kNone otherwise.
+// still 0 (the attributes it lists elsewhere belong to this record); the
+// header of the first unnamed $BITMAP likewise in bitmap. Where the walk
+// stopped before the end marker (the record is damaged; the headers found
+// before stand) is stored in walk_break when given, kNone otherwise.
 int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAttrHeader*>* pAttrHeaderArray,
                             Diagnostics& diagnostics, SpareObjects<MFTAttrHeader>* spares = nullptr,
                             std::size_t record_size = kMftRecordSize, int* index_root_id = nullptr,
-                            MFTAttrHeaderFields* attribute_list = nullptr, AttributeWalkBreak* walk_break = nullptr);
+                            MFTAttrHeaderFields* attribute_list = nullptr, AttributeWalkBreak* walk_break = nullptr,
+                            MFTAttrHeaderFields* bitmap = nullptr);
 
 // The log line of a damaged record: its number, the offset and the cause.
 wxString AttributeWalkBreakText(std::uint64_t recno, const AttributeWalkBreak& walk_break);

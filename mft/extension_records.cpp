@@ -78,25 +78,46 @@ void ExtensionRecordIndex::ExtensionsOf(std::uint64_t base_recno, std::vector<st
     }
 }
 
-void ExtensionRecordIndex::Build() const
+// Indexes count records from first; false when an $MFT file ended in them.
+// A chunk that cannot be read whole is read record by record: a record lost
+// keeps none of the others out.
+bool ExtensionRecordIndex::IndexChunk(std::uint64_t first, std::uint64_t count, std::vector<unsigned char>& chunk) const
 {
     const std::size_t record_size = mft_file_.record_size();
-    std::vector<unsigned char> chunk(kRecordsPerRead * record_size);
-    for (std::uint64_t first = 0; first < record_count_; first += kRecordsPerRead) {
-        const std::uint64_t count = std::min(kRecordsPerRead, record_count_ - first);
-        // A file that ended early: the records read so far are indexed, and
-        // the record loop says where the file ends.
-        if (mft_file_.ReadQuietly(first, chunk.data(), count * record_size) != RecordSource::ReadResult::kWhole) {
-            break;
-        }
-        ByteReader records(chunk.data(), count * record_size);
+    if (mft_file_.ReadQuietly(first, chunk.data(), count * record_size) != RecordSource::ReadResult::kWhole) {
         for (std::uint64_t i = 0; i < count; ++i) {
-            const ByteReader header = records.SubReader(i * record_size, record_size);
-            // Record number and sequence number: the $MFT's own extension
-            // records name record 0.
-            const std::uint64_t base_reference = ByteReader(header).U64At(record_header_field::kBaseRecno);
-            if (base_reference != 0 && HasFileSignature(header)) {
-                links_.push_back(Link{base_reference & 0xFFFFFFFFFFFFULL, first + i});
+            const RecordSource::ReadResult read = mft_file_.ReadQuietly(first + i, chunk.data(), record_size);
+            // A file that ended early: the records read so far are indexed,
+            // and the record loop says where the file ends.
+            if (read == RecordSource::ReadResult::kShort && !mft_file_.InImage()) {
+                return false;
+            }
+            if (read == RecordSource::ReadResult::kWhole) {
+                IndexChunk(first + i, 1, chunk);
+            }
+        }
+        return true;
+    }
+    ByteReader records(chunk.data(), count * record_size);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const ByteReader header = records.SubReader(i * record_size, record_size);
+        // Record number and sequence number: the $MFT's own extension
+        // records name record 0.
+        const std::uint64_t base_reference = ByteReader(header).U64At(record_header_field::kBaseRecno);
+        if (base_reference != 0 && HasFileSignature(header)) {
+            links_.push_back(Link{base_reference & 0xFFFFFFFFFFFFULL, first + i});
+        }
+    }
+    return true;
+}
+
+void ExtensionRecordIndex::Build() const
+{
+    std::vector<unsigned char> chunk(kRecordsPerRead * mft_file_.record_size());
+    for (const RecordRange& stretch : stretches_) {
+        for (std::uint64_t first = stretch.first; first < stretch.end; first += kRecordsPerRead) {
+            if (!IndexChunk(first, std::min(kRecordsPerRead, stretch.end - first), chunk)) {
+                break;
             }
         }
     }

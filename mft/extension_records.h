@@ -16,6 +16,7 @@
 #include "base/diagnostics.h"
 #include "mft/attribute_list.h"
 #include "mft/attribute_walk.h"
+#include "mft/lost_records.h"
 #include "mft/mft_file_record.h"
 #include "mft/record_source.h"
 
@@ -26,7 +27,12 @@
 class ExtensionRecordIndex {
 public:
     ExtensionRecordIndex(const RecordSource& mft_file, std::uint64_t record_count)
-        : mft_file_(mft_file), record_count_(record_count)
+        : ExtensionRecordIndex(mft_file, std::vector<RecordRange>{RecordRange{0, record_count}})
+    {
+    }
+    // Only the records of the stretches: those between are lost.
+    ExtensionRecordIndex(const RecordSource& mft_file, std::vector<RecordRange> stretches)
+        : mft_file_(mft_file), stretches_(std::move(stretches))
     {
     }
     ExtensionRecordIndex(const ExtensionRecordIndex&) = delete;
@@ -47,9 +53,10 @@ private:
     };
 
     void Build() const;
+    bool IndexChunk(std::uint64_t first, std::uint64_t count, std::vector<unsigned char>& chunk) const;
 
     const RecordSource mft_file_;
-    const std::uint64_t record_count_;
+    const std::vector<RecordRange> stretches_;
     mutable std::once_flag built_;
     mutable std::vector<Link> links_;  // sorted; written once, under built_
 };

@@ -28,9 +28,8 @@ unsigned char* RecordSequence::Next(Diagnostics& diagnostics)
     }
     const std::size_t size = source_.record_size();
     if (one_by_one_) {
-        const bool whole = source_.Read(next_recno_++, single_.data(), size, diagnostics) ==
-                           RecordSource::ReadResult::kWhole;
-        return whole ? single_.data() : nullptr;
+        failure_ = source_.Read(next_recno_++, single_.data(), size, diagnostics);
+        return failure_ == RecordSource::ReadResult::kWhole ? single_.data() : nullptr;
     }
     unsigned char* record = piece_.data() + next_;
     next_ += size;

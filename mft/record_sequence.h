@@ -25,6 +25,10 @@ public:
     // diagnostics).
     unsigned char* Next(Diagnostics& diagnostics);
 
+    // How the read of the record Next gave as null came back.
+    RecordSource::ReadResult failure() const { return failure_; }
+    const RecordSource& source() const { return source_; }
+
 private:
     bool FillPiece();
 
@@ -36,6 +40,7 @@ private:
     std::size_t next_ = 0;  // in the piece
     std::size_t filled_ = 0;
     bool one_by_one_ = false;
+    RecordSource::ReadResult failure_ = RecordSource::ReadResult::kWhole;
 };
 
 #endif

@@ -46,6 +46,8 @@ public:
     }
 
     bool IsOpen() const { return fd_ != -1 || stream_ != nullptr; }
+    // Read where an image keeps the $MFT, not from an $MFT file.
+    bool InImage() const { return stream_ != nullptr; }
     std::size_t record_size() const { return record_size_; }
 
     // The file's length in bytes, negative when it cannot be measured (or

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "mft/mft_file_record.h"
+#include "mft/record_header.h"
 #include "mft/record_sequence.h"
 
 namespace {
@@ -12,6 +14,17 @@ namespace {
 constexpr std::uint64_t kBatchRecords = 512;
 constexpr std::size_t kBatchesPerWorker = 8;
 
+// Each stretch cut into batches of kBatchRecords records, the last shorter.
+std::vector<RecordRange> BatchRanges(const std::vector<RecordRange>& stretches)
+{
+    std::vector<RecordRange> batches;
+    for (const RecordRange& stretch : stretches) {
+        for (std::uint64_t first = stretch.first; first < stretch.end; first += kBatchRecords) {
+            batches.push_back(RecordRange{first, std::min(first + kBatchRecords, stretch.end)});
+        }
+    }
+    return batches;
+}
 
 }  // namespace
 
@@ -24,6 +37,7 @@ RecordOutput& RecordBatch::Open(std::uint64_t recno)
     output.recno = recno;
     output.diagnostics.clear();
     output.read_failed = false;
+    output.input_ended = false;
     output.named_base = false;
     output.file_record = false;
     output.in_use = false;
@@ -48,21 +62,19 @@ struct RecordPipeline::BatchJob final : PoolJob {
 
 class RecordPipeline::BatchFiller final : public PoolWorker {
 public:
-    BatchFiller(RecordWorker& worker, const RecordSource& source, std::uint64_t record_count)
-        : worker_(worker), records_(source, 0), record_count_(record_count)
-    {
-    }
+    BatchFiller(RecordWorker& worker, const RecordSource& source) : worker_(worker), records_(source, 0) {}
 
-    void Do(PoolJob& job) override
-    {
-        FillBatch(static_cast<BatchJob&>(job).batch, record_count_, records_, worker_);
-    }
+    void Do(PoolJob& job) override { FillBatch(static_cast<BatchJob&>(job).batch, records_, worker_); }
 
 private:
     RecordWorker& worker_;
     RecordSequence records_;
-    const std::uint64_t record_count_;
 };
+
+RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count, const WorkerMaker& make_worker)
+    : RecordPipeline(source, std::vector<RecordRange>{RecordRange{0, record_count}}, make_worker)
+{
+}
 
 // A worker fills one batch at a time: an input of fewer batches than cores
 // starts no thread that could only wait, and an input of one batch (a small
@@ -70,16 +82,16 @@ private:
 // worker and two more, so that the workers go on while the calling thread
 // writes the batch it holds; all are in flight when it hands over, as it
 // has given its own back by then.
-RecordPipeline::RecordPipeline(const RecordSource& source, std::uint64_t record_count,
+RecordPipeline::RecordPipeline(const RecordSource& source, const std::vector<RecordRange>& stretches,
                                const WorkerMaker& make_worker)
     : source_(source),
-      record_count_(record_count),
-      batch_count_((record_count + kBatchRecords - 1) / kBatchRecords),
+      batch_ranges_(BatchRanges(stretches)),
+      batch_count_(batch_ranges_.size()),
       worker_count_(static_cast<unsigned>(
           std::min<std::uint64_t>(WorkerCount(), std::max<std::uint64_t>(batch_count_, 1)))),
       most_in_flight_(kBatchesPerWorker * worker_count_ + 2),
       pool_(batch_count_ <= 1 ? 0 : worker_count_,
-            [this](unsigned index) { return std::make_unique<BatchFiller>(*workers_[index], source_, record_count_); })
+            [this](unsigned index) { return std::make_unique<BatchFiller>(*workers_[index], source_); })
 {
     for (unsigned i = 0; i < worker_count_; ++i) {
         workers_.push_back(make_worker());
@@ -120,22 +132,29 @@ void RecordPipeline::HandOverNext()
     }
     BatchJob* job = free_.back();
     free_.pop_back();
-    job->batch.number_ = next_to_hand_over_++;
+    job->batch.number_ = next_to_hand_over_;
+    job->batch.first_recno_ = batch_ranges_[next_to_hand_over_].first;
+    job->batch.end_recno_ = batch_ranges_[next_to_hand_over_].end;
+    ++next_to_hand_over_;
     pool_.HandOver(*job);
 }
 
-void RecordPipeline::FillBatch(RecordBatch& batch, std::uint64_t record_count, RecordSequence& records,
-                               RecordWorker& worker)
+void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, RecordWorker& worker)
 {
     batch.used_ = 0;
     batch.ends_run_ = false;
+    batch.file_records_ = 0;
+    batch.in_use_records_ = 0;
     batch.report.clear();
     batch.body.clear();
     batch.listing.clear();
     batch.json.clear();
-    const std::uint64_t first = batch.number_ * kBatchRecords;
-    const std::uint64_t end = std::min(first + kBatchRecords, record_count);
-    batch.end_recno_ = end;
+    const std::uint64_t first = batch.first_recno_;
+    const std::uint64_t end = batch.end_recno_;
+    const std::size_t record_size = records.source().record_size();
+    // An $MFT file that comes back short has ended early; in an image a read
+    // that does not give the whole record loses that record only.
+    const bool file_input = !records.source().InImage();
     records.Restart(first, end - first);
     for (std::uint64_t recno = first; recno < end; ++recno) {
         RecordOutput& output = batch.Open(recno);
@@ -143,8 +162,18 @@ void RecordPipeline::FillBatch(RecordBatch& batch, std::uint64_t record_count, R
         if (block == nullptr) {
             output.read_failed = true;
             batch.Keep();
-            batch.ends_run_ = true;
-            return;
+            if (file_input && records.failure() == RecordSource::ReadResult::kShort) {
+                output.input_ended = true;
+                batch.ends_run_ = true;
+                return;
+            }
+            continue;
+        }
+        // Counted before the worker fixes the record up in place.
+        const ByteReader header(block, record_size);
+        if (HasFileSignature(header)) {
+            ++batch.file_records_;
+            batch.in_use_records_ += (ByteReader(header).U16At(record_header_field::kRecordFlags) & kRecordInUse) != 0;
         }
         if (worker.Make(block, output, batch) || !output.diagnostics.empty()) {
             batch.Keep();

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "mft/lost_records.h"
 #include "mft/record_source.h"
 #include "pipeline/worker_pool.h"
 
@@ -29,7 +30,10 @@ class RecordSequence;
 struct RecordOutput {
     std::uint64_t recno = 0;
     Diagnostics diagnostics;             // the lines its work gave, in order
-    bool read_failed = false;            // its read came back short or failed: the run ends here
+    // Its read came back short or failed: the record is lost (the read's
+    // lines in diagnostics), and the run goes on with the next.
+    bool read_failed = false;
+    bool input_ended = false;  // the short read of an $MFT file, which ended early: the run ends here
     bool named_base = false;             // a base record with a name: listed or reported
     // Counted (with JSON lines or the summary): a FILE record, and what the
     // closing summary counts of it.
@@ -55,6 +59,10 @@ public:
     const RecordOutput& operator[](std::size_t i) const { return outputs_[i]; }
     // The record after the stretch's last one.
     std::uint64_t end_recno() const { return end_recno_; }
+    // The records of the stretch read with a FILE signature, and those of
+    // them marked in use.
+    std::uint64_t file_records() const { return file_records_; }
+    std::uint64_t in_use_records() const { return in_use_records_; }
 
     // Appended to by the worker, record after record.
     std::string report;
@@ -70,8 +78,11 @@ private:
     std::vector<RecordOutput> outputs_;  // kept across batches
     std::size_t used_ = 0;
     std::uint64_t number_ = 0;  // in input order
+    std::uint64_t first_recno_ = 0;
     std::uint64_t end_recno_ = 0;
-    bool ends_run_ = false;     // holds the record whose read failed
+    std::uint64_t file_records_ = 0;
+    std::uint64_t in_use_records_ = 0;
+    bool ends_run_ = false;     // holds the record where the input ended
 };
 
 // One worker's own state: makes the output of a record at the end of the
@@ -87,12 +98,16 @@ public:
     using WorkerMaker = std::function<std::unique_ptr<RecordWorker>()>;
 
     RecordPipeline(const RecordSource& source, std::uint64_t record_count, const WorkerMaker& make_worker);
+    // Only the records of the stretches (in order, none overlapping) are
+    // read: those between are lost already, and no batch holds them.
+    RecordPipeline(const RecordSource& source, const std::vector<RecordRange>& stretches,
+                   const WorkerMaker& make_worker);
     ~RecordPipeline();
     RecordPipeline(const RecordPipeline&) = delete;
     RecordPipeline& operator=(const RecordPipeline&) = delete;
 
     // The next batch in input order, valid until the next call; null after
-    // the last one (or after the batch of a failed read).
+    // the last one (or after the batch where an $MFT file ended early).
     const RecordBatch* Next();
 
 private:
@@ -100,11 +115,10 @@ private:
     class BatchFiller;  // one thread's worker and reader
 
     void HandOverNext();
-    static void FillBatch(RecordBatch& batch, std::uint64_t record_count, RecordSequence& records,
-                          RecordWorker& worker);
+    static void FillBatch(RecordBatch& batch, RecordSequence& records, RecordWorker& worker);
 
     const RecordSource source_;
-    const std::uint64_t record_count_;
+    const std::vector<RecordRange> batch_ranges_;  // the records of each batch
     const std::uint64_t batch_count_;
     const unsigned worker_count_;
     const std::size_t most_in_flight_;
@@ -113,7 +127,7 @@ private:
     std::vector<BatchJob*> free_;
     std::uint64_t next_to_hand_over_ = 0;
     BatchJob* in_use_ = nullptr;  // the calling thread's
-    bool gave_last_ = false;      // the batch of a failed read was taken
+    bool gave_last_ = false;      // the batch where the input ended was taken
 
     WorkerPool pool_;  // last: stopped before everything its threads use is gone
 };

@@ -1,7 +1,9 @@
 #include "volume/mft_location.h"
 
 #include <algorithm>
+#include <bitset>
 #include <limits>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -17,6 +19,8 @@ namespace {
 
 // A list of the $MFT's own attributes longer than this is not a real one.
 constexpr std::uint64_t kLargestAttributeList = std::uint64_t{1} << 20;
+// A bitmap of the $MFT's largest record count (2^32 records).
+constexpr std::uint64_t kLargestBitmap = std::uint64_t{1} << 29;
 
 struct Volume {
     const std::shared_ptr<const ImageReader>& image;
@@ -154,7 +158,9 @@ void CollectListedPieces(const Volume& volume, const std::vector<AttributeListEn
     }
 }
 
-// The pieces in VCN order, as far as each starts where the last ended.
+// The pieces in VCN order. Of two pieces that claim one cluster the one met
+// first is kept (said once) and the rest of the later one still joins; a
+// VCN range that no piece covers is left out, and the records there are lost.
 std::vector<DataRun> JoinPieces(std::vector<Piece>& pieces, Diagnostics& diagnostics)
 {
     // Stable: of two pieces that claim one VCN, the one met first wins, on every run.
@@ -162,29 +168,130 @@ std::vector<DataRun> JoinPieces(std::vector<Piece>& pieces, Diagnostics& diagnos
               [](const Piece& a, const Piece& b) { return a.start_vcn < b.start_vcn; });
     std::vector<DataRun> runs;
     std::uint64_t next_vcn = 0;
+    bool overlap_said = false;
     for (const Piece& piece : pieces) {
-        if (piece.start_vcn != next_vcn) {
+        if (piece.start_vcn > next_vcn) {
             diagnostics.Warning(wxString::Format(wxS("The $MFT's run list has a gap at cluster %llu of the $MFT."),
                                                  static_cast<unsigned long long>(next_vcn)));
-            break;
         }
-        runs.insert(runs.end(), piece.runs.begin(), piece.runs.end());
-        next_vcn = piece.runs.back().vcn + piece.runs.back().clusters;
+        for (DataRun run : piece.runs) {
+            const std::uint64_t run_end = run.vcn + run.clusters;
+            if (run.vcn < next_vcn && !overlap_said) {
+                diagnostics.Warning(wxString::Format(
+                    wxS("The $MFT's run list lays out cluster %llu of the $MFT twice; the first run is kept."),
+                    static_cast<unsigned long long>(run.vcn)));
+                overlap_said = true;
+            }
+            if (run_end <= next_vcn) {
+                continue;
+            }
+            if (run.vcn < next_vcn) {  // the part not laid out yet
+                const std::uint64_t cut = next_vcn - run.vcn;
+                run.lcn += run.sparse ? 0 : cut;
+                run.vcn = next_vcn;
+                run.clusters -= cut;
+            }
+            runs.push_back(run);
+            next_vcn = run_end;
+        }
     }
     return runs;
 }
 
-// No $MFT holds more bytes than the image it lies in. A larger size is
-// damage, and past the image its sparse runs and bytes never written would
-// read as zero records for as long as the size says.
-void BoundToImage(const Volume& volume, std::size_t record_size, MftSizes& sizes, Diagnostics& diagnostics)
+// Records lie in the image where every byte of them does: the layout's holes
+// (no run, a sparse run) and its runs past the end of the image lose the
+// records they touch, which the run names without reading them. Bytes past
+// the initialized size read as zeros where a run lays them out, but no
+// further than the image reaches: zeros past that are no records.
+LostRecords LayoutLosses(const Volume& volume, const std::vector<StreamRun>& runs, std::uint64_t size,
+                         std::uint64_t initialized, std::size_t record_size)
 {
     const std::uint64_t image_size = volume.image->Size();
     const std::uint64_t room = volume.offset < image_size ? image_size - volume.offset : 0;
-    const std::uint64_t largest = room / record_size * record_size;
+    const std::uint64_t records = size / record_size;
+    LostRecords lost;
+    const auto lose = [&](std::uint64_t from, std::uint64_t to, LostWhy why) {
+        to = std::min(to, size);
+        if (from < to) {
+            lost.Add(from / record_size, std::min(records, to / record_size + (to % record_size != 0)), why);
+        }
+    };
+    std::uint64_t next = 0;
+    for (const StreamRun& run : runs) {
+        const std::uint64_t end = run.stream_offset + run.length;
+        lose(next, run.stream_offset, LostWhy::kNotLaidOut);
+        next = std::max(next, end);
+        if (run.sparse) {
+            lose(run.stream_offset, end, LostWhy::kNotLaidOut);
+            continue;
+        }
+        const std::uint64_t inside = run.image_offset < image_size ? image_size - run.image_offset : 0;
+        const std::uint64_t past = run.stream_offset + std::min(inside, run.length);
+        lose(past, std::min(end, initialized), LostWhy::kPastImage);
+        lose(std::max({run.stream_offset, initialized, room}), end, LostWhy::kPastImage);
+    }
+    lose(next, size, LostWhy::kNotLaidOut);
+    return lost;
+}
+
+// The $MFT's own bitmap, for the records the size tells; none when it
+// cannot be read.
+std::optional<MftBitmap> ReadBitmap(const Volume& volume, const unsigned char* buffer, std::size_t record_size,
+                                    std::uint64_t records)
+{
+    MFTAttrHeaderFields header;
+    std::vector<MFTAttrHeader*> unused;
+    Diagnostics unsaid;
+    const int walked =
+        PopulateAttrHeaderArray(buffer, &unused, unsaid, nullptr, record_size, nullptr, nullptr, nullptr, &header);
+    for (MFTAttrHeader* decoded : unused) {
+        delete decoded;
+    }
+    if (walked != 0 || header.attr_type != kAttrTypeBitmap) {
+        return std::nullopt;
+    }
+    MftBitmap bitmap;
+    bitmap.records = records;
+    // No more bytes than the image holds: a larger bitmap is damage.
+    const std::uint64_t wanted = std::min({records / 8 + 1, kLargestBitmap, volume.image->Size()});
+    const ByteReader bytes(buffer, record_size);
+    if (header.resident) {
+        const ByteReader value =
+            bytes.ClampedSubReader(std::uint64_t{header.attr_offset} + header.value_offset, header.value_length);
+        bitmap.bits.resize(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, value.size())));
+        for (std::size_t i = 0; i < bitmap.bits.size(); ++i) {
+            bitmap.bits[i] = ByteReader(value).U8At(i);
+        }
+        return bitmap;
+    }
+    std::vector<DataRun> runs;
+    const ByteReader attribute = bytes.ClampedSubReader(header.attr_offset, header.attr_length);
+    DecodeDataRuns(ByteReader(attribute).ClampedSubReader(header.run_list_offset, header.attr_length), 0,
+                   header.last_vcn, runs, unsaid);
+    std::vector<StreamRun> stream_runs;
+    if (!ToStreamRuns(volume, runs, stream_runs)) {
+        return std::nullopt;
+    }
+    const MappedStream value(volume.image, std::move(stream_runs), header.real_size, header.init_size);
+    bitmap.bits.resize(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, header.real_size)));
+    if (!value.ReadWhole(0, bitmap.bits.data(), bitmap.bits.size(), unsaid)) {
+        return std::nullopt;
+    }
+    return bitmap;
+}
+
+// No $MFT is larger than its volume, nor holds more records than NTFS numbers.
+void BoundToVolume(const Volume& volume, std::size_t record_size, MftSizes& sizes, Diagnostics& diagnostics)
+{
+    const NtfsBootSector& boot = volume.boot;
+    const std::uint64_t largest_number = std::uint64_t{1} << 32;
+    const std::uint64_t volume_bytes = boot.total_sectors > std::numeric_limits<std::uint64_t>::max() / boot.bytes_per_sector
+                                           ? std::numeric_limits<std::uint64_t>::max()
+                                           : boot.VolumeBytes();
+    const std::uint64_t largest = std::min(volume_bytes / record_size, largest_number) * record_size;
     if (sizes.real > largest) {
         diagnostics.Warning(wxString::Format(
-            wxS("The $MFT's size of %llu bytes is more than the image holds; only its first %llu bytes are read."),
+            wxS("The $MFT's size of %llu bytes is more than its volume holds; only its first %llu bytes are read."),
             static_cast<unsigned long long>(sizes.real), static_cast<unsigned long long>(largest)));
         sizes.real = largest;
     }
@@ -230,18 +337,48 @@ LocatedMft FromRecordZero(const Volume& volume, std::uint64_t cluster, Diagnosti
             }
         }
     }
-    BoundToImage(volume, record_size, sizes, diagnostics);
+    BoundToVolume(volume, record_size, sizes, diagnostics);
     std::vector<StreamRun> stream_runs;
     if (!ToStreamRuns(volume, JoinPieces(pieces, diagnostics), stream_runs)) {
         diagnostics.Warning(wxS("The $MFT's run list names clusters past any image."));
         return located;
     }
+    // No cluster of a sparse run holds a record: its records are lost, not zeros.
+    stream_runs.erase(std::remove_if(stream_runs.begin(), stream_runs.end(),
+                                     [](const StreamRun& run) { return run.sparse; }),
+                      stream_runs.end());
+    located.lost = LayoutLosses(volume, stream_runs, sizes.real, sizes.initialized, record_size);
+    located.bitmap = ReadBitmap(volume, buffer.data(), record_size, sizes.real / record_size);
     located.stream = std::make_shared<MappedStream>(volume.image, std::move(stream_runs), sizes.real, sizes.initialized);
     located.record_size = record_size;
     return located;
 }
 
 }  // namespace
+
+std::uint64_t MftBitmap::InUse(const LostRecords& lost) const
+{
+    const std::uint64_t reached = std::min<std::uint64_t>(records, std::uint64_t{bits.size()} * 8);
+    // The bits set from first to end: whole bytes at a time between the ends.
+    const auto set_between = [this](std::uint64_t first, std::uint64_t end) {
+        std::uint64_t set = 0;
+        for (; first < end && first % 8 != 0; ++first) {
+            set += (bits[first / 8] >> (first % 8)) & 1u;
+        }
+        for (; first + 8 <= end; first += 8) {
+            set += static_cast<std::uint64_t>(std::bitset<8>(bits[first / 8]).count());
+        }
+        for (; first < end; ++first) {
+            set += (bits[first / 8] >> (first % 8)) & 1u;
+        }
+        return set;
+    };
+    std::uint64_t set = set_between(0, reached);
+    for (const LostRange& range : lost.ranges()) {
+        set -= set_between(std::min(range.records.first, reached), std::min(range.records.end, reached));
+    }
+    return set;
+}
 
 LocatedMft LocateMft(const std::shared_ptr<const ImageReader>& image, std::uint64_t volume_offset,
                      const NtfsBootSector& boot, Diagnostics& diagnostics)

@@ -98,6 +98,13 @@ void WriteSplitVolume(const TempDir& dir)
     WriteBytes(dir.File("disk.002"), Bytes(volume.begin() + half, volume.end()));
 }
 
+// The system records and 24 never used as a volume: records 8 to 11 past its
+// end, or all 40 marked in use by its bitmap (16 are).
+void WritePiecedVolume(const TempDir& dir, const std::vector<RunSpec>& runs, const Bytes& bitmap = {})
+{
+    WriteBytes(dir.File("vol.img"), PiecedVolume(SystemRecords().AddZeroBlocks(24), {{0, 0, runs}}, bitmap));
+}
+
 void WriteEarlierReport(const TempDir& dir)
 {
     WriteFile(dir.File("r.txt"), "the report of an earlier run\n");
@@ -220,6 +227,16 @@ const BadInputCase kCases[] = {
      [](const TempDir& d) { fs::create_symlink("t.body", d.File("r.txt.zip")); },
      {"-z", "-b", "t.body", "-o", "r.txt", "in.mft"}, 255, Channel::kLog,
      "Error: Output file t.body is the archive file.", {}},
+    // Records lost or missing: the outputs hold what was read, and the run fails.
+    {"$MFT with records past the image's end", [](const TempDir& d) { WritePiecedVolume(d, {{8, 4}, {4, 500}, {28, 20}}); },
+     {"-o", "r.txt", "vol.img"}, 255, Channel::kLog,
+     "Error: Records 8 to 11 of the $MFT lie past the end of the image.", {"r.txt"}},
+    {"$MFT with far fewer records in use than its bitmap marks",
+     [](const TempDir& d) { WritePiecedVolume(d, {{40, 4}}, Bytes(5, 0xFF)); }, {"-o", "r.txt", "vol.img"}, 255,
+     Channel::kLog,
+     "Error: Volume at byte offset 0: the $MFT's bitmap marks 40 records in use, but only 16 FILE records in use "
+     "were read: encrypted, wiped, or not where the boot sector says.",
+     {"r.txt"}},
     // Not a refusal: the log lines go to standard error instead.
     {"debug log that cannot be created", [](const TempDir& d) { fs::create_directory(d.File("varneth.log")); },
      {"-d", "-v", "-o", "r.txt", "in.mft"}, 0, Channel::kStandardError, ": Processing $MFT file.\n", {"r.txt"}},

@@ -13,6 +13,7 @@ Without root, FUSE or the tools, it prints SKIPPED and exits with 77.
 import argparse
 import hashlib
 import os
+import random
 import re
 import shutil
 import struct
@@ -26,7 +27,9 @@ from typing import Callable, Dict, List, Optional
 sys.dont_write_bytecode = True  # the helper modules sit in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from image_input_test import cut_point, lost_ranges  # noqa: E402
 from image_layouts import (MIB, TOOLS, Disk, Volume, build_disk, build_volumes, expert_witness_image,  # noqa: E402
+                           mft_clusters,
                            planned_disks, read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
@@ -120,7 +123,56 @@ IMAGE_SET_CASES: List[Case] = [
 ]
 
 # The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
+def cut_copy(source: str, folder: str, size: int) -> List[str]:
+    with open(source, "rb") as whole, open(os.path.join(folder, os.path.basename(source)), "wb") as out:
+        out.write(whole.read(size))
+    return [out.name]
+
+
+def rows_inside(label: str, size: Callable[[Volume], int]) -> Callable[[Evidence], List[bytes]]:
+    """The good rows of the records wholly inside the first size(volume) bytes of the volume."""
+    def rows(evidence: Evidence) -> List[bytes]:
+        lost = {recno for first, last in lost_ranges(evidence.volumes[label], size(evidence.volumes[label]))
+                for recno in range(first, last + 1)}
+        return [row for row in evidence.good_rows(label) if int(row.split(b"\t")[0]) not in lost]
+    return rows
+
+
+def random_mft(evidence: Evidence, folder: str) -> List[str]:
+    """tree-1k with random bytes over every cluster of its $MFT (the mirror is intact)."""
+    path = copy_of(evidence, evidence.volumes["tree-1k"].path, folder, "tree-1k.img")
+    cluster_size = read_boot_sector(path).cluster_size
+    with open(path, "r+b") as image:
+        for cluster in mft_clusters(path):
+            image.seek(cluster * cluster_size)
+            image.write(random.Random(cluster).randbytes(cluster_size))
+    return [path]
+
+
+def disk_cut(volume: Volume) -> int:  # half-way into record 200 of the volume's $MFT
+    boot = read_boot_sector(volume.path)
+    return boot.mft_cluster * boot.cluster_size + 200 * 1024 + 512
+
+
+PIECES_PAST = r"Warning: Record 0 says the \$MFT is [\d,]+ bytes; pieces of it lie past the end of the image at byte "
+NOT_COMPLETE = r"processing complete"
+
 MFT_CASES: List[Case] = [
+    Case("cut fragmented $MFT, later pieces lower than the cut",
+         lambda e, d: cut_copy(e.volumes["listed-1k"].path, d, cut_point(e.volumes["listed-1k"])[1]) + ["--summary"],
+         REFUSED, [r"^Summary: 9,971 records read, 66 records lost, ", r"Records [\d,]+ to [\d,]+ of the \$MFT lie past the end of the image\.$", PIECES_PAST + r"[\d,]+\.$",
+          r"The \$MFT was read with [\d,]+ records lost: the outputs are incomplete\.$"],
+         rows_inside("listed-1k", lambda v: cut_point(v)[1]), absent=[NOT_COMPLETE]),
+    Case("random bytes over the $MFT", random_mft, REFUSED,
+         [r"Volume at byte offset 0: the \$MFT holds no FILE record: encrypted, wiped, or not where the boot "
+          r"sector says\.$"], lambda e: [], absent=[NOT_COMPLETE]),
+    Case("MBR disk cut inside the $MFT",
+         lambda e, d: cut_copy(e.disks["mbr.raw"].path, d, e.volumes["tree-1k"].offset + disk_cut(e.volumes["tree-1k"]))
+         + ["-p", "1"], REFUSED,
+         [r"^\$MFT file is 467,968 bytes\.$", r"^\$MFT file contains 457 file records\.$", r"^The image holds 200 of them\.$",
+          r"Records 200 to 456 of the \$MFT lie past the end", PIECES_PAST,
+          r"Warning: .* runs to byte [\d,]+, past the end of the image at byte "],
+         rows_inside("tree-1k", disk_cut), absent=[NOT_COMPLETE]),
 ]
 
 def patched_disk(evidence: Evidence, folder: str, patches: Dict[int, bytes], disk: str = "mbr.raw") -> str:
@@ -154,7 +206,7 @@ VOLUME_CASES: List[Case] = [
           r"-p 2: at byte offset 38,797,312 \(sector 75,776\), .*found by its boot sector$"]),
     Case("zeroed MBR: -p 1 reads tree-1k",
          lambda e, f: ["-p", "1", patched_disk(e, f, {0: bytes(512)})], 0,
-         [r"Warning: no partition table: the NTFS volume at byte offset 4,194,304 was found by its boot sector\.$"],
+         [r"Warning: No partition table: the NTFS volume at byte offset 4,194,304 was found by its boot sector\.$"],
          rows=lambda e: e.good_rows("tree-1k")),
     Case("zeroed protective MBR: the GPT behind it read, -p 2",
          lambda e, f: ["-v", "-p", "2", patched_disk(e, f, {0: bytes(512)}, "gpt512.raw")], 0,
@@ -163,13 +215,13 @@ VOLUME_CASES: List[Case] = [
          rows=lambda e: e.good_rows("fragmented-1k")),
     Case("a volume behind a zeroed MiB, found by its backup boot sector",
          lambda e, f: [volume_after_zeros(e, f)], 0,
-         [r"Warning: no partition table: the NTFS volume at byte offset 1,048,576 was found by its backup boot "
+         [r"Warning: No partition table: the NTFS volume at byte offset 1,048,576 was found by its backup boot "
           r"sector\.$", r"Reading the \$MFT of the NTFS volume at byte offset 1,048,576 \(sector 2,048\)"],
          rows=lambda e: e.good_rows("tree-1k")),
     Case("--offset at the logical volume",
          lambda e, f: ["--offset", str(FRAGMENTED_AT), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], 0,
          [r"Reading the \$MFT of the NTFS volume in MBR logical 1 at byte offset 38,797,312"],
-         rows=lambda e: e.good_rows("fragmented-1k"), absent=[r"no partition table"]),
+         rows=lambda e: e.good_rows("fragmented-1k"), absent=[r"No partition table"]),
     Case("--offset where no volume starts",
          lambda e, f: ["--offset", str(TREE_AT + 512), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], REFUSED,
          [r"holds no NTFS volume at byte offset 4,194,816: no NTFS boot sector lies there"]),
@@ -183,6 +235,10 @@ VOLUME_CASES: List[Case] = [
          lambda e, f: ["-p", "3", patched_disk(e, f, {**FAT12, TREE_AT + 3: b"-FVE-FS-"})], REFUSED,
          [r"-p 1: in MBR entry 2 at byte offset 4,194,304 .*, BitLocker-encrypted$",
           r"  MBR entry 1 at byte offset 1,048,576 \(sector 2,048\), 2,097,152 bytes: FAT12, not read$"]),
+    Case("BitLocker over tree-1k and its backup: the other volume read, the encrypted one said",
+         lambda e, f: [patched_disk(e, f, {TREE_AT + 3: b"-FVE-FS-", TREE_AT + 32 * MIB - 512 + 3: b"-FVE-FS-"})], 0,
+         [r"Warning: The partition at byte offset 4,194,304 is BitLocker-encrypted and is not read: decrypt it "
+          r"first\.$"], rows=lambda e: e.good_rows("fragmented-1k")),
 ]
 
 

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -155,6 +156,39 @@ TEST(RecordPipeline, HandsOverKeptAndLoggingRecordsInOrderWithTheirBytesAndLines
     }
     // The last error or warning of the workers is the calling thread's last one too.
     EXPECT_EQ(log_message, wxS("warning 2992"));
+}
+
+// Zero records in memory whose reads fail where they touch records 700 to 702.
+class FailingImage final : public ImageReader {
+public:
+    std::uint64_t Size() const override { return 3000 * kRecordBytes; }
+    long long ReadAt(std::uint64_t offset, unsigned char* out, std::size_t length, Diagnostics& lines) const override
+    {
+        if (offset < 703 * kRecordBytes && offset + length > 700 * kRecordBytes + 10) {
+            lines.SystemError(wxS("can't read"), EIO);
+            return -1;
+        }
+        std::fill(out, out + length, 0);
+        return static_cast<long long>(length);
+    }
+};
+
+// A failed read in an image loses its records only: the rest are read, in order.
+TEST(RecordPipeline, ARecordWhoseReadFailsIsLostAndTheRestAreRead)
+{
+    RecordPipeline pipeline(RecordSource(std::make_shared<FailingImage>(), kRecordBytes), 3000,
+                            Workers([](unsigned char*, RecordOutput&, RecordBatch&) { return true; }));
+    std::vector<std::uint64_t> lost;
+    std::uint64_t read = 0;
+    while (const RecordBatch* batch = pipeline.Next()) {
+        for (std::size_t i = 0; i < batch->size(); ++i) {
+            const RecordOutput& output = (*batch)[i];
+            EXPECT_TRUE(!output.read_failed || output.diagnostics[0].system_error == EIO);
+            output.read_failed ? lost.push_back(output.recno) : static_cast<void>(++read);
+        }
+    }
+    EXPECT_EQ(lost, (std::vector<std::uint64_t>{700, 701, 702}));
+    EXPECT_EQ(read, 2997u);
 }
 
 TEST(RecordPipeline, ACallerThatStopsEarlyStopsTheWorker)

@@ -154,6 +154,41 @@ VolumeImage SmallVolume(const MftImage& mft)
     return volume;
 }
 
+Bytes PiecedVolume(const MftImage& mft, const std::vector<MftPiece>& pieces, const Bytes& bitmap)
+{
+    constexpr std::uint64_t kClusters = 58;
+    Bytes records = mft.bytes();
+    RecordBuilder record_zero = MftRecordZero(DataPiece(pieces.front().runs, 0, records.size(), 1024));
+    std::vector<ListEntry> entries;
+    for (const MftPiece& piece : pieces) {
+        entries.push_back({kTypeData, piece.recno, 1, 0, piece.start_vcn});
+        PutBytes(records, piece.recno * kRecordSize, RecordBuilder().BaseRecord(0).HeaderRecno(piece.recno)
+                                                         .NonResidentAttribute(DataPiece(piece.runs, piece.start_vcn, 0, 1024)).Build());
+    }
+    if (pieces.size() > 1) {
+        record_zero.AttributeList(entries);
+    }
+    PutBytes(records, 0, (bitmap.empty() ? record_zero : record_zero.ResidentAttribute(0xB0, bitmap)).Build());
+    BootFields boot;
+    boot.mirror_cluster = kClusters;
+    boot.total_sectors = 2 * (kClusters + 4 + 1);
+    VolumeImage volume(boot);
+    std::vector<bool> placed(mft.RecordCount(), false);
+    for (const MftPiece& piece : pieces) {
+        std::uint64_t vcn = piece.start_vcn;
+        for (const RunSpec& run : piece.runs) {
+            for (std::uint64_t lcn = run.lcn; lcn < run.lcn + run.clusters; ++lcn, ++vcn) {
+                if (vcn < placed.size() && !placed[vcn] && lcn < kClusters) {
+                    placed[vcn] = true;
+                    volume.PutClusters(lcn, Bytes(records.begin() + vcn * kRecordSize, records.begin() + (vcn + 1) * kRecordSize));
+                }
+            }
+        }
+    }
+    volume.PutClusters(kClusters, Bytes(records.begin(), records.begin() + 4 * kRecordSize));
+    return volume.bytes();
+}
+
 Bytes MbrSector(const std::vector<MbrEntrySpec>& entries)
 {
     Bytes sector(512, 0);

@@ -71,6 +71,19 @@ RecordBuilder MftRecordZero(const NonResidentFields& data);
 // lays them out, and the first four records again as $MFTMirr after them.
 VolumeImage SmallVolume(const MftImage& mft);
 
+// A piece of the $MFT's $DATA: runs from start_vcn, in record 0 (the first
+// piece) or in the extension record recno that record 0's list names.
+struct MftPiece {
+    std::uint64_t recno = 0;
+    std::uint64_t start_vcn = 0;
+    std::vector<RunSpec> runs;
+};
+
+// A volume of 58 clusters of 1024 bytes (and $MFTMirr) whose $MFT, mft's
+// records, lies in the pieces (the first to lay out a VCN wins; none past
+// the volume), record 0 with a resident $BITMAP of the bytes given, if any.
+Bytes PiecedVolume(const MftImage& mft, const std::vector<MftPiece>& pieces, const Bytes& bitmap = {});
+
 // Sector 0 of a disk: a partition entry, four at most.
 struct MbrEntrySpec {
     std::uint8_t type = 0x07;

@@ -169,6 +169,7 @@ TEST(MftLocationTest, EndsWithWhatHostileLayoutsAllow)
         std::map<std::uint64_t, Bytes> records;
         std::vector<std::string> runs;  // none: no stream
         std::vector<wxString> lines;
+        std::uint64_t lost = 0;  // records the layout loses
     } cases[] = {
         {"runs that lay the $MFT on the same clusters twice", MftRecordZero({{8, 4}, {8, 4}}, kMftBytes).Build(), {},
          {"0+8192@4096", "8192+8192@4096"}, {}},
@@ -181,16 +182,23 @@ TEST(MftLocationTest, EndsWithWhatHostileLayoutsAllow)
          {"0+8192@4096", "8192+8192@4096"}, {}},
         {"an extension record in the part not found yet", ListingRecordZero({{kTypeData, 12, 1, 0, 8}}).Build(),
          {{12, ExtensionWithPiece({{8, 30}}, 8)}}, {"0+8192@4096"},
-         {"Extension record 12 of the $MFT lies outside the part of the $MFT found so far."}},
-        {"a piece that leaves a gap", ListingRecordZero(second_piece).Build(), {{7, ExtensionWithPiece({{7, 30}}, 9)}},
-         {"0+8192@4096"}, {"The $MFT's run list has a gap at cluster 8 of the $MFT."}},
+         {"Extension record 12 of the $MFT lies outside the part of the $MFT found so far."}, 8},
+        {"a piece that leaves a gap: the records there are lost, not those after it", ListingRecordZero(second_piece).Build(),
+         {{7, ExtensionWithPiece({{7, 30}}, 9)}}, {"0+8192@4096", "9216+7168@30720"},
+         {"The $MFT's run list has a gap at cluster 8 of the $MFT."}, 1},
+        {"two pieces from the same cluster: the first kept, the one after them joined",
+         ListingRecordZero({{kTypeData, 6, 1, 0, 0}, {kTypeData, 7, 1, 0, 12}}).Build(),
+         {{6, ExtensionWithPiece({{4, 40}}, 0)}, {7, ExtensionWithPiece({{4, 34}}, 12)}},
+         {"0+8192@4096", "12288+4096@34816"},
+         {"The $MFT's run list lays out cluster 0 of the $MFT twice; the first run is kept.",
+          "The $MFT's run list has a gap at cluster 8 of the $MFT."}, 4},
         {"a bad pair after the first run",
          MftRecordZero([] {
              NonResidentFields data = DataPiece({{16, 4}}, 0, kMftBytes, 1024);
              data.run_list = {0x11, 0x08, 0x04, 0x19, 0x00};
              return data;
          }()).Build(),
-         {}, {"0+8192@4096"}, {"The run list holds a bad pair at byte 3."}},
+         {}, {"0+8192@4096"}, {"The run list holds a bad pair at byte 3."}, 8},
         {"a run past any image", MftRecordZero({{16, static_cast<std::int64_t>(far_cluster)}}, kMftBytes).Build(), {},
          {}, {"The $MFT's run list names clusters past any image."}},
         {"a run whose bytes lie past any offset in the $MFT",
@@ -204,6 +212,7 @@ TEST(MftLocationTest, EndsWithWhatHostileLayoutsAllow)
         if (found.mft.stream) {
             EXPECT_EQ(RunTexts(found.mft), c.runs);
             EXPECT_EQ(Texts(found.diagnostics), c.lines);
+            EXPECT_EQ(found.mft.lost.count(), c.lost);
         } else {
             ASSERT_GE(found.diagnostics.size(), 2u);
             EXPECT_EQ(found.diagnostics[0].text, c.lines[0]);
@@ -211,9 +220,8 @@ TEST(MftLocationTest, EndsWithWhatHostileLayoutsAllow)
     }
 }
 
-// Sparse runs and bytes never written read as zeros without touching the
-// image: a size beyond the image would have the run read zero records for
-// as long as the size says.
+// A size beyond the volume is bounded to it; a sparse run's records are lost,
+// not zeros; bytes never written read as zeros, as far as the image reaches.
 TEST(MftLocationTest, ReadsNoMoreOfTheMftThanTheImageHolds)
 {
     constexpr std::uint64_t kVast = std::uint64_t{1} << 40;
@@ -226,8 +234,9 @@ TEST(MftLocationTest, ReadsNoMoreOfTheMftThanTheImageHolds)
         const Found found = Locate(image);
         ASSERT_TRUE(found.mft.stream);
         EXPECT_EQ(found.mft.stream->Size(), image.size() / kRecordSize * kRecordSize);
+        EXPECT_EQ(found.mft.lost.count(), data == &sparse ? 48u : 0u);  // records 16 to 63: sparse
         EXPECT_EQ(Texts(found.diagnostics),
-                  std::vector<wxString>{"The $MFT's size of 1099511627776 bytes is more than the image holds; "
+                  std::vector<wxString>{"The $MFT's size of 1099511627776 bytes is more than its volume holds; "
                                         "only its first 65536 bytes are read."});
     }
 }
