@@ -9,6 +9,29 @@
 
 #include <libewf.h>
 
+// libewf (20140813) leaks the buffer it makes for a chunk that no segment
+// holds when such a chunk is read, and finding where an incomplete set ends
+// reads a few of them on purpose: a bounded leak of the library's, not ours,
+// kept out of the leak checker's findings.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VARNETH_LEAK_CHECKED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(VARNETH_LEAK_CHECKED)
+#define VARNETH_LEAK_CHECKED 1
+#endif
+#ifdef VARNETH_LEAK_CHECKED
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libewf_chunk_data_initialize\n";
+}
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+#endif
+
 namespace {
 
 constexpr unsigned char kEwfSignature[8] = {'E', 'V', 'F', 0x09, 0x0D, 0x0A, 0xFF, 0x00};
