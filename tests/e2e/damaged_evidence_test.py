@@ -30,7 +30,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from image_input_test import cut_point, lost_ranges  # noqa: E402
 from image_layouts import (MIB, TOOLS, Disk, Volume, build_disk, build_volumes, expert_witness_image,  # noqa: E402
                            mft_clusters,
-                           planned_disks, read_boot_sector)
+                           planned_disks, read_at, read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
 REPORT = "report.tsv"
@@ -154,6 +154,21 @@ def disk_cut(volume: Volume) -> int:  # half-way into record 200 of the volume's
     return boot.mft_cluster * boot.cluster_size + 200 * 1024 + 512
 
 
+def damaged_chunk(evidence: Evidence, folder: str) -> List[str]:
+    """tree-1k as an uncompressed E01 with bytes of record 20 of its $MFT changed: libewf reads the
+    chunk of records 16 to 47 as zeros, and notes that it fails its checksum."""
+    volume, target = evidence.volumes["tree-1k"].path, os.path.join(folder, "tree")
+    subprocess.run(["ewfacquire", "-u", "-q", "-t", target, "-c", "none", volume], check=True, capture_output=True,
+                   timeout=300)
+    boot = read_boot_sector(volume)
+    with open(volume, "rb") as image:
+        record = read_at(image, boot.mft_cluster * boot.cluster_size + 20 * 1024, 1024)
+    with open(target + ".E01", "r+b") as ewf:
+        ewf.seek(ewf.read().index(record) + 512)
+        ewf.write(b"damaged!")
+    return [target + ".E01"]
+
+
 PIECES_PAST = r"Warning: Record 0 says the \$MFT is [\d,]+ bytes; pieces of it lie past the end of the image at byte "
 NOT_COMPLETE = r"processing complete"
 
@@ -166,6 +181,10 @@ MFT_CASES: List[Case] = [
     Case("random bytes over the $MFT", random_mft, REFUSED,
          [r"Volume at byte offset 0: the \$MFT holds no FILE record: encrypted, wiped, or not where the boot "
           r"sector says\.$"], lambda e: [], absent=[NOT_COMPLETE]),
+    Case("E01 with a damaged chunk in the $MFT", damaged_chunk, REFUSED,
+         [r"Records 16 to 47 of the \$MFT could not be read: the EWF image's chunk there fails its checksum\.$"],
+         lambda e: [row for row in e.good_rows("tree-1k") if not 16 <= int(row.split(b"\t")[0]) <= 47],
+         absent=[NOT_COMPLETE]),
     Case("MBR disk cut inside the $MFT",
          lambda e, d: cut_copy(e.disks["mbr.raw"].path, d, e.volumes["tree-1k"].offset + disk_cut(e.volumes["tree-1k"]))
          + ["-p", "1"], REFUSED,
