@@ -180,6 +180,10 @@ std::unique_ptr<EwfImage> EwfImage::Open(const wxString& first_segment, Diagnost
     image->handle_ = std::make_unique<Handle>();
     for (int i = 0; i < name_count; ++i) {
         image->segment_names_.emplace_back(names[i], *wxConvFileName);
+        if (!IsFileOrDeviceSegment(image->segment_names_.back(), diagnostics)) {
+            libewf_glob_free(names, name_count, nullptr);
+            return nullptr;
+        }
     }
     bool opened = libewf_handle_initialize(&image->handle_->handle, &error) == 1 &&
                   libewf_handle_open(image->handle_->handle, names, name_count, libewf_get_access_flags_read(),

@@ -113,6 +113,16 @@ def set_without(kind: str, dropped: int, missing: str) -> Case:
                 REFUSED, [r"Error: Image segment \S+/%s is missing\.$" % re.escape(missing)])
 
 
+def set_with_fifo(kind: str, replaced: int, name: str) -> Case:
+    """A FIFO where a segment was: opening it would wait for a writer for ever."""
+    def make(evidence: Evidence, folder: str) -> List[str]:
+        arguments = image_set(evidence, folder, kind, 0, replaced)
+        os.mkfifo(os.path.join(folder, name))
+        return arguments
+    return Case("%s set with a FIFO for segment %d" % (kind, replaced), make, REFUSED,
+                [r"Error: Image segment \S+/%s is a FIFO: the set is not read\.$" % re.escape(name)])
+
+
 # Image sets: split raw sets in every numbering, EWF sets, segments missing.
 IMAGE_SET_CASES: List[Case] = [
     whole_set("000", 3), set_without("000", 2, "mbr.raw.002"),
@@ -120,6 +130,7 @@ IMAGE_SET_CASES: List[Case] = [
     whole_set("00", 3), set_without("00", 2, "mbr.raw.02"),
     whole_set("aa", 3), set_without("aa", 2, "mbr.raw.ac"),
     whole_set("E01", 0), set_without("E01", 1, "mbr.E02"),
+    set_with_fifo("00", 2, "mbr.raw.02"), set_with_fifo("E01", 1, "mbr.E02"),
 ]
 
 # The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
