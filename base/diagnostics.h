@@ -46,6 +46,14 @@ public:
     }
     // Copies of another list's lines, after these.
     void Append(const Diagnostics& other) { lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end()); }
+    // The same, its warnings shown on every run: they say why the operation failed.
+    void AppendShown(const Diagnostics& other)
+    {
+        for (DiagnosticLine line : other.lines_) {
+            line.shown = line.shown || line.level == DiagnosticLevel::kWarning;
+            lines_.push_back(line);
+        }
+    }
 
     bool empty() const { return lines_.empty(); }
     std::size_t size() const { return lines_.size(); }

@@ -196,6 +196,9 @@ MFT_CASES: List[Case] = [
          [r"Records 16 to 47 of the \$MFT could not be read: the EWF image's chunk there fails its checksum\.$"],
          lambda e: [row for row in e.good_rows("tree-1k") if not 16 <= int(row.split(b"\t")[0]) <= 47],
          absent=[NOT_COMPLETE]),
+    Case("MBR disk cut before the $MFT: why it is not read said without -v",
+         lambda e, d: cut_copy(e.disks["mbr.raw"].path, d, TREE_AT + 8192) + ["-p", "1"], REFUSED,
+         [r"Warning: Record 0 lies past the end of the image\.$", r"Neither record 0 of the \$MFT nor its copy"]),
     Case("MBR disk cut inside the $MFT",
          lambda e, d: cut_copy(e.disks["mbr.raw"].path, d, e.volumes["tree-1k"].offset + disk_cut(e.volumes["tree-1k"]))
          + ["-p", "1"], REFUSED,
