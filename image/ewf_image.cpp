@@ -9,6 +9,8 @@
 
 #include <libewf.h>
 
+#include "base/platform.h"
+
 namespace {
 
 constexpr unsigned char kEwfSignature[8] = {'E', 'V', 'F', 0x09, 0x0D, 0x0A, 0xFF, 0x00};
@@ -104,9 +106,12 @@ bool ChunksReachMediaEnd(libewf_handle_t* handle, std::uint64_t media_size, cons
     // The segment after the one that holds the last chunk found lost its
     // chunks: missing, when no further segment was found, else unreadable.
     const wxString last_held = held == 0 ? wxString() : SegmentHolding(handle, (held - 1) * chunk_size);
-    const auto at = std::find(segments.begin(), segments.end(), last_held);
+    // libewf gives the name made absolute: the segments are named as the input was.
+    const auto at = std::find_if(segments.begin(), segments.end(), [&last_held](const wxString& segment) {
+        return !last_held.empty() && platform::IsSameFile(segment, last_held);
+    });
     if (at != segments.end() && at + 1 == segments.end()) {
-        diagnostics.Error(wxS("Image segment ") + NextEwfSegmentName(last_held) + wxS(" is missing."));
+        diagnostics.Error(wxS("Image segment ") + NextEwfSegmentName(*at) + wxS(" is missing."));
     } else {
         const wxString& broken = at == segments.end() ? segments.front() : *(at + 1);
         diagnostics.Error(wxS("Image segment ") + broken + wxS(" is cut short or damaged: the set is incomplete."));

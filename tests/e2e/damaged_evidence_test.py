@@ -113,6 +113,11 @@ def set_without(kind: str, dropped: int, missing: str) -> Case:
                 REFUSED, [r"Error: Image segment \S+/%s is missing\.$" % re.escape(missing)])
 
 
+def relative(arguments: List[str], folder: str) -> List[str]:
+    """The input named from the folder the tool runs in (the outputs')."""
+    return arguments[:-1] + [os.path.relpath(arguments[-1], folder + ".out")]
+
+
 def set_with_fifo(kind: str, replaced: int, name: str) -> Case:
     """A FIFO where a segment was: opening it would wait for a writer for ever."""
     def make(evidence: Evidence, folder: str) -> List[str]:
@@ -131,6 +136,9 @@ IMAGE_SET_CASES: List[Case] = [
     whole_set("aa", 3), set_without("aa", 2, "mbr.raw.ac"),
     whole_set("E01", 0), set_without("E01", 1, "mbr.E02"),
     set_with_fifo("00", 2, "mbr.raw.02"), set_with_fifo("E01", 1, "mbr.E02"),
+    # libewf names the segments it read by absolute paths.
+    Case("E01 set without segment 1, named by a relative path", lambda e, f: relative(image_set(e, f, "E01", 0, 1), f),
+         REFUSED, [r"Error: Image segment \.\./\S+/mbr\.E02 is missing\.$"]),
 ]
 
 # The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
