@@ -113,18 +113,9 @@ def set_without(kind: str, dropped: int, missing: str) -> Case:
                 REFUSED, [r"Error: Image segment \S+/%s is missing\.$" % re.escape(missing)])
 
 
-def relative(arguments: List[str], folder: str) -> List[str]:
-    """The input named from the folder the tool runs in (the outputs')."""
-    return arguments[:-1] + [os.path.relpath(arguments[-1], folder + ".out")]
-
-
-def set_with_fifo(kind: str, replaced: int, name: str) -> Case:
-    """A FIFO where a segment was: opening it would wait for a writer for ever."""
-    def make(evidence: Evidence, folder: str) -> List[str]:
-        arguments = image_set(evidence, folder, kind, 0, replaced)
-        os.mkfifo(os.path.join(folder, name))
-        return arguments
-    return Case("%s set with a FIFO for segment %d" % (kind, replaced), make, REFUSED,
+def set_with_fifo(kind: str, replaced: int, name: str) -> Case:  # opening a FIFO waits for a writer
+    return Case("%s set with a FIFO for segment %d" % (kind, replaced),
+                lambda e, f: os.mkfifo(os.path.join(f, name)) or image_set(e, f, kind, 0, replaced), REFUSED,
                 [r"Error: Image segment \S+/%s is a FIFO: the set is not read\.$" % re.escape(name)])
 
 
@@ -136,8 +127,9 @@ IMAGE_SET_CASES: List[Case] = [
     whole_set("aa", 3), set_without("aa", 2, "mbr.raw.ac"),
     whole_set("E01", 0), set_without("E01", 1, "mbr.E02"),
     set_with_fifo("00", 2, "mbr.raw.02"), set_with_fifo("E01", 1, "mbr.E02"),
-    # libewf names the segments it read by absolute paths.
-    Case("E01 set without segment 1, named by a relative path", lambda e, f: relative(image_set(e, f, "E01", 0, 1), f),
+    # libewf names the segments it read by absolute paths; the tool runs in the outputs' folder.
+    Case("E01 set without segment 1, named by a relative path",
+         lambda e, f: ["-p", "2", os.path.relpath(image_set(e, f, "E01", 0, 1)[-1], f + ".out")],
          REFUSED, [r"Error: Image segment \.\./\S+/mbr\.E02 is missing\.$"]),
 ]
 
@@ -174,8 +166,7 @@ def disk_cut(volume: Volume) -> int:  # half-way into record 200 of the volume's
 
 
 def damaged_chunk(evidence: Evidence, folder: str) -> List[str]:
-    """tree-1k as an uncompressed E01 with bytes of record 20 of its $MFT changed: libewf reads the
-    chunk of records 16 to 47 as zeros, and notes that it fails its checksum."""
+    """tree-1k as an uncompressed E01, record 20 of its $MFT changed: the chunk of records 16 to 47 fails."""
     volume, target = evidence.volumes["tree-1k"].path, os.path.join(folder, "tree")
     subprocess.run(["ewfacquire", "-u", "-q", "-t", target, "-c", "none", volume], check=True, capture_output=True,
                    timeout=300)
