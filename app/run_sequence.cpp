@@ -280,7 +280,7 @@ int WithSummary(RunState& state, int status)
 
 int RunFromVerifiedInput(RunState& state)
 {
-    if (!OpenInput(state)) {
+    if (OutputsRefused(state) || !OpenInput(state)) {
         return -1;
     }
     if (!OpenOutputs(state)) {

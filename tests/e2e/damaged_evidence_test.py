@@ -288,7 +288,7 @@ def archive_as_input(evidence: Evidence, folder: str) -> List[str]:
     return ["-z", "{out}/" + REPORT + ".zip"]
 
 
-BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed"]  # the refusal is all
+BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed", r"\$MFT file is"]  # the refusal is all
 
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.
 INPUT_CASES: List[Case] = [
