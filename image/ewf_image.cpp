@@ -226,7 +226,7 @@ long long EwfImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t
     }
     if (damaged) {
         // One text for every read, so that the records lost by it are named as one range.
-        diagnostics.ErrorCountingRepeats(wxS("the EWF image's chunk there fails its checksum."),
+        diagnostics.ErrorCountingRepeats(wxS("A chunk of the EWF image fails its checksum."),
                                          wxS("more reads of the EWF image met damaged chunks."));
         return -1;
     }
