@@ -16,14 +16,18 @@ namespace {
 
 constexpr std::uint64_t kRecordsChecked = 5;
 
-bool FirstRecordsAreFileRecords(const RecordSource& records)
+bool FirstRecordsAreFileRecords(const RecordSource& records, Diagnostics* read_failures)
 {
     for (std::uint64_t recno = 0; recno < kRecordsChecked; ++recno) {
         unsigned char signature[4] = {0, 0, 0, 0};
         // A short read at the end of the file leaves zeros, which fail the test.
         Diagnostics read_failure;
         records.Read(recno, signature, sizeof signature, read_failure);
-        LogDiagnostics(read_failure);
+        if (read_failures != nullptr) {
+            read_failures->Append(read_failure);
+        } else {
+            LogDiagnostics(read_failure);
+        }
         if (!HasFileSignature(ByteReader(signature, sizeof signature))) {
             return false;
         }
@@ -52,7 +56,7 @@ void LogNotAnMftFile(const wxString& strFilename)
     LogErrorText(wxS("File ") + strFilename + wxS(" is not a valid $MFT file.\n"));
 }
 
-MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size)
+MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size, Diagnostics* read_failures)
 {
     if (strFilename.empty()) {
         LogErrorText(wxS("IsValidMFTFile() - strFilename parameter is empty."));
@@ -80,7 +84,7 @@ MftFileCheck CheckMftFile(const wxString& strFilename, std::size_t* record_size)
         return MftFileCheck::kRefused;
     }
     const std::size_t size_found = DetectRecordSize(file.fd());
-    const bool valid = FirstRecordsAreFileRecords(RecordSource(file.fd(), size_found));
+    const bool valid = FirstRecordsAreFileRecords(RecordSource(file.fd(), size_found), read_failures);
     file.Close();
     if (!valid) {
         return MftFileCheck::kNotMftFile;

@@ -169,6 +169,8 @@ LoopEnd RunRecordLoop(RunState& state)
             }
             return true;
         };
+        // A run stopped inside a batch read up to the record that stopped it:
+        // the summary counts that far.
         for (std::size_t i = 0; i < batch->size(); ++i) {
             const RecordOutput& output = (*batch)[i];
             if (output.input_ended) {
@@ -178,6 +180,7 @@ LoopEnd RunRecordLoop(RunState& state)
                 LogErrorText(wxS("Error reading $MFT file ") + run_settings.mft_filename + wxS(" at record ") +
                              wxString::Format(wxS("%llu"), static_cast<unsigned long long>(output.recno)) + wxS("."));
                 write_json();
+                state.next_recno = output.recno;
                 return LoopEnd::kFailed;
             }
             if (output.read_failed) {
@@ -192,6 +195,7 @@ LoopEnd RunRecordLoop(RunState& state)
                                     Piece(batch->listing, listing_start, output.listing_end)};
             if (output.named_base && UseRecord(state, output.recno, bytes) == RecordOutcome::Failed) {
                 write_json();
+                state.next_recno = output.recno;
                 return LoopEnd::kFailed;
             }
             json_end = output.json_end;
@@ -200,6 +204,7 @@ LoopEnd RunRecordLoop(RunState& state)
             }
         }
         if (!write_json()) {
+            state.next_recno = batch->end_recno();
             return LoopEnd::kFailed;
         }
         state.file_records_read += batch->file_records();
@@ -230,7 +235,8 @@ wxString LostText(RunState& state, const LostRange& range)
     case LostWhy::kUnreadable:
         break;
     }
-    return text + wxS("could not be read: ") + range.reason;
+    // The system's words have no full stop; a library's account may.
+    return text + wxS("could not be read: ") + range.reason + (range.reason.EndsWith(wxS(".")) ? wxS("") : wxS("."));
 }
 
 }  // namespace
@@ -271,7 +277,12 @@ bool LogMissingRecords(RunState& state)
                                ? wxS("Volume at byte offset ") + FormatCount(state.formatter, state.image_mft.volume_offset)
                                : wxS("$MFT file ") + run_settings.mft_filename;
     if (state.file_records_read == 0) {
-        LogErrorText(where + wxS(": the $MFT holds no FILE record: encrypted, wiped, or not where the boot sector says."));
+        // With every record lost, the lines of the lost ranges say why none was read.
+        const LostRecords lost = LostRecords::Merged(state.image_mft.lost, state.read_lost);
+        if (lost.count() < state.mft_record_count) {
+            LogErrorText(where +
+                         wxS(": the $MFT holds no FILE record: encrypted, wiped, or not where the boot sector says."));
+        }
         return false;
     }
     if (!state.image_mft.bitmap) {

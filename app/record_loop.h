@@ -12,9 +12,10 @@ struct RunState;
 enum class LoopEnd { kDone, kFailed, kInterrupted };
 
 // Reads the input block by block from the start and reports, or lists, every
-// base record with a name. kFailed after a read or write failure (logged);
-// kInterrupted when a signal was caught (see InterruptWatch), with every
-// thread stopped and state.next_recno the first record not written.
+// base record with a name. kFailed after a read or write failure (logged),
+// state.next_recno the record that stopped it; kInterrupted when a signal was
+// caught (see InterruptWatch), with every thread stopped and state.next_recno
+// the first record not written.
 LoopEnd RunRecordLoop(RunState& state);
 
 // The records of the $MFT that could not be read, a line for each range (20

@@ -190,6 +190,18 @@ bool RefuseArchiveName(const RunState& state, const wxString& zip_filename, cons
     return false;
 }
 
+bool OutputsRefused(const RunState& state)
+{
+    const wxString& report = run_settings.output_filename;
+    if (state.ReportMode() && (RefuseOutputOnInput(state, report) || RefuseOutputOnDebugLog(report) ||
+                               (run_settings.zip_output && RefuseArchiveName(state, report + wxS(".zip"), report)))) {
+        return true;
+    }
+    return (run_settings.body_file && RefuseOutputBesideReport(state, run_settings.body_filename, false)) ||
+           (run_settings.json && !IsStandardOutput(run_settings.json_filename) &&
+            RefuseOutputBesideReport(state, run_settings.json_filename, true));
+}
+
 bool OpenOutputs(RunState& state)
 {
     if ((state.ReportMode() && !OpenReport(state)) || (run_settings.body_file && !OpenBodyFile(state)) ||

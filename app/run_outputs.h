@@ -13,6 +13,11 @@ struct RunState;
 // (logged).
 bool OpenOutputs(RunState& state);
 
+// True, after logging why, when an output would land where OpenOutputs
+// refuses it: checked before the input is measured, so that a refused run
+// says nothing else.
+bool OutputsRefused(const RunState& state);
+
 // True, after logging why, when the archive would land on the input (any
 // file of an image), the debug log or the report.
 bool RefuseArchiveName(const RunState& state, const wxString& zip_filename, const wxString& report_name);

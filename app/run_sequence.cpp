@@ -280,7 +280,7 @@ int WithSummary(RunState& state, int status)
 
 int RunFromVerifiedInput(RunState& state)
 {
-    if (!OpenInput(state)) {
+    if (OutputsRefused(state) || !OpenInput(state)) {
         return -1;
     }
     if (!OpenOutputs(state)) {
@@ -304,7 +304,8 @@ int RunFromVerifiedInput(RunState& state)
 // image, and refused in the $MFT file's words when it is none.
 bool OpenVerifiedInput(RunState& state)
 {
-    switch (CheckMftFile(run_settings.mft_filename, &state.mft_record_size)) {
+    Diagnostics unread;
+    switch (CheckMftFile(run_settings.mft_filename, &state.mft_record_size, &unread)) {
     case MftFileCheck::kRefused:
         return false;
     case MftFileCheck::kMftFile:
@@ -333,6 +334,8 @@ bool OpenVerifiedInput(RunState& state)
     case ImageOpenResult::kNotAnImage:
         break;
     }
+    // A first record that could not be read may be why it is neither.
+    LogDiagnostics(unread);
     LogNotAnMftFile(run_settings.mft_filename);
     return false;
 }

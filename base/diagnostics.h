@@ -22,6 +22,7 @@ struct DiagnosticLine {
     // Set: of the lines logged with it, the first is logged and the rest
     // counted, in one line at the run's end: the count, then this text.
     wxString repeats_counted_as;
+    bool shown = false;  // a warning shown on every run, not only with -v
 };
 
 // The lines in the order they were found.
@@ -29,6 +30,11 @@ class Diagnostics {
 public:
     void Error(const wxString& text) { lines_.push_back({DiagnosticLevel::kError, text, std::nullopt, {}}); }
     void Warning(const wxString& text) { lines_.push_back({DiagnosticLevel::kWarning, text, std::nullopt, {}}); }
+    // What the evidence lacks, said whether or not the run is verbose.
+    void ShownWarning(const wxString& text)
+    {
+        lines_.push_back({DiagnosticLevel::kWarning, text, std::nullopt, {}, true});
+    }
     void Message(const wxString& text) { lines_.push_back({DiagnosticLevel::kMessage, text, std::nullopt, {}}); }
     void ErrorCountingRepeats(const wxString& text, const wxString& counted_as)
     {
@@ -40,6 +46,14 @@ public:
     }
     // Copies of another list's lines, after these.
     void Append(const Diagnostics& other) { lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end()); }
+    // The same, its warnings shown on every run: they say why the operation failed.
+    void AppendShown(const Diagnostics& other)
+    {
+        for (DiagnosticLine line : other.lines_) {
+            line.shown = line.shown || line.level == DiagnosticLevel::kWarning;
+            lines_.push_back(line);
+        }
+    }
 
     bool empty() const { return lines_.empty(); }
     std::size_t size() const { return lines_.size(); }

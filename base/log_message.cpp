@@ -81,6 +81,8 @@ void LogDiagnostics(const Diagnostics& diagnostics)
             LogSystemErrorText(line.text, *line.system_error);
         } else if (line.level == DiagnosticLevel::kError) {
             LogErrorText(line.text);
+        } else if (line.level == DiagnosticLevel::kWarning && line.shown) {
+            LogShownWarningText(line.text);
         } else if (line.level == DiagnosticLevel::kWarning) {
             LogWarningText(line.text);
         } else {

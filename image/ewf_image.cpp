@@ -9,6 +9,8 @@
 
 #include <libewf.h>
 
+#include "base/platform.h"
+
 // libewf (20140813) leaks the buffer it makes for a chunk that no segment
 // holds when such a chunk is read, and finding where an incomplete set ends
 // reads a few of them on purpose: a bounded leak of the library's, not ours,
@@ -68,6 +70,35 @@ wxString SegmentHolding(libewf_handle_t* handle, std::uint64_t offset)
     return wxString(name.data(), *wxConvFileName);
 }
 
+// libewf reads a chunk whose data fails its checksum as zeros and only notes
+// its sectors: a read that reaches any of them has failed.
+bool ReachesChecksumError(libewf_handle_t* handle, std::uint64_t offset, std::size_t length)
+{
+    libewf_error_t* error = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t bytes_per_sector = 0;
+    if (libewf_handle_get_number_of_checksum_errors(handle, &count, &error) != 1 || count == 0 ||
+        libewf_handle_get_bytes_per_sector(handle, &bytes_per_sector, &error) != 1 || bytes_per_sector == 0) {
+        ErrorText(error);
+        return false;
+    }
+    const std::uint64_t first_read = offset / bytes_per_sector;
+    const std::uint64_t last_read = (offset + length - 1) / bytes_per_sector;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint64_t first = 0;
+        std::uint64_t sectors = 0;
+        if (libewf_handle_get_checksum_error(handle, i, &first, &sectors, &error) != 1) {
+            ErrorText(error);
+            continue;
+        }
+        // The ranges meet, without a sum that could wrap.
+        if (sectors != 0 && first <= last_read && (first_read < first || first_read - first < sectors)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // When libewf finds the set unfinished: whether its chunks reach the media
 // size it states, and if not, the line that names the segment missing (the
 // one after the last found, when the chunks end in it) or cut short.
@@ -98,9 +129,12 @@ bool ChunksReachMediaEnd(libewf_handle_t* handle, std::uint64_t media_size, cons
     // The segment after the one that holds the last chunk found lost its
     // chunks: missing, when no further segment was found, else unreadable.
     const wxString last_held = held == 0 ? wxString() : SegmentHolding(handle, (held - 1) * chunk_size);
-    const auto at = std::find(segments.begin(), segments.end(), last_held);
+    // libewf gives the name made absolute: the segments are named as the input was.
+    const auto at = std::find_if(segments.begin(), segments.end(), [&last_held](const wxString& segment) {
+        return !last_held.empty() && platform::IsSameFile(segment, last_held);
+    });
     if (at != segments.end() && at + 1 == segments.end()) {
-        diagnostics.Error(wxS("Image segment ") + NextEwfSegmentName(last_held) + wxS(" is missing."));
+        diagnostics.Error(wxS("Image segment ") + NextEwfSegmentName(*at) + wxS(" is missing."));
     } else {
         const wxString& broken = at == segments.end() ? segments.front() : *(at + 1);
         diagnostics.Error(wxS("Image segment ") + broken + wxS(" is cut short or damaged: the set is incomplete."));
@@ -174,6 +208,10 @@ std::unique_ptr<EwfImage> EwfImage::Open(const wxString& first_segment, Diagnost
     image->handle_ = std::make_unique<Handle>();
     for (int i = 0; i < name_count; ++i) {
         image->segment_names_.emplace_back(names[i], *wxConvFileName);
+        if (!IsFileOrDeviceSegment(image->segment_names_.back(), diagnostics)) {
+            libewf_glob_free(names, name_count, nullptr);
+            return nullptr;
+        }
     }
     bool opened = libewf_handle_initialize(&image->handle_->handle, &error) == 1 &&
                   libewf_handle_open(image->handle_->handle, names, name_count, libewf_get_access_flags_read(),
@@ -203,9 +241,17 @@ long long EwfImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size_t
     }
     libewf_error_t* error = nullptr;
     ssize_t got = 0;
+    bool damaged = false;
     {
         const std::lock_guard<std::mutex> hold(lock_);
         got = libewf_handle_read_random(handle_->handle, out, length, static_cast<off64_t>(offset), &error);
+        damaged = got > 0 && ReachesChecksumError(handle_->handle, offset, static_cast<std::size_t>(got));
+    }
+    if (damaged) {
+        // One text for every read, so that the records lost by it are named as one range.
+        diagnostics.ErrorCountingRepeats(wxS("A chunk of the EWF image fails its checksum."),
+                                         wxS("more reads of the EWF image met damaged chunks."));
+        return -1;
     }
     if (got < 0) {
         // libewf's account is alike for every chunk: the run logs it once and counts the rest.

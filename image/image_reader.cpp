@@ -63,8 +63,31 @@ long long SplitImage::ReadAt(std::uint64_t offset, unsigned char* out, std::size
     return static_cast<long long>(done);
 }
 
+bool IsFileOrDeviceSegment(const wxString& path, Diagnostics& diagnostics)
+{
+    switch (platform::KindOfFile(path)) {
+    case platform::FileKind::kMissing:  // the open says so
+    case platform::FileKind::kRegular:
+    case platform::FileKind::kBlockDevice:
+        return true;
+    case platform::FileKind::kFifo:
+        diagnostics.Error(wxS("Image segment ") + path + wxS(" is a FIFO: the set is not read."));
+        return false;
+    case platform::FileKind::kDirectory:
+        diagnostics.Error(wxS("Image segment ") + path + wxS(" is a directory: the set is not read."));
+        return false;
+    case platform::FileKind::kOther:
+        break;
+    }
+    diagnostics.Error(wxS("Image segment ") + path + wxS(" is neither a file nor a device: the set is not read."));
+    return false;
+}
+
 std::unique_ptr<FileImage> OpenFileImage(const wxString& path, Diagnostics& diagnostics)
 {
+    if (!IsFileOrDeviceSegment(path, diagnostics)) {
+        return nullptr;
+    }
     wxLogNull quiet;  // what goes wrong is said below, in the run's own words
     wxFile file;
     if (!file.Open(path, wxFile::read)) {

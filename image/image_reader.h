@@ -74,7 +74,12 @@ private:
 };
 
 // Opens a plain file or device read-only; null (said in diagnostics) when it
-// cannot be opened or measured.
+// cannot be opened or measured, or is a segment of another kind.
 std::unique_ptr<FileImage> OpenFileImage(const wxString& path, Diagnostics& diagnostics);
+
+// False, said in diagnostics, when the segment at path is a FIFO (opening one
+// waits for a writer for ever), a directory or another kind than a file or a
+// device.
+bool IsFileOrDeviceSegment(const wxString& path, Diagnostics& diagnostics);
 
 #endif

@@ -398,7 +398,7 @@ LocatedMft LocateMft(const std::shared_ptr<const ImageReader>& image, std::uint6
         located.from_mirror = true;
         return located;
     }
-    diagnostics.Append(primary_lines);
+    diagnostics.AppendShown(primary_lines);  // a cut image, a record never written, ...
     diagnostics.Error(wxS("Neither record 0 of the $MFT nor its copy in $MFTMirr lays out the $MFT."));
     return located;
 }

@@ -83,7 +83,8 @@ void ReadLogicalVolumes(const ImageReader& image, std::uint64_t extended_start, 
         }
         Diagnostics unread;
         if (!image.ReadWhole(record * 512, bytes, sizeof bytes, unread)) {
-            diagnostics.Warning(wxS("The chain of logical volumes runs past the end of the image."));
+            // A cut image: the volumes it lost are said on every run.
+            diagnostics.ShownWarning(wxS("The chain of logical volumes runs past the end of the image."));
             return;
         }
         ByteReader sector(bytes, sizeof bytes);

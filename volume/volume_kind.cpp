@@ -65,6 +65,9 @@ VolumeKind ExtKind(ByteReader head)
 
 VolumeKind DetectVolumeKind(const ImageReader& image, std::uint64_t offset)
 {
+    if (offset >= image.Size()) {
+        return VolumeKind::kPastImage;
+    }
     unsigned char bytes[kHeadBytes] = {};
     Diagnostics unread;
     const long long got = image.ReadAt(offset, bytes, sizeof bytes, unread);
@@ -116,6 +119,8 @@ wxString VolumeKindText(VolumeKind kind)
         return wxS("ext3");
     case VolumeKind::kExt4:
         return wxS("ext4");
+    case VolumeKind::kPastImage:
+        return wxS("past the end of the image");
     case VolumeKind::kUnknown:
         break;
     }

@@ -11,7 +11,9 @@
 
 #include "image/image_reader.h"
 
-enum class VolumeKind { kNtfs, kBitLocker, kFat12, kFat16, kFat32, kExFat, kExt2, kExt3, kExt4, kUnknown };
+// kPastImage: the partition starts where the image has no bytes (a cut image,
+// or a segment of a set read alone).
+enum class VolumeKind { kNtfs, kBitLocker, kFat12, kFat16, kFat32, kExFat, kExt2, kExt3, kExt4, kPastImage, kUnknown };
 
 // The kind of the volume whose first byte is at offset in image; kUnknown
 // when its first sectors cannot be read or match none.
@@ -21,7 +23,7 @@ VolumeKind DetectVolumeKind(const ImageReader& image, std::uint64_t offset);
 // encrypted by BitLocker.
 bool IsBitLockerAt(const ImageReader& image, std::uint64_t offset);
 
-// "FAT32", "ext4", "BitLocker-encrypted", "unknown", ...
+// "FAT32", "ext4", "BitLocker-encrypted", "past the end of the image", "unknown", ...
 wxString VolumeKindText(VolumeKind kind);
 
 #endif

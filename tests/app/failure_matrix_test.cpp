@@ -112,7 +112,7 @@ std::vector<std::string> Arguments(const std::string& format, const Outputs& out
     if (outputs.json) {
         args.insert(args.end(), {"-j", "j.jsonl"});
     }
-    args.insert(args.end(), {"-o", "r.txt", "in.mft"});
+    args.insert(args.end(), {"--summary", "-o", "r.txt", "in.mft"});
     return args;
 }
 
@@ -272,6 +272,10 @@ void ExpectStoppedCleanly(const std::string& label, const FailurePoint& point, c
     EXPECT_EQ(result.exit_status, 255) << label << " (-1: killed)\n" << result.out << result.err;
     EXPECT_EQ(result.err, "") << label;  // a sanitizer's report, if any
     EXPECT_EQ(LogTexts(result.out), point.errors) << label << "\n" << result.out;
+    // The summary counts the records read up to the failure and no FILE record beyond them (every
+    // record of these inputs is one).
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("Summary: ([\\d,]+) records read, \\1 FILE records")))
+        << label << "\n" << result.out;
     // Only the zip step fails after the run; its report stays the output.
     const bool after_run = point.failure == Failure::kArchiveWrite;
     EXPECT_EQ(result.out.find("$MFT file processing complete.\nOutput filename is r.txt\n") != std::string::npos,

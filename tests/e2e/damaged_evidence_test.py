@@ -30,7 +30,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from image_input_test import cut_point, lost_ranges  # noqa: E402
 from image_layouts import (MIB, TOOLS, Disk, Volume, build_disk, build_volumes, expert_witness_image,  # noqa: E402
                            mft_clusters,
-                           planned_disks, read_boot_sector)
+                           planned_disks, read_at, read_boot_sector)
 from real_volume_test import SKIP_EXIT_CODE, ready_to_mount  # noqa: E402
 
 REPORT = "report.tsv"
@@ -113,6 +113,12 @@ def set_without(kind: str, dropped: int, missing: str) -> Case:
                 REFUSED, [r"Error: Image segment \S+/%s is missing\.$" % re.escape(missing)])
 
 
+def set_with_fifo(kind: str, replaced: int, name: str) -> Case:  # opening a FIFO waits for a writer
+    return Case("%s set with a FIFO for segment %d" % (kind, replaced),
+                lambda e, f: os.mkfifo(os.path.join(f, name)) or image_set(e, f, kind, 0, replaced), REFUSED,
+                [r"Error: Image segment \S+/%s is a FIFO: the set is not read\.$" % re.escape(name)])
+
+
 # Image sets: split raw sets in every numbering, EWF sets, segments missing.
 IMAGE_SET_CASES: List[Case] = [
     whole_set("000", 3), set_without("000", 2, "mbr.raw.002"),
@@ -120,6 +126,11 @@ IMAGE_SET_CASES: List[Case] = [
     whole_set("00", 3), set_without("00", 2, "mbr.raw.02"),
     whole_set("aa", 3), set_without("aa", 2, "mbr.raw.ac"),
     whole_set("E01", 0), set_without("E01", 1, "mbr.E02"),
+    set_with_fifo("00", 2, "mbr.raw.02"), set_with_fifo("E01", 1, "mbr.E02"),
+    # libewf names the segments it read by absolute paths; the tool runs in the outputs' folder.
+    Case("E01 set without segment 1, named by a relative path",
+         lambda e, f: ["-p", "2", os.path.relpath(image_set(e, f, "E01", 0, 1)[-1], f + ".out")],
+         REFUSED, [r"Error: Image segment \.\./\S+/mbr\.E02 is missing\.$"]),
 ]
 
 # The $MFT: cut, unreadable, encrypted; what the image says against what it holds.
@@ -154,6 +165,20 @@ def disk_cut(volume: Volume) -> int:  # half-way into record 200 of the volume's
     return boot.mft_cluster * boot.cluster_size + 200 * 1024 + 512
 
 
+def damaged_chunk(evidence: Evidence, folder: str) -> List[str]:
+    """tree-1k as an uncompressed E01, record 20 of its $MFT changed: the chunk of records 16 to 47 fails."""
+    volume, target = evidence.volumes["tree-1k"].path, os.path.join(folder, "tree")
+    subprocess.run(["ewfacquire", "-u", "-q", "-t", target, "-c", "none", volume], check=True, capture_output=True,
+                   timeout=300)
+    boot = read_boot_sector(volume)
+    with open(volume, "rb") as image:
+        record = read_at(image, boot.mft_cluster * boot.cluster_size + 20 * 1024, 1024)
+    with open(target + ".E01", "r+b") as ewf:
+        ewf.seek(ewf.read().index(record) + 512)
+        ewf.write(b"damaged!")
+    return [target + ".E01"]
+
+
 PIECES_PAST = r"Warning: Record 0 says the \$MFT is [\d,]+ bytes; pieces of it lie past the end of the image at byte "
 NOT_COMPLETE = r"processing complete"
 
@@ -166,6 +191,13 @@ MFT_CASES: List[Case] = [
     Case("random bytes over the $MFT", random_mft, REFUSED,
          [r"Volume at byte offset 0: the \$MFT holds no FILE record: encrypted, wiped, or not where the boot "
           r"sector says\.$"], lambda e: [], absent=[NOT_COMPLETE]),
+    Case("E01 with a damaged chunk in the $MFT", damaged_chunk, REFUSED,
+         [r"Records 16 to 47 of the \$MFT could not be read: A chunk of the EWF image fails its checksum\.$"],
+         lambda e: [row for row in e.good_rows("tree-1k") if not 16 <= int(row.split(b"\t")[0]) <= 47],
+         absent=[NOT_COMPLETE]),
+    Case("MBR disk cut before the $MFT: why it is not read said without -v",
+         lambda e, d: cut_copy(e.disks["mbr.raw"].path, d, TREE_AT + 8192) + ["-p", "1"], REFUSED,
+         [r"Warning: Record 0 lies past the end of the image\.$", r"Neither record 0 of the \$MFT nor its copy"]),
     Case("MBR disk cut inside the $MFT",
          lambda e, d: cut_copy(e.disks["mbr.raw"].path, d, e.volumes["tree-1k"].offset + disk_cut(e.volumes["tree-1k"]))
          + ["-p", "1"], REFUSED,
@@ -222,6 +254,9 @@ VOLUME_CASES: List[Case] = [
          lambda e, f: ["--offset", str(FRAGMENTED_AT), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], 0,
          [r"Reading the \$MFT of the NTFS volume in MBR logical 1 at byte offset 38,797,312"],
          rows=lambda e: e.good_rows("fragmented-1k"), absent=[r"No partition table"]),
+    Case("MBR disk cut before its logical volume: the lost chain said without -v",
+         lambda e, f: cut_copy(e.disks["mbr.raw"].path, f, FRAGMENTED_AT - MIB) + ["-p", "2"], REFUSED,
+         [r"Warning: The chain of logical volumes runs past the end of the image\.$", r"holds 1 NTFS volume"]),
     Case("--offset where no volume starts",
          lambda e, f: ["--offset", str(TREE_AT + 512), copy_of(e, e.disks["mbr.raw"].path, f, "disk.raw")], REFUSED,
          [r"holds no NTFS volume at byte offset 4,194,816: no NTFS boot sector lies there"]),
@@ -253,7 +288,7 @@ def archive_as_input(evidence: Evidence, folder: str) -> List[str]:
     return ["-z", "{out}/" + REPORT + ".zip"]
 
 
-BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed"]  # the refusal is all
+BEFORE_WORK = [r"Usage:", r"processing complete", r"Records processed", r"\$MFT file is"]  # the refusal is all
 
 # Inputs refused before any work: directories, FIFOs, archives that would be the input.
 INPUT_CASES: List[Case] = [

@@ -130,6 +130,7 @@ TEST(VolumeSearchTest, TellsTheKindOfAVolume)
         {Image(512, {{3, {'E', 'X', 'F', 'A', 'T', ' ', ' ', ' '}}}), "exFAT"},
         {Image(512, {{3, {'-', 'F', 'V', 'E', '-', 'F', 'S', '-'}}}), "BitLocker-encrypted"},
         {Volume(1), "NTFS"}, {Bytes(4096, 0), "unknown"}, {Bytes(100, 0), "unknown"},
+        {Bytes(), "past the end of the image"},  // a partition where a cut image ends
     };
     for (const auto& [first_bytes, kind] : cases) {
         EXPECT_EQ(VolumeKindText(DetectVolumeKind(MemoryImage(first_bytes), 0)), kind);
