@@ -173,13 +173,15 @@ ImageOpenResult OpenImageInput(const wxString& path, unsigned long partition, st
     }
     // The only NTFS volume read without being asked for may be a recovery
     // partition beside the encrypted system volume: the one not read is said.
-    if (partition == 0 && !offset) {
-        for (const OtherVolume& other : input.others) {
-            if (other.kind == VolumeKind::kBitLocker) {
-                LogShownWarningText(wxS("The partition at byte offset ") +
-                                    FormatCount(formatter, other.partition.offset) +
-                                    wxS(" is BitLocker-encrypted and is not read: decrypt it first."));
-            }
+    // A partition the image does not reach (a cut image, or one segment of a
+    // set read alone) is evidence missing, whichever volume is read.
+    for (const OtherVolume& other : input.others) {
+        const wxString where = wxS("The partition at byte offset ") + FormatCount(formatter, other.partition.offset);
+        if (other.kind == VolumeKind::kBitLocker && partition == 0 && !offset) {
+            LogShownWarningText(where + wxS(" is BitLocker-encrypted and is not read: decrypt it first."));
+        } else if (other.kind == VolumeKind::kPastImage) {
+            LogShownWarningText(where + wxS(" lies past the end of the image at byte ") +
+                                FormatCount(formatter, input.image->Size()) + wxS(": it is not read."));
         }
     }
     if (!volume->found.empty() && !offset && volume->offset != 0) {

@@ -205,6 +205,10 @@ MFT_CASES: List[Case] = [
           r"Records 200 to 456 of the \$MFT lie past the end", PIECES_PAST,
           r"Warning: .* runs to byte [\d,]+, past the end of the image at byte "],
          rows_inside("tree-1k", disk_cut), absent=[NOT_COMPLETE]),
+    Case("GPT disk cut where its second volume starts: the first read, the second said",
+         lambda e, d: cut_copy(e.disks["gpt512.raw"].path, d, e.volumes["fragmented-1k"].offset), 0,
+         [r"Warning: The partition at byte offset 38,797,312 lies past the end of the image at byte 38,797,312: it "
+          r"is not read\.$"], rows=lambda e: e.good_rows("tree-1k")),
 ]
 
 def patched_disk(evidence: Evidence, folder: str, patches: Dict[int, bytes], disk: str = "mbr.raw") -> str:
