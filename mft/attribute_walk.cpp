@@ -110,22 +110,33 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
     const auto end_marker_at = [&record](std::uint64_t at) {
         return record.Fits(at, sizeof(kAttrListEnd)) && record.U32At(at) == kAttrListEnd;
     };
-    bool ended = false;
     std::uint64_t offset = first_attr_offset;
+    std::uint32_t last_length = 0;  // of the attribute stepped over last
+    // A walk that ends without the end marker: before its first attribute,
+    // after one whose length carried it past the record (found here rather
+    // than checked at every attribute of every record), or where the marker
+    // should follow.
+    const auto note_no_end_marker = [&](std::uint32_t visited) {
+        if (end_marker_at(offset)) {
+            return;
+        }
+        if (visited == 0) {
+            note(AttributeWalkBreak::Cause::kFirstPastEnd, offset, 0);
+        } else if (offset > record.size()) {
+            note(AttributeWalkBreak::Cause::kLengthPastEnd, offset - last_length, last_length);
+        } else {
+            note(AttributeWalkBreak::Cause::kNoEndMarker, offset, 0);
+        }
+    };
     std::uint32_t visits = 0;
     for (; visits < visit_limit; ++visits) {
         if (offset + kCommonPartSize >= record.size()) {
-            ended = end_marker_at(offset);
-            if (!ended) {
-                note(visits == 0 ? AttributeWalkBreak::Cause::kFirstPastEnd : AttributeWalkBreak::Cause::kNoEndMarker,
-                     offset, 0);
-            }
+            note_no_end_marker(visits);
             break;
         }
         ByteReader attr = record.ClampedSubReader(offset, record.size());
         const std::uint32_t type = attr.U32At(kType);
         if (type == kAttrListEnd) {
-            ended = true;
             break;
         }
         // An attribute shorter than its own common part cannot be stepped
@@ -143,9 +154,6 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         if (!attr.Fits(0, resident ? kResidentHeaderSize : kNonResidentHeaderSize)) {
             note(AttributeWalkBreak::Cause::kHeaderCut, offset, length);
             break;
-        }
-        if (!attr.Fits(0, length)) {
-            note(AttributeWalkBreak::Cause::kLengthPastEnd, offset, length);
         }
         // One place fills headers, so that it stays inlined in this loop.
         std::unique_ptr<MFTAttrHeader> header;
@@ -172,11 +180,12 @@ int PopulateAttrHeaderArray(const unsigned char* mft_rec_buf, std::vector<MFTAtt
         // A length that carries the offset past the record end stops the
         // walk at the top of the next pass.
         offset += length;
+        last_length = length;
     }
     // Every attribute the record's id counter allows was visited: the end
     // marker must follow.
-    if (visits == visit_limit && !end_marker_at(offset)) {
-        note(AttributeWalkBreak::Cause::kNoEndMarker, offset, 0);
+    if (visits == visit_limit) {
+        note_no_end_marker(visits);
     }
     if (walk_break != nullptr) {
         *walk_break = found;
