@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "mft/mft_file_record.h"
-#include "mft/record_header.h"
 #include "mft/record_sequence.h"
 
 namespace {
@@ -151,7 +149,6 @@ void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, Reco
     batch.json.clear();
     const std::uint64_t first = batch.first_recno_;
     const std::uint64_t end = batch.end_recno_;
-    const std::size_t record_size = records.source().record_size();
     // An $MFT file that comes back short has ended early; in an image a read
     // that does not give the whole record loses that record only.
     const bool file_input = !records.source().InImage();
@@ -168,12 +165,6 @@ void RecordPipeline::FillBatch(RecordBatch& batch, RecordSequence& records, Reco
                 return;
             }
             continue;
-        }
-        // Counted before the worker fixes the record up in place.
-        const ByteReader header(block, record_size);
-        if (HasFileSignature(header)) {
-            ++batch.file_records_;
-            batch.in_use_records_ += (ByteReader(header).U16At(record_header_field::kRecordFlags) & kRecordInUse) != 0;
         }
         if (worker.Make(block, output, batch) || !output.diagnostics.empty()) {
             batch.Keep();

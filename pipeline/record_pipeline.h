@@ -63,6 +63,13 @@ public:
     // them marked in use.
     std::uint64_t file_records() const { return file_records_; }
     std::uint64_t in_use_records() const { return in_use_records_; }
+    // Called by the worker for each record with a FILE signature, where it
+    // tests the signature anyway.
+    void CountFileRecord(bool in_use)
+    {
+        ++file_records_;
+        in_use_records_ += in_use ? 1 : 0;
+    }
 
     // Appended to by the worker, record after record.
     std::string report;
@@ -87,6 +94,7 @@ private:
 
 // One worker's own state: makes the output of a record at the end of the
 // batch; true when the calling thread must see the record.
+// It counts each FILE record it meets into the batch (CountFileRecord).
 class RecordWorker {
 public:
     virtual ~RecordWorker() = default;

@@ -39,6 +39,11 @@ bool RecordWork::Make(unsigned char* block, RecordOutput& output, RecordBatch& b
     decoding_.clear();
     extension_lines_.clear();
     const Decoded decoded = Decode(block, output.recno);
+    if (decoded != Decoded::kNoSignature) {
+        // The header's flags, which the fixups leave as they are.
+        ByteReader header(block, mft_file_.record_size());
+        batch.CountFileRecord((header.U16At(record_header_field::kRecordFlags) & kRecordInUse) != 0);
+    }
     output.named_base = decoded == Decoded::kBase && !record_.file_name_array.empty();
     output.diagnostics.Append(decoding_);
     // A damaged record keeps what its walk read before the break (a row, when
